@@ -1,0 +1,37 @@
+#!/bin/sh
+# Wine prefixes for tests and pictures.
+#   prefix.sh template DIR         make a headless prefix (null display driver) once
+#   prefix.sh clone TEMPLATE DIR   hard-link clone with a private registry (~0.1 s)
+#   prefix.sh x11 TEMPLATE DIR     clone that draws through X11 (for screenshots)
+set -e
+cmd=$1; shift
+quiet() { "$@" </dev/null >/dev/null 2>&1; }
+case "$cmd" in
+template)
+  dir=$1
+  stamp="$(wine --version 2>/dev/null)"
+  if [ -f "$dir/.stamp" ] && [ "$(cat "$dir/.stamp")" = "$stamp" ]; then exit 0; fi
+  rm -rf "$dir"; mkdir -p "$dir"
+  WINEPREFIX=$(cd "$dir" && pwd); export WINEPREFIX WINEDEBUG=-all
+  unset DISPLAY
+  quiet wineboot -i
+  quiet wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f
+  quiet wineserver -w
+  echo "$stamp" >"$dir/.stamp"
+  ;;
+clone|x11)
+  tpl=$1 dir=$2
+  # A server still running on an old clone would keep serving its stale registry.
+  if [ -d "$dir" ]; then WINEPREFIX=$(cd "$dir" && pwd) quiet wineserver -k || true; fi
+  rm -rf "$dir"; mkdir -p "$(dirname "$dir")"
+  cp -al "$tpl" "$dir"
+  for f in "$tpl"/*.reg; do rm -f "$dir/${f##*/}"; cp -p "$f" "$dir/"; done
+  if [ "$cmd" = x11 ]; then
+    WINEPREFIX=$(cd "$dir" && pwd); export WINEPREFIX WINEDEBUG=-all
+    quiet wine reg delete 'HKCU\Software\Wine\Drivers' /v Graphics /f
+    quiet wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f
+    quiet wineserver -w
+  fi
+  ;;
+*) echo "usage: prefix.sh template DIR | clone TEMPLATE DIR | x11 TEMPLATE DIR" >&2; exit 2 ;;
+esac

@@ -1,0 +1,238 @@
+#include "connection.h"
+
+#include <winsock.h>
+
+#include <climits>
+#include <cstring>
+
+namespace {
+
+constexpr char kQuit[] = "QUIT\r\n";
+
+SOCKET AsSocket(uint32_t s) {
+  return s == kNoSocket ? INVALID_SOCKET : static_cast<SOCKET>(s);
+}
+
+// Closes the socket without a goodbye and marks the record closed.
+void DropSocket(StoreConnection* c) {
+  if (c->closed == 0 && c->socket != kNoSocket) closesocket(AsSocket(c->socket));
+  c->closed = kClosedMarker;
+}
+
+// Decimal number at the start of s: optional blanks and sign, then digits;
+// saturates instead of overflowing on hostile input.
+int LeadingNumber(const char* s) {
+  while (*s == ' ' || *s == '\t') ++s;
+  bool negative = false;
+  if (*s == '+' || *s == '-') negative = (*s++ == '-');
+  long long v = 0;
+  for (; *s >= '0' && *s <= '9'; ++s) {
+    v = v * 10 + (*s - '0');
+    if (v > INT_MAX) v = INT_MAX;
+  }
+  return static_cast<int>(negative ? -v : v);
+}
+
+// Offset of the first line feed among the first limit buffered bytes, or -1.
+int FindLineFeed(const StoreConnection* c, int limit) {
+  int n = c->buffered < limit ? c->buffered : limit;
+  if (n <= 0) return -1;
+  const void* lf = memchr(c->recvBuffer, '\n', static_cast<size_t>(n));
+  return lf ? static_cast<int>(static_cast<const char*>(lf) - c->recvBuffer) : -1;
+}
+
+// Removes the first `taken` buffered bytes, moving the rest to the front.
+void Consume(StoreConnection* c, int taken) {
+  int rest = c->buffered - taken;
+  memmove(c->recvBuffer, c->recvBuffer + taken, static_cast<size_t>(rest));
+  c->buffered = rest;
+  c->recvBuffer[rest] = '\0';
+}
+
+// Copies `length` bytes of the buffer to the caller (cut to capacity - 1) and
+// drops the last carriage return of the copy. Returns the copy's length.
+int CopyOut(const StoreConnection* c, int length, char* text, int capacity) {
+  int n = length < capacity ? length : capacity - 1;
+  memcpy(text, c->recvBuffer, static_cast<size_t>(n));
+  text[n] = '\0';
+  for (int i = n - 1; i >= 0; --i) {
+    if (text[i] == '\r') {
+      text[i] = '\0';
+      return i;
+    }
+  }
+  return n;
+}
+
+// Waits for and appends more bytes. False when the read must fail: no room
+// left (a line of kRecvCapacity bytes without a line feed can never end),
+// the waits ran out, or the peer closed or errored.
+bool Receive(StoreConnection* c) {
+  if (c->closed != 0) return false;
+  int room = kRecvCapacity - c->buffered;
+  if (room <= 0) return false;
+  if (WaitReadable(c->socket, kWaitsPerRead) <= 0) return false;
+  int got = recv(AsSocket(c->socket), c->recvBuffer + c->buffered, room, 0);
+  if (got <= 0) return false;
+  c->buffered += got;
+  c->recvBuffer[c->buffered] = '\0';
+  return true;
+}
+
+// Splits the reply code off a line held in text (see ReadReply).
+int SplitCode(char* text) {
+  size_t len = strlen(text);
+  char* sep;
+  if (len >= 5 && (text[4] == ' ' || text[4] == '-')) {
+    sep = text + 4;
+  } else {
+    sep = strchr(text, ' ');
+    if (!sep) return -1;
+  }
+  char saved = *sep;
+  *sep = '\0';
+  int code = LeadingNumber(text);
+  *sep = saved;
+  memmove(text, sep + 1, strlen(sep + 1) + 1);
+  return code;
+}
+
+}  // namespace
+
+bool StoreSocketsStartup() {
+  WSADATA data;
+  return WSAStartup(MAKEWORD(1, 1), &data) == 0;
+}
+
+void StoreSocketsCleanup() { WSACleanup(); }
+
+int ConnectToHost(uint32_t* socketOut, const char* host, unsigned short port) {
+  *socketOut = kNoSocket;
+  sockaddr_in addr;
+  memset(&addr, 0, sizeof addr);
+  addr.sin_family = AF_INET;
+  addr.sin_port = htons(port);
+  unsigned long dotted = inet_addr(host);
+  if (dotted != INADDR_NONE) {
+    addr.sin_addr.s_addr = dotted;
+  } else {
+    hostent* he = gethostbyname(host);
+    if (!he || !he->h_addr_list || !he->h_addr_list[0]) return 0;
+    size_t n = static_cast<size_t>(he->h_length);
+    if (n > sizeof addr.sin_addr) n = sizeof addr.sin_addr;
+    memcpy(&addr.sin_addr, he->h_addr_list[0], n);
+  }
+  SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+  if (s == INVALID_SOCKET) return 0;
+  if (connect(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
+    closesocket(s);
+    return 0;
+  }
+  // The record keeps 32 bits; Windows socket handles fit in them.
+  *socketOut = static_cast<uint32_t>(s);
+  return 1;
+}
+
+bool SetConnectionHost(StoreConnection* c, const char* host) {
+  size_t n = strlen(host);
+  if (n >= sizeof c->hostName) return false;
+  memcpy(c->hostName, host, n + 1);
+  return true;
+}
+
+bool IsConnectionClosed(const StoreConnection* c) { return c->closed != 0; }
+
+int SendAll(StoreConnection* c, const char* bytes, int length) {
+  if (c->closed != 0 || c->socket == kNoSocket) return 0;
+  while (length > 0) {
+    int sent = send(AsSocket(c->socket), bytes, length, 0);
+    if (sent <= 0) {
+      DropSocket(c);
+      CloseConnection(c);  // finds it closed: no QUIT on a dead socket
+      return 0;
+    }
+    bytes += sent;
+    length -= sent;
+  }
+  return 1;
+}
+
+int CloseConnection(StoreConnection* c) {
+  if (c->closed != 0) return 0;
+  if (c->socket != kNoSocket) {
+    SOCKET s = AsSocket(c->socket);
+    // Best effort: a server that is already gone is not waited for.
+    send(s, kQuit, sizeof kQuit - 1, 0);
+    closesocket(s);
+  }
+  c->closed = kClosedMarker;
+  return 1;
+}
+
+int WaitReadable(uint32_t socket, int waits) {
+  SOCKET s = AsSocket(socket);
+  int ready = 0;
+  for (int i = 0; i < waits; ++i) {
+    fd_set readable;
+    FD_ZERO(&readable);
+    FD_SET(s, &readable);
+    timeval oneSecond = {1, 0};
+    ready = select(0, &readable, nullptr, nullptr, &oneSecond);
+    if (ready != 0) break;
+  }
+  return ready < 0 ? -1 : ready;
+}
+
+LineRead ReadLine(StoreConnection* c, char* text, int capacity, bool splitCode) {
+  if (c->socket == kNoSocket || capacity < 1) return {false, -1};
+  int lf;
+  while ((lf = FindLineFeed(c, c->buffered)) < 0) {
+    if (!Receive(c)) return {false, CloseConnection(c)};
+  }
+  CopyOut(c, lf, text, capacity);
+  Consume(c, lf + 1);
+  int code;
+  if (splitCode) {
+    code = SplitCode(text);
+    if (code == kCodeServerQuit) CloseConnection(c);
+  } else {
+    code = LeadingNumber(text);
+  }
+  return {true, code};
+}
+
+int ReadReply(StoreConnection* c, char* text, int capacity, bool splitCode) {
+  return ReadLine(c, text, capacity, splitCode).code;
+}
+
+bool ReadChunkCounted(StoreConnection* c, char* text, int bound, int* wireBytes) {
+  *wireBytes = 0;
+  if (c->socket == kNoSocket || bound < 1) return false;
+  if (bound > kRecvCapacity) bound = kRecvCapacity;
+  for (;;) {
+    // A line feed at offset `bound` still ends a line of `bound` bytes.
+    int lf = FindLineFeed(c, bound + 1);
+    if (lf >= 0) {
+      CopyOut(c, lf, text, bound + 1);
+      Consume(c, lf + 1);
+      *wireBytes = lf + 1;
+      return true;
+    }
+    if (c->buffered >= bound) {
+      memcpy(text, c->recvBuffer, static_cast<size_t>(bound));
+      text[bound] = '\0';
+      Consume(c, bound);
+      *wireBytes = bound;
+      return true;
+    }
+    if (!Receive(c)) {
+      CloseConnection(c);
+      return false;
+    }
+  }
+}
+
+bool ReadChunk(StoreConnection* c, char* text, int bound) {
+  int ignored;
+  return ReadChunkCounted(c, text, bound, &ignored);
+}

@@ -1,0 +1,82 @@
+// One TCP connection to a message store and the line transport over it.
+// Every call blocks on the caller's (window) thread; a read waits at most
+// kWaitsPerRead one-second readiness tests.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+struct TreeItem;
+
+enum : uint8_t { kNodeServer = 1, kNodeUser = 2, kNodeMailbox = 3 };
+
+enum {
+  kRecvCapacity = 4440,      // one reply line with its line end must fit
+  kRecvBufferSize = 4444,
+  kHostNameSize = 64,        // 63 characters and a NUL
+  kWaitsPerRead = 60,
+  kClosedMarker = 8,
+  kCodeServerQuit = 5001,
+  kStorePort = 999,
+};
+
+// Also the data of a server item in the shell's tree, hence the node kind first.
+// Created zero-filled by the caller; owned by the tree item of its server.
+struct StoreConnection {
+  uint8_t nodeKind;                 // kNodeServer
+  uint32_t socket;                  // never used for data once closed
+  char recvBuffer[kRecvBufferSize]; // buffered, unconsumed bytes, NUL after them
+  int32_t buffered;
+  char hostName[kHostNameSize];
+  uint32_t closed;                  // kClosedMarker once closed
+  TreeItem* treeItem;
+};
+
+// The 32-bit socket field holds this when there is no socket at all.
+constexpr uint32_t kNoSocket = 0xFFFFFFFFu;
+
+// Windows Sockets 1.1, started before the main window and cleaned up after.
+bool StoreSocketsStartup();
+void StoreSocketsCleanup();
+
+// Opens a TCP connection to host (dotted IPv4 or a name) and port.
+// 1 on success with *socketOut set, 0 on failure (*socketOut = kNoSocket).
+int ConnectToHost(uint32_t* socketOut, const char* host, unsigned short port);
+
+// Sends every byte; a failed send closes the socket and marks the connection closed.
+// Returns 1 when everything went, 0 otherwise (no caller needs it).
+int SendAll(StoreConnection* c, const char* bytes, int length);
+
+// Next line into text (at most capacity - 1 characters and a NUL). With splitCode
+// the four-digit reply code is split off and returned and text keeps what follows
+// the separator; -1 for a line without a code. Without splitCode the number the
+// line starts with is returned and text keeps the whole line. A failed read closes
+// the connection and returns CloseConnection's result (1, then 0).
+int ReadReply(StoreConnection* c, char* text, int capacity, bool splitCode);
+
+// Next body piece: a whole line when its line feed is within the first bound
+// bytes, else exactly bound bytes. text must hold bound + 1 bytes.
+bool ReadChunk(StoreConnection* c, char* text, int bound);
+
+// 1 when it closed the connection now (sending "QUIT\r\n" best effort), 0 when
+// it was closed already.
+int CloseConnection(StoreConnection* c);
+
+// > 0 readable, 0 when every one-second wait passed, -1 when the test failed.
+int WaitReadable(uint32_t socket, int waits);
+
+// The outcome of one read as the exchanges need it: whether a line came at all
+// (ReadReply's 0 and 1 on failure are also ordinary codes).
+struct LineRead {
+  bool ok;    // a line was delivered
+  int code;   // as ReadReply returns it
+};
+LineRead ReadLine(StoreConnection* c, char* text, int capacity, bool splitCode);
+
+// ReadChunk that also reports how many wire bytes the piece took (line end
+// included), so a body's byte count is consumed exactly.
+bool ReadChunkCounted(StoreConnection* c, char* text, int bound, int* wireBytes);
+
+bool IsConnectionClosed(const StoreConnection* c);
+// Copies a typed host text into the record; false when it exceeds 63 characters.
+bool SetConnectionHost(StoreConnection* c, const char* host);

@@ -1,0 +1,306 @@
+#include "store_commands.h"
+
+#include <winsock.h>
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <strings.h>
+
+namespace {
+
+// Reads replies until code 1000; every other line goes to onLine when
+// wanted (code 2001 only, or any code). False when a read failed first.
+bool ReadUntilDone(StoreConnection* c, bool onlyListLines, void (*onLine)(void*, const char*),
+                   void* ctx) {
+  char text[kReplyCapacity];
+  for (;;) {
+    LineRead r = ReadLine(c, text, sizeof text, true);
+    if (!r.ok) return false;
+    if (r.code == 1000) return true;
+    if (!onlyListLines || r.code == 2001) onLine(ctx, text);
+  }
+}
+
+bool SendCommand(StoreConnection* c, const char* command) {
+  SendAll(c, command, static_cast<int>(strlen(command)));
+  return !IsConnectionClosed(c);
+}
+
+// Reads `count` replies; false when one of them could not be read. The code of
+// the last one is left in *lastCode and its text in text.
+bool ReadReplies(StoreConnection* c, int count, char* text, int* lastCode) {
+  for (int i = 0; i < count; ++i) {
+    LineRead r = ReadLine(c, text, kReplyCapacity, true);
+    if (!r.ok) return false;
+    *lastCode = r.code;
+  }
+  return true;
+}
+
+unsigned long LeadingUnsigned(const char* s) {
+  while (*s == ' ') ++s;
+  unsigned long v = 0;
+  for (; *s >= '0' && *s <= '9'; ++s) v = v * 10 + static_cast<unsigned long>(*s - '0');
+  return v;
+}
+
+template <typename Node>
+Node* NewNode(const char* name) {
+  size_t n = strlen(name);
+  Node* node = static_cast<Node*>(calloc(1, sizeof(Node) + n));
+  if (node) memcpy(node->name, name, n + 1);
+  return node;
+}
+
+bool IsContainerPart(const char* replyText) {
+  return strncasecmp(replyText, "multipart", 9) == 0 || strncasecmp(replyText, "message", 7) == 0;
+}
+
+}  // namespace
+
+bool FormatCommand(char* out, const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  int n = vsnprintf(out, kCommandSize, format, args);
+  va_end(args);
+  // A cut command would lose its line end and leave the store waiting.
+  return n >= 0 && n < kCommandSize;
+}
+
+UserNode* NewUserNode(StoreConnection* c, const char* name) {
+  UserNode* u = NewNode<UserNode>(name);
+  if (u) {
+    u->nodeKind = kNodeUser;
+    u->connection = c;
+  }
+  return u;
+}
+
+MailboxNode* NewMailboxNode(StoreConnection* c, UserNode* user, const char* name) {
+  MailboxNode* m = NewNode<MailboxNode>(name);
+  if (m) {
+    m->nodeKind = kNodeMailbox;
+    m->connection = c;
+    m->user = user;
+  }
+  return m;
+}
+
+void FreeStoreRecord(void* record) {
+  if (!record) return;
+  auto* c = static_cast<StoreConnection*>(record);
+  if (c->nodeKind == kNodeServer && c->closed == 0 && c->socket != kNoSocket) {
+    closesocket(static_cast<SOCKET>(c->socket));
+  }
+  free(record);
+}
+
+int StoreListUsers(StoreConnection* c, StoreTextFn onUser, void* ctx) {
+  char text[kReplyCapacity];
+  LineRead greeting = ReadLine(c, text, sizeof text, true);
+  if (!greeting.ok || greeting.code != 1000) return 0;
+  if (!SendCommand(c, "ULIST\r\n")) return 0;
+  return ReadUntilDone(c, true, onUser, ctx) ? 1 : 0;
+}
+
+int StoreListMailboxes(StoreConnection* c, const char* user, StoreTextFn onMailbox, void* ctx) {
+  char command[kCommandSize];
+  if (!FormatCommand(command, "RSET\r\nUSER %s\r\nSHOW\r\n", user)) return 0;
+  if (!SendCommand(c, command)) return 0;
+  char text[kReplyCapacity];
+  int code = 0;
+  if (!ReadReplies(c, 3, text, &code)) return 0;
+  if (code != 2002) return 0;
+  for (;;) {
+    LineRead r = ReadLine(c, text, sizeof text, true);
+    if (!r.ok) return 0;
+    if (r.code == 1000) return 1;
+    size_t n = strlen(text);
+    // Hierarchy nodes end in a slash and are not mailboxes.
+    if (n > 0 && text[n - 1] != '/') onMailbox(ctx, text);
+  }
+}
+
+bool ScanInfoLine(const char* line, char* listText) {
+  listText[0] = '\0';
+  return sscanf(line, "%*u %*u %*u %*u %*u %*s %1024s %*u", listText) == 1;
+}
+
+int StoreListMessages(StoreConnection* c, const char* user, const char* mailbox,
+                      const MessageListSink& sink) {
+  char command[kCommandSize];
+  if (!FormatCommand(command, "RSET MBOX\r\nUSER %s\r\nMBOX %s\r\nFLAG %lu\r\nINFO\r\n", user,
+                     mailbox, kInfoFlag))
+    return 0;
+  if (!SendCommand(c, command)) return 0;
+  char text[kReplyCapacity];
+  int code = 0;
+  if (!ReadReplies(c, 5, text, &code)) return 0;
+  if (code != 2002) return 0;
+  unsigned long count = LeadingUnsigned(text);
+  if (sink.onCount) sink.onCount(sink.ctx, count);
+  char listText[kReplyCapacity];
+  for (unsigned long k = 1; k <= count; ++k) {
+    if (!ReadLine(c, text, sizeof text, false).ok) return 0;
+    ScanInfoLine(text, listText);
+    if (sink.onMessage) sink.onMessage(sink.ctx, k, listText);
+  }
+  // The closing reply; its code says nothing the list needs.
+  return ReadLine(c, text, sizeof text, true).ok ? 1 : 0;
+}
+
+int StoreRemoveMailbox(StoreConnection* c, const char* mailbox) {
+  char command[kCommandSize];
+  if (!FormatCommand(command, "RSET MBOX\r\nRMOV %s\r\n", mailbox)) return 0;
+  if (!SendCommand(c, command)) return 0;
+  char text[kReplyCapacity];
+  int code = 0;
+  return ReadReplies(c, 2, text, &code) && code == 1000 ? 1 : 0;
+}
+
+int StoreCapabilities(StoreConnection* c, StoreTextFn onLine, void* ctx) {
+  if (!SendCommand(c, "CAPA\r\n")) return 0;
+  return ReadUntilDone(c, true, onLine, ctx) ? 1 : 0;
+}
+
+int StoreConfiguration(StoreConnection* c, StoreTextFn onEntry, void* ctx) {
+  if (!SendCommand(c, "CONF\r\n")) return 0;
+  return ReadUntilDone(c, true, onEntry, ctx) ? 1 : 0;
+}
+
+int StoreSpace(StoreConnection* c, unsigned long* usedKb, unsigned long* limitKb) {
+  *usedKb = *limitKb = 0;
+  if (!SendCommand(c, "SPACE\r\n")) return 0;
+  char text[kReplyCapacity];
+  LineRead r = ReadLine(c, text, sizeof text, true);
+  if (!r.ok || r.code != 1000) return 0;
+  sscanf(text, "%lu %lu", usedKb, limitKb);
+  return 1;
+}
+
+int StoreMailboxStat(StoreConnection* c, MailboxStat* out) {
+  memset(out, 0, sizeof *out);
+  if (!SendCommand(c, "STAT\r\n")) return 0;
+  char text[kReplyCapacity];
+  LineRead r = ReadLine(c, text, sizeof text, true);
+  if (!r.ok || r.code != 1000) return 0;
+  sscanf(text, "%*s %lu %lu %lu %lu", &out->messages, &out->totalBytes, &out->newMessages,
+         &out->newBytes);
+  return 1;
+}
+
+void ScanMessageDetails(const char* text, MessageDetails* out) {
+  memset(out, 0, sizeof *out);
+  unsigned long unused = 0;
+  sscanf(text, "%*u %lu %lu %lu %lu %1024s %lu %lu %1024s", &out->totalBytes, &out->headerBytes,
+         &out->bodyBytes, &out->flags, out->hash, &out->uniqueId, &unused, out->sender);
+}
+
+bool SenderVerified(const MessageDetails& d) { return d.sender[0] != '-'; }
+
+int StoreMessageDetails(StoreConnection* c, int number, MessageDetails* out) {
+  memset(out, 0, sizeof *out);
+  char command[kCommandSize];
+  FormatCommand(command, "AINFO %d\r\n", number);
+  if (!SendCommand(c, command)) return 0;
+  char text[kReplyCapacity];
+  LineRead r = ReadLine(c, text, sizeof text, true);
+  if (!r.ok || r.code != 2001) return 0;
+  ScanMessageDetails(text, out);
+  return 1;
+}
+
+void ScanMimePart(const char* text, MimePart* out) {
+  out->type[0] = out->subtype[0] = out->charset[0] = out->encoding[0] = out->name[0] = '\0';
+  out->bytes = out->lines = 0;
+  sscanf(text, "%1024s %1024s %1024s %1024s %1024s %*u %lu %*u %lu", out->type, out->subtype,
+         out->charset, out->encoding, out->name, &out->bytes, &out->lines);
+  out->container = IsContainerPart(text);
+  out->named = out->name[0] != '-';
+}
+
+int StoreMime(StoreConnection* c, int number, MimePartFn onPart, void* ctx) {
+  char command[kCommandSize];
+  FormatCommand(command, "MIME %d\r\n", number);
+  if (!SendCommand(c, command)) return 0;
+  char text[kReplyCapacity];
+  // Five words of up to 1,024 characters each do not fit a small stack.
+  MimePart* part = static_cast<MimePart*>(malloc(sizeof(MimePart)));
+  if (!part) return 0;
+  int level = 0;
+  int result = 0;
+  for (;;) {
+    LineRead r = ReadLine(c, text, sizeof text, true);
+    if (!r.ok) break;
+    if (r.code == 1000) {
+      result = 1;
+      break;
+    }
+    if (r.code == 2002) {
+      ScanMimePart(text, part);
+      part->level = level;
+      onPart(ctx, *part);
+      if (part->container) ++level;
+    } else if ((r.code == 2003 || r.code == 2004) && level > 0) {
+      --level;
+    }
+  }
+  free(part);
+  return result;
+}
+
+int StoreHeader(StoreConnection* c, int number, StoreTextFn onLine, void* ctx) {
+  char command[kCommandSize];
+  FormatCommand(command, "HEAD %d\r\n", number);
+  if (!SendCommand(c, command)) return 0;
+  char text[kReplyCapacity];
+  LineRead first = ReadLine(c, text, sizeof text, true);
+  if (!first.ok) return 0;
+  if (first.code == 1000) return 1;  // nothing follows
+  // An error reply has no header after it; waiting for one would only time out.
+  if (first.code < 2000 || first.code >= 3000) return 0;
+  for (;;) {
+    LineRead r = ReadLine(c, text, sizeof text, false);
+    if (!r.ok) return 0;
+    bool replyLine = text[0] >= '0' && text[0] <= '9' && strlen(text) >= 5 && text[4] == ' ';
+    if (!replyLine) {
+      onLine(ctx, text);
+    } else if (r.code == 1000) {
+      return 1;
+    }
+  }
+}
+
+int StoreBody(StoreConnection* c, int number, unsigned long maxBytes, StoreTextFn onPiece,
+              void* ctx, char* reason) {
+  reason[0] = '\0';
+  char command[kCommandSize];
+  if (maxBytes == 0)
+    FormatCommand(command, "BODY %d\r\n", number);
+  else
+    FormatCommand(command, "BRAW %d 0 %lu\r\n", number, maxBytes);
+  if (!SendCommand(c, command)) return kBodyLost;
+  char text[kReplyCapacity];
+  LineRead r = ReadLine(c, text, sizeof text, true);
+  if (!r.ok) return kBodyLost;
+  if (r.code != 2021 && r.code != 2025) {
+    memcpy(reason, text, strlen(text) + 1);
+    return kBodyRefused;
+  }
+  long long remaining = static_cast<long long>(LeadingUnsigned(text));
+  char piece[kBodyPieceArea];
+  while (remaining > 0) {
+    int bound = remaining < kBodyPiece ? static_cast<int>(remaining) : kBodyPiece;
+    int wire = 0;
+    if (!ReadChunkCounted(c, piece, bound, &wire)) return kBodyLost;
+    onPiece(ctx, piece);
+    // Count what the piece took off the wire: a line cut into pieces has only
+    // one line end, and a bare line feed is one byte.
+    remaining -= wire;
+  }
+  LineRead end = ReadLine(c, text, sizeof text, true);
+  if (!end.ok) return kBodyLost;
+  return end.code == 1000 ? kBodyOk : kBodyBadEnd;
+}

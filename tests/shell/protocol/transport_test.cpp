@@ -1,0 +1,240 @@
+// The line transport against a real TCP peer: code splitting, buffering,
+// capacities, pieces, closing and timeouts.
+#include <cstring>
+
+#include "store_fixture.h"
+
+namespace {
+
+DWORD Since(DWORD start) { return GetTickCount() - start; }
+
+TEST_F(StoreTest, SplitsReplyCodesFromText) {
+  struct Row {
+    const char* line;
+    int code;
+    const char* text;
+  } rows[] = {
+      {"1000 OK\r\n", 1000, "OK"},
+      {"2002-INBOX\r\n", 2002, "INBOX"},
+      {"12 abc\r\n", 12, "abc"},
+      {"abc\r\n", -1, "abc"},
+      {"2001 \r\n", 2001, ""},
+      {"1000\r\n", -1, "1000"},           // no separator at all
+      {"2001 a\rb\r\n", 2001, "a\rb"},    // only the last CR goes
+      {"2001 x y\rtail\n", 2001, "x y"},  // text after a stray CR is cut
+  };
+  std::string script;
+  for (const Row& r : rows) script += r.line;
+  Connect({Send(script)});
+  for (const Row& r : rows) {
+    std::string text;
+    EXPECT_EQ(r.code, Read(&text)) << r.line;
+    EXPECT_EQ(r.text, text) << r.line;
+  }
+}
+
+TEST_F(StoreTest, RawReadKeepsLineAndReturnsLeadingNumber) {
+  Connect({Send("  42 17 x\r\n-7 y\r\nword\r\n")});
+  std::string text;
+  EXPECT_EQ(42, Read(&text, false));
+  EXPECT_EQ("  42 17 x", text);
+  EXPECT_EQ(-7, Read(&text, false));
+  EXPECT_EQ(0, Read(&text, false));
+  EXPECT_EQ("word", text);
+}
+
+TEST_F(StoreTest, LinesSplitAcrossPacketsAreJoined) {
+  Connect({SendSplit("2001 alpha\r\n2001 be", 3), Delay(50), Send("ta\r\n1000 done\r\n")});
+  std::string text;
+  EXPECT_EQ(2001, Read(&text));
+  EXPECT_EQ("alpha", text);
+  EXPECT_EQ(2001, Read(&text));
+  EXPECT_EQ("beta", text);
+  EXPECT_EQ(1000, Read(&text));
+}
+
+TEST_F(StoreTest, TwoLinesInOnePacketNeedOneReceive) {
+  // The peer closes after the packet: the second line can only come from the buffer.
+  Connect({Send("2001 one\r\n2001 two\r\n"), CloseNow()});
+  std::string text;
+  ASSERT_EQ(2001, Read(&text));
+  EXPECT_EQ("one", text);
+  EXPECT_EQ(static_cast<int>(strlen("2001 two\r\n")), conn->buffered);
+  ASSERT_EQ(2001, Read(&text));
+  EXPECT_EQ("two", text);
+  EXPECT_EQ(0, conn->buffered);
+}
+
+TEST_F(StoreTest, LineCutAtCapacityMinusOne) {
+  // The reply capacity is 1,025: a 1,024-character text fits, 1,025 loses one.
+  std::string fits(1024, 'a'), over(1025, 'b'), longer(3000, 'c');
+  Connect({Send(fits + "\r\n" + over + "\r\n" + longer + "\r\nnext\r\n")});
+  std::string text;
+  Read(&text, false);
+  EXPECT_EQ(fits, text);
+  Read(&text, false);
+  EXPECT_EQ(std::string(1024, 'b'), text);
+  Read(&text, false);
+  EXPECT_EQ(std::string(1024, 'c'), text);
+  EXPECT_EQ(-1, Read(&text));
+  EXPECT_EQ("next", text);
+}
+
+TEST_F(StoreTest, SmallCapacityCutsAndKeepsTheTerminator) {
+  Connect({Send("2001 abcdefgh\r\n")});
+  char buf[8];
+  memset(buf, 'Z', sizeof buf);
+  EXPECT_EQ(2001, ReadReply(conn, buf, 6, true));  // "2001 " fills 5 of 6
+  EXPECT_STREQ("", buf);
+  EXPECT_EQ('Z', buf[6]);
+  EXPECT_EQ('Z', buf[7]);
+}
+
+TEST_F(StoreTest, ReceiveBufferHoldsOneFullLine) {
+  // 4,439 bytes and the line feed fill the 4,440-byte buffer exactly.
+  std::string line(4439, 'x');
+  Connect({Send("2001 " + line.substr(5) + "\n1000 OK\r\n")});
+  std::string text;
+  EXPECT_EQ(2001, Read(&text));
+  EXPECT_EQ(kReplyCapacity - 1 - 5, static_cast<int>(text.size()));  // cut, code split off
+  EXPECT_EQ(1000, Read(&text));
+  EXPECT_FALSE(IsConnectionClosed(conn));
+}
+
+TEST_F(StoreTest, FullBufferWithoutLineFeedClosesAtOnce) {
+  // One byte more than fits before the line feed: the line can never end.
+  Connect({Send(std::string(4440, 'y')), Hold(20000)});
+  DWORD start = GetTickCount();
+  std::string text;
+  EXPECT_EQ(1, Read(&text));
+  EXPECT_TRUE(IsConnectionClosed(conn));
+  EXPECT_LT(Since(start), 5000u);
+  EXPECT_EQ(0, Read(&text));
+}
+
+TEST_F(StoreTest, ChunkStopsAtBoundOrLineEnd) {
+  Connect({Send("0123456789ABC\r\n01234567\r\n")});
+  char buf[16];
+  ASSERT_TRUE(ReadChunk(conn, buf, 10));
+  EXPECT_STREQ("0123456789", buf);
+  ASSERT_TRUE(ReadChunk(conn, buf, 10));
+  EXPECT_STREQ("ABC", buf);
+  // A line whose line feed is the (bound+1)-th byte still comes whole, without its CR.
+  int wire = 0;
+  ASSERT_TRUE(ReadChunkCounted(conn, buf, 9, &wire));
+  EXPECT_STREQ("01234567", buf);
+  EXPECT_EQ(10, wire);
+}
+
+TEST_F(StoreTest, ChunkOfExactlyTheBoundFitsItsArea) {
+  // A piece of the full 1,025 bytes plus its NUL needs 1,026 bytes, no more.
+  std::string line(1025, 'q');
+  Connect({Send(line + "tail\r\n")});
+  char area[kBodyPieceArea + 1];
+  memset(area, '#', sizeof area);
+  int wire = 0;
+  ASSERT_TRUE(ReadChunkCounted(conn, area, kBodyPiece, &wire));
+  EXPECT_EQ(kBodyPiece, wire);
+  EXPECT_EQ(line, std::string(area));
+  EXPECT_EQ('#', area[kBodyPieceArea]);
+  ASSERT_TRUE(ReadChunk(conn, area, kBodyPiece));
+  EXPECT_STREQ("tail", area);
+}
+
+TEST_F(StoreTest, ChunkFailureClosesAndLeavesTextAlone) {
+  Connect({Send("abc"), CloseNow()});
+  char buf[16] = "untouched";
+  EXPECT_FALSE(ReadChunk(conn, buf, 10));
+  EXPECT_STREQ("untouched", buf);
+  EXPECT_TRUE(IsConnectionClosed(conn));
+}
+
+TEST_F(StoreTest, PeerCloseFailsReadThenLaterReadsFailAtOnce) {
+  Connect({Send("2001 last\r\n"), CloseNow()});
+  std::string text;
+  EXPECT_EQ(2001, Read(&text));
+  EXPECT_EQ(1, Read(&text));  // the read that closed it
+  EXPECT_TRUE(IsConnectionClosed(conn));
+  EXPECT_EQ(static_cast<uint32_t>(kClosedMarker), conn->closed);
+  DWORD start = GetTickCount();
+  EXPECT_EQ(0, Read(&text));
+  EXPECT_EQ(0, Read(&text));
+  EXPECT_LT(Since(start), 1000u);
+  EXPECT_EQ(0, CloseConnection(conn));
+}
+
+TEST_F(StoreTest, Code5001ClosesSocketAndNextReadReturnsAtOnce) {
+  Connect({Send("5001 Goodbye\r\n"), Hold(10000)});
+  std::string text;
+  EXPECT_EQ(5001, Read(&text));
+  EXPECT_EQ("Goodbye", text);
+  EXPECT_TRUE(IsConnectionClosed(conn));
+  DWORD start = GetTickCount();
+  EXPECT_EQ(0, Read(&text));
+  EXPECT_LT(Since(start), 1000u);
+  // Sends fail too.
+  EXPECT_EQ(0, SendAll(conn, "CAPA\r\n", 6));
+}
+
+TEST_F(StoreTest, ClosedConnectionStillDeliversBufferedLines) {
+  Connect({Send("2001 a\r\n2001 b\r\n"), Hold(5000)});
+  std::string text;
+  EXPECT_EQ(2001, Read(&text));
+  EXPECT_EQ(1, CloseConnection(conn));
+  EXPECT_EQ(2001, Read(&text));
+  EXPECT_EQ("b", text);
+  EXPECT_EQ(0, Read(&text));
+  // The goodbye reached the peer.
+  ASSERT_TRUE(peer.WaitReceivedLength(6));
+  EXPECT_EQ("QUIT\r\n", peer.Received());
+}
+
+TEST_F(StoreTest, NoSocketReadsNothing) {
+  conn = static_cast<StoreConnection*>(calloc(1, sizeof(StoreConnection)));
+  conn->socket = kNoSocket;
+  std::string text;
+  EXPECT_EQ(-1, Read(&text));
+  char buf[4];
+  EXPECT_FALSE(ReadChunk(conn, buf, 3));
+}
+
+TEST_F(StoreTest, SendAllDeliversEveryByte) {
+  std::string big(200000, 'm');
+  Connect({Hold(15000)});
+  EXPECT_EQ(1, SendAll(conn, big.data(), static_cast<int>(big.size())));
+  ASSERT_TRUE(peer.WaitReceivedLength(big.size(), 10000));
+  EXPECT_EQ(big, peer.Received());
+}
+
+TEST_F(StoreTest, ConnectFailures) {
+  uint32_t s = 0;
+  // Nobody listens there.
+  EXPECT_EQ(0, ConnectToHost(&s, "127.0.251.251", kStorePort));
+  EXPECT_EQ(kNoSocket, s);
+  EXPECT_EQ(0, ConnectToHost(&s, "no-such-host.invalid", kStorePort));
+}
+
+TEST_F(StoreTest, HostNameFieldHolds63Characters) {
+  StoreConnection c = {};
+  std::string h63(63, 'h'), h64(64, 'h');
+  EXPECT_TRUE(SetConnectionHost(&c, h63.c_str()));
+  EXPECT_EQ(h63, c.hostName);
+  EXPECT_FALSE(SetConnectionHost(&c, h64.c_str()));
+  EXPECT_EQ(h63, c.hostName);  // refused, not cut
+}
+
+// The one test that waits out the full minute.
+TEST_F(StoreTest, SilentServerTimesOutAfterSixtyWaits) {
+  Connect({Hold(75000)});
+  DWORD start = GetTickCount();
+  std::string text;
+  EXPECT_EQ(1, Read(&text));
+  DWORD took = Since(start);
+  EXPECT_GE(took, 59000u);
+  EXPECT_LT(took, 70000u);
+  EXPECT_TRUE(IsConnectionClosed(conn));
+  ASSERT_TRUE(peer.WaitReceivedLength(6));
+  EXPECT_EQ("QUIT\r\n", peer.Received());
+}
+
+}  // namespace

@@ -1,0 +1,74 @@
+#!/usr/bin/env bash
+# The project's one driver.
+#   ./run.sh demo    install what is missing, build, and run the main job
+#   ./run.sh test    install what is missing, build both sides, run every test
+#   ./run.sh build   build both sides (Windows cross build and native build)
+#   ./run.sh bench   build and run the benchmarks
+#   ./run.sh deps    install the Debian packages only
+set -euo pipefail
+cd "$(dirname "$0")"
+ROOT=$PWD
+WIN=$ROOT/build/win
+NATIVE=$ROOT/build/native
+TEMPLATE=$ROOT/build/wine/template
+export WINEPREFIX=$ROOT/build/wine/test
+export WINEDEBUG=${WINEDEBUG:--all}
+JOBS=${JOBS:-$(nproc)}
+
+say() { printf '\n== %s\n' "$*"; }
+as_root() { if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi; }
+
+deps() {
+  local pkgs missing=()
+  pkgs=$(grep -v '^#' scripts/packages.txt | tr -s ' \n' ' ')
+  for p in $pkgs; do dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p"); done
+  if [ ${#missing[@]} -gt 0 ]; then
+    say "installing ${missing[*]}"
+    as_root apt-get update -q
+    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
+  fi
+  # The store protocol's port is 999; let ordinary users bind it for tests.
+  if [ "$(id -u)" != 0 ] && [ "$(sysctl -n net.ipv4.ip_unprivileged_port_start)" -gt 999 ]; then
+    as_root sysctl -q -w net.ipv4.ip_unprivileged_port_start=999
+  fi
+}
+
+build() {
+  say "Windows build"
+  [ -f "$WIN/build.ninja" ] || cmake -S . -B "$WIN" -G Ninja \
+    -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64-posix.cmake -DCMAKE_BUILD_TYPE=RelWithDebInfo
+  cmake --build "$WIN" -j "$JOBS"
+  say "native build"
+  [ -f "$NATIVE/build.ninja" ] || cmake -S . -B "$NATIVE" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+  cmake --build "$NATIVE" -j "$JOBS"
+}
+
+prefix() {
+  # The template is made once (and again after a Wine upgrade); each run gets
+  # a fresh hard-link clone of it with its own registry.
+  scripts/prefix.sh template "$TEMPLATE"
+  scripts/prefix.sh clone "$TEMPLATE" "$WINEPREFIX"
+}
+
+run_tests() {
+  local rc=0
+  say "native tests"
+  (cd "$NATIVE" && ctest -j "$JOBS" --output-on-failure) || rc=1
+  say "Windows tests (under Wine)"
+  (cd "$WIN" && ctest -j "$JOBS" --output-on-failure) || rc=1
+  wineserver -k >/dev/null 2>&1 || true
+  return $rc
+}
+
+demo() {
+  scripts/demo.sh
+}
+
+case "${1:-}" in
+  deps) deps ;;
+  build) deps; build ;;
+  test) deps; build; prefix; run_tests ;;
+  demo) deps; build; prefix; demo ;;
+  bench) deps; build; prefix; scripts/bench.sh ;;
+  *) sed -n '2,8p' "$0"; exit 2 ;;
+esac

@@ -34,13 +34,15 @@ deps() {
 }
 
 build() {
-  say "Windows build"
-  [ -f "$WIN/build.ninja" ] || cmake -S . -B "$WIN" -G Ninja \
-    -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64-posix.cmake -DCMAKE_BUILD_TYPE=RelWithDebInfo
-  cmake --build "$WIN" -j "$JOBS"
+  # Native first: the Windows side's end-to-end tests start native programs.
   say "native build"
   [ -f "$NATIVE/build.ninja" ] || cmake -S . -B "$NATIVE" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
   cmake --build "$NATIVE" -j "$JOBS"
+  say "Windows build"
+  [ -f "$WIN/build.ninja" ] || cmake -S . -B "$WIN" -G Ninja \
+    -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64-posix.cmake -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DZELM_NATIVE_BIN="$NATIVE/bin"
+  cmake --build "$WIN" -j "$JOBS"
 }
 
 prefix() {

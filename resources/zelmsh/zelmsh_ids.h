@@ -1,0 +1,34 @@
+// Resource, command and control numbers of the store shell. The numbers are
+// part of the program's interface (menus, accelerators, templates) and stay
+// as they are.
+#pragma once
+
+// Main window commands (menu "MainMenu" and its accelerators).
+#define IDM_CONNECT 24331
+#define IDM_SAVE_LOG 24334
+#define IDM_PRINT 24335
+#define IDM_EXIT 24338
+#define IDM_EDIT_UNDO 24321
+#define IDM_EDIT_CUT 24322
+#define IDM_EDIT_COPY 24323
+#define IDM_EDIT_PASTE 24324
+#define IDM_VIEW 101
+#define IDM_REPAIR 102
+#define IDM_VIEW_HEADER 103
+#define IDM_VIEW_BODY 104
+#define IDM_VIEW_DETAILS 105
+#define IDM_PREFERENCES 107
+#define IDM_FIND 108
+#define IDM_ABOUT 112
+
+// The recent-server entry of the File menu and the separator after it; both
+// are inserted at run time at kRecentServerPosition.
+#define IDM_RECENT_SERVER 4323
+#define IDM_RECENT_SEPARATOR 4324
+
+// Status bar of the main window.
+#define IDC_STATUS_BAR 4321
+
+// Server selection dialog "SelectZELM".
+#define IDC_SERVER_COMBO 10
+#define IDC_HELP_BUTTON 9

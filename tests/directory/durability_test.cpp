@@ -1,0 +1,218 @@
+// The database file: changes survive reopening, several handles share one
+// file, torn or corrupt tails are dropped and written over, and compaction
+// keeps everything while bounding the file.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+
+#include "dir_fixture.h"
+
+namespace zelm::dir {
+namespace {
+
+using namespace testing;
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void WriteFile(const std::string& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+int AddAddress(Directory* d, const std::string& value) {
+  return d->Modify(Caller::System(), "Joe.Sales.Acme",
+                   {{kChangeAddValue, "Quorvel:EMail Address", {Text(value)}}});
+}
+
+std::vector<std::string> Addresses(Directory* d) {
+  return Values(d, "Joe.Sales.Acme", "Quorvel:EMail Address");
+}
+
+TEST(Durability, EveryKindOfChangeSurvivesReopening) {
+  TempFolder tmp;
+  const std::string path = tmp.File("d.zdb");
+  auto d = MakeDirectory(path);
+  ASSERT_TRUE(d);
+  const Caller sys = Caller::System();
+  ASSERT_EQ(d->Add(sys, "New.Sales.Acme", OfClass("User", {{"Full Name", {Text("N\r\nEw")}}})), kOk);
+  ASSERT_EQ(AddAddress(d.get(), "joe@x"), kOk);
+  ASSERT_EQ(d->Remove(sys, "Kim.East.Sales.Acme"), kOk);
+  ASSERT_EQ(d->SetGrant(sys, "FS1.Acme", "Joe.Sales.Acme", "Description", kRightWrite), kOk);
+  ASSERT_EQ(d->SetSetting(sys, "identity", "Joe.Sales.Acme"), kOk);
+  const std::string before = Dump(d.get());
+  d.reset();
+
+  std::unique_ptr<Directory> again;
+  ASSERT_EQ(Directory::Open(path, &again), kOk);
+  EXPECT_EQ(Dump(again.get()), before);
+  std::string identity;
+  ASSERT_EQ(again->GetSetting("identity", &identity), kOk);
+  EXPECT_EQ(identity, "Joe.Sales.Acme");
+}
+
+TEST(Durability, HandlesOnOneFileSeeEachOthersChanges) {
+  TempFolder tmp;
+  const std::string path = tmp.File("d.zdb");
+  auto a = MakeDirectory(path);
+  ASSERT_TRUE(a);
+  std::unique_ptr<Directory> b;
+  ASSERT_EQ(Directory::Open(path, &b), kOk);
+
+  ASSERT_EQ(AddAddress(a.get(), "one"), kOk);
+  EXPECT_EQ(Addresses(b.get()), std::vector<std::string>{"one"});
+  ASSERT_EQ(AddAddress(b.get(), "two"), kOk);
+  EXPECT_EQ(Addresses(a.get()), (std::vector<std::string>{"one", "two"}));
+  // A change the other handle checked against a stale view is refused.
+  EXPECT_EQ(AddAddress(a.get(), "TWO"), kErrDuplicateValue);
+
+  // After one handle compacts, the other reloads and writes on.
+  ASSERT_EQ(a->Compact(), kOk);
+  ASSERT_EQ(AddAddress(b.get(), "three"), kOk);
+  EXPECT_EQ(Addresses(a.get()), (std::vector<std::string>{"one", "two", "three"}));
+  DirectoryStats sa, sb;
+  ASSERT_EQ(a->Stats(&sa), kOk);
+  ASSERT_EQ(b->Stats(&sb), kOk);
+  EXPECT_EQ(sa.epoch, sb.epoch);
+  EXPECT_EQ(sa.lastChange, 3u);
+  EXPECT_EQ(Dump(a.get()), Dump(b.get()));
+}
+
+class TailTest : public ::testing::Test {
+ protected:
+  // Five acknowledged changes; sizes_[i] is the file size after change i.
+  void SetUp() override {
+    path_ = tmp_.File("t.zdb");
+    auto d = MakeDirectory(path_);
+    ASSERT_TRUE(d);
+    for (int i = 0; i < 5; ++i) {
+      ASSERT_EQ(AddAddress(d.get(), "v" + std::to_string(i)), kOk);
+      DirectoryStats s;
+      ASSERT_EQ(d->Stats(&s), kOk);
+      sizes_.push_back(s.fileSize);
+    }
+    bytes_ = ReadFile(path_);
+    ASSERT_EQ(bytes_.size(), sizes_.back());
+  }
+  std::vector<std::string> FirstValues(int n) {
+    std::vector<std::string> v;
+    for (int i = 0; i < n; ++i) v.push_back("v" + std::to_string(i));
+    return v;
+  }
+  TempFolder tmp_;
+  std::string path_;
+  std::vector<uint64_t> sizes_;
+  std::string bytes_;
+};
+
+TEST_F(TailTest, ATornLastRecordIsDroppedWhereverItEnds) {
+  const std::string copy = tmp_.File("cut.zdb");
+  for (uint64_t cut = sizes_[3]; cut < sizes_[4]; ++cut) {
+    WriteFile(copy, bytes_.substr(0, cut));
+    std::unique_ptr<Directory> d;
+    ASSERT_EQ(Directory::Open(copy, &d), kOk) << "cut at " << cut;
+    EXPECT_EQ(Addresses(d.get()), FirstValues(4)) << "cut at " << cut;
+  }
+}
+
+TEST_F(TailTest, ACorruptRecordIsDroppedAndWrittenOver) {
+  std::string bad = bytes_;
+  bad[(sizes_[3] + sizes_[4]) / 2] ^= 0x40;
+  WriteFile(path_, bad);
+  {
+    std::unique_ptr<Directory> d;
+    ASSERT_EQ(Directory::Open(path_, &d), kOk);
+    EXPECT_EQ(Addresses(d.get()), FirstValues(4));
+    ASSERT_EQ(AddAddress(d.get(), "after"), kOk);
+  }
+  std::unique_ptr<Directory> d;
+  ASSERT_EQ(Directory::Open(path_, &d), kOk);
+  std::vector<std::string> want = FirstValues(4);
+  want.push_back("after");
+  EXPECT_EQ(Addresses(d.get()), want);
+}
+
+TEST_F(TailTest, GarbageAfterTheLastRecordIsCutBeforeTheNextWrite) {
+  std::string junk = bytes_;
+  for (int i = 0; i < 300; ++i) junk.push_back(static_cast<char>(i * 7 + 1));
+  WriteFile(path_, junk);
+  {
+    std::unique_ptr<Directory> d;
+    ASSERT_EQ(Directory::Open(path_, &d), kOk);
+    EXPECT_EQ(Addresses(d.get()), FirstValues(5));
+    ASSERT_EQ(AddAddress(d.get(), "v5"), kOk);
+  }
+  std::unique_ptr<Directory> d;
+  ASSERT_EQ(Directory::Open(path_, &d), kOk);
+  EXPECT_EQ(Addresses(d.get()), FirstValues(6));
+}
+
+TEST_F(TailTest, ADamagedHeaderOrSnapshotIsNotTakenForAnEmptyDirectory) {
+  std::string bad = bytes_;
+  bad[4096 + 10] ^= 0x01;  // inside the only snapshot
+  WriteFile(path_, bad);
+  std::unique_ptr<Directory> d;
+  EXPECT_EQ(Directory::Open(path_, &d), kErrSystemFailure);
+  WriteFile(path_, std::string(5000, '\0'));
+  EXPECT_EQ(Directory::Open(path_, &d), kErrSystemFailure);
+  EXPECT_EQ(Directory::Open(tmp_.File("absent.zdb"), &d), kErrNoSuchEntry);
+}
+
+TEST(Durability, CompactionKeepsEverythingAndBoundsTheFile) {
+  TempFolder tmp;
+  const std::string path = tmp.File("c.zdb");
+  OpenOptions options;
+  options.compactMinimum = 1;  // whenever the journal outgrows the snapshot
+  auto d = MakeDirectory(path, kSmallTree, options);
+  ASSERT_TRUE(d);
+  std::unique_ptr<Directory> reader;
+  ASSERT_EQ(Directory::Open(path, &reader), kOk);
+  std::string value = "0";
+  ASSERT_EQ(d->Modify(Caller::System(), "Joe.Sales.Acme",
+                      {{kChangeAddValue, "Quorvel:Timeout", {Text(value)}}}),
+            kOk);
+  uint64_t largest = 0;
+  for (int i = 1; i <= 300; ++i) {
+    std::string next = std::to_string(i);
+    ASSERT_EQ(d->Modify(Caller::System(), "Joe.Sales.Acme",
+                        {{kChangeRemoveValue, "Quorvel:Timeout", {Text(value)}},
+                         {kChangeAddValue, "Quorvel:Timeout", {Text(next)}}}),
+              kOk);
+    value = next;
+    if (i % 37 == 0) {
+      EXPECT_EQ(Values(reader.get(), "Joe.Sales.Acme", "Quorvel:Timeout")[0], value);
+    }
+    DirectoryStats s;
+    ASSERT_EQ(d->Stats(&s), kOk);
+    largest = std::max(largest, s.fileSize);
+  }
+  DirectoryStats s;
+  ASSERT_EQ(d->Stats(&s), kOk);
+  EXPECT_GT(s.epoch, 10u);
+  EXPECT_EQ(s.lastChange, 301u);
+  // Header, at most two snapshots and a journal no larger than one snapshot.
+  EXPECT_LT(largest, 4096 + 4 * s.snapshotBytes);
+  const std::string before = Dump(d.get());
+  d.reset();
+  EXPECT_EQ(Dump(reader.get()), before);
+  std::unique_ptr<Directory> again;
+  ASSERT_EQ(Directory::Open(path, &again), kOk);
+  EXPECT_EQ(Dump(again.get()), before);
+}
+
+TEST(Durability, CreateNeverReplacesADatabase) {
+  TempFolder tmp;
+  const std::string path = tmp.File("x.zdb");
+  auto d = MakeDirectory(path);
+  ASSERT_TRUE(d);
+  ASSERT_EQ(AddAddress(d.get(), "kept"), kOk);
+  Tree empty;
+  EXPECT_EQ(Directory::Create(path, empty), kErrEntryExists);
+  EXPECT_EQ(Addresses(d.get()), std::vector<std::string>{"kept"});
+}
+
+}  // namespace
+}  // namespace zelm::dir

@@ -1,0 +1,231 @@
+// Entries of the item pane: a doubly linked list in display order, one row each.
+#include <cstdlib>
+#include <cstring>
+
+#include "tree_geometry.h"
+#include "tree_state.h"
+
+namespace {
+
+char* CopyText(const char* text) {
+  size_t n = strlen(text) + 1;
+  char* copy = static_cast<char*>(malloc(n));
+  if (copy) memcpy(copy, text, n);
+  return copy;
+}
+
+void FreeEntry(ListItem* e) {
+  free(e->text);
+  free(e->tipText);
+  free(e);
+}
+
+void Unlink(TreeControlState* s, ListItem* e) {
+  if (e->previous) e->previous->next = e->next;
+  else s->firstEntry = e->next;
+  if (e->next) e->next->previous = e->previous;
+  else s->lastEntry = e->previous;
+  e->previous = e->next = nullptr;
+}
+
+TreeControlState* EntryState(HWND control) {
+  TreeControlState* s = TreeStateOf(control);
+  return s && s->itemPane ? s : nullptr;
+}
+
+}  // namespace
+
+ListItem* EntryAtRow(TreeControlState* s, int row) {
+  if (!s->itemPane || row < 0) return nullptr;
+  LRESULT data = SendMessageA(s->itemPane, LB_GETITEMDATA, row, 0);
+  return data == LB_ERR ? nullptr : reinterpret_cast<ListItem*>(data);
+}
+
+int RowOfEntry(TreeControlState* s, const ListItem* entry) {
+  if (!s->itemPane || !entry) return -1;
+  LRESULT row = SendMessageA(s->itemPane, LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                             reinterpret_cast<LPARAM>(entry));
+  return row == LB_ERR ? -1 : static_cast<int>(row);
+}
+
+ListItem* TvAddEntry(HWND control, ListItem* reference, DWORD, const char* text,
+                     const char* tipText, int image, LPARAM data) {
+  TreeControlState* s = EntryState(control);
+  if (!s || !text) return nullptr;
+  ListItem* e = static_cast<ListItem*>(calloc(1, sizeof(ListItem)));
+  if (!e) return nullptr;
+  e->text = CopyText(text);
+  e->tipText = tipText ? CopyText(tipText) : nullptr;
+  if (!e->text || (tipText && !e->tipText)) {
+    FreeEntry(e);
+    return nullptr;
+  }
+  e->image = image < 0 ? 0 : image;
+  e->imageCell = ListImageCell(e->image, s->itemColumns, s->itemImageWidth, s->itemImageHeight);
+  e->data = data;
+
+  BusyScope busy(s);
+  HoldRedraw(s, s->itemPane);
+  int row = -1;  // appended
+  if (reference && reference != s->lastEntry) {
+    row = RowOfEntry(s, reference);
+    if (row < 0) {
+      FreeEntry(e);
+      return nullptr;
+    }
+    ++row;
+  }
+  LRESULT at = row < 0
+      ? SendMessageA(s->itemPane, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(e))
+      : SendMessageA(s->itemPane, LB_INSERTSTRING, row, reinterpret_cast<LPARAM>(e));
+  if (at == LB_ERR || at == LB_ERRSPACE) {
+    FreeEntry(e);
+    return nullptr;
+  }
+  ListItem* after = row < 0 ? s->lastEntry : reference;
+  e->previous = after;
+  e->next = after ? after->next : s->firstEntry;
+  if (e->next) e->next->previous = e;
+  else s->lastEntry = e;
+  if (after) after->next = e;
+  else s->firstEntry = e;
+
+  int width = s->itemImageWidth + TextWidth(e->text);
+  if (width > s->columnWidth) {
+    s->columnWidth = width;
+    SendMessageA(s->itemPane, LB_SETCOLUMNWIDTH, width, 0);
+  }
+  return e;
+}
+
+int TvDeleteEntry(HWND control, ListItem* entry) {
+  TreeControlState* s = EntryState(control);
+  if (!s || !entry) return 0;
+  NotifyOwner(s->itemOwner, kTvDeleteEntry, reinterpret_cast<WPARAM>(entry), entry->data);
+  BusyScope busy(s);
+  int row = RowOfEntry(s, entry);
+  HoldRedraw(s, s->itemPane);
+  if (row >= 0) SendMessageA(s->itemPane, LB_DELETESTRING, row, 0);
+  Unlink(s, entry);
+  FreeEntry(entry);
+  return 1;
+}
+
+void DeleteEveryEntry(TreeControlState* s) {
+  if (!s->itemPane) return;
+  // Owners hear of each entry while the list is still whole, as with one
+  // deletion; then all rows go at once (one by one would be quadratic).
+  for (ListItem* e = s->firstEntry; e; e = e->next)
+    NotifyOwner(s->itemOwner, kTvDeleteEntry, reinterpret_cast<WPARAM>(e), e->data);
+  ListItem* e;
+  {
+    BusyScope busy(s);
+    e = s->firstEntry;
+    s->firstEntry = s->lastEntry = nullptr;
+    HoldRedraw(s, s->itemPane);
+    SendMessageA(s->itemPane, LB_RESETCONTENT, 0, 0);
+  }
+  while (e) {
+    ListItem* next = e->next;
+    FreeEntry(e);
+    e = next;
+  }
+}
+
+int TvDeleteAllEntries(HWND control) {
+  TreeControlState* s = EntryState(control);
+  if (!s) return 0;
+  DeleteEveryEntry(s);
+  return 1;
+}
+
+ListItem* TvFirstEntry(HWND control) {
+  TreeControlState* s = EntryState(control);
+  return s ? s->firstEntry : nullptr;
+}
+
+ListItem* TvFindEntry(HWND control, const char* text) {
+  TreeControlState* s = EntryState(control);
+  if (!s || !text) return nullptr;
+  for (ListItem* e = s->firstEntry; e; e = e->next)
+    if (strcmp(e->text, text) == 0) return e;
+  return nullptr;
+}
+
+int TvSelectEntry(HWND control, ListItem* entry) {
+  TreeControlState* s = EntryState(control);
+  if (!s || !entry) return 0;
+  int row = RowOfEntry(s, entry);
+  if (row < 0) return 0;
+  SendMessageA(s->itemPane, LB_SETSEL, FALSE, -1);
+  if (SendMessageA(s->itemPane, LB_SETSEL, TRUE, row) == LB_ERR) return 0;
+  SendMessageA(s->itemPane, LB_SETCARETINDEX, row, FALSE);
+  return 1;
+}
+
+LPARAM TvSelectedEntryData(HWND control) {
+  TreeControlState* s = EntryState(control);
+  if (!s) return 0;
+  int caret = static_cast<int>(SendMessageA(s->itemPane, LB_GETCARETINDEX, 0, 0));
+  if (caret >= 0 && SendMessageA(s->itemPane, LB_GETSEL, caret, 0) > 0) {
+    ListItem* e = EntryAtRow(s, caret);
+    return e ? e->data : 0;
+  }
+  int first = -1;
+  if (SendMessageA(s->itemPane, LB_GETSELITEMS, 1, reinterpret_cast<LPARAM>(&first)) != 1)
+    return 0;
+  ListItem* e = EntryAtRow(s, first);
+  return e ? e->data : 0;
+}
+
+bool CollectSelectedEntries(TreeControlState* s, SelectionInfo* info) {
+  info->count = 0;
+  info->items = nullptr;
+  info->data = nullptr;
+  if (!s->itemPane) return true;
+  int n = static_cast<int>(SendMessageA(s->itemPane, LB_GETSELCOUNT, 0, 0));
+  if (n <= 0) return true;
+  // Freed here on failure, else by TvReleaseSelection.
+  int* rows = static_cast<int*>(malloc(sizeof(int) * n));
+  void** items = static_cast<void**>(malloc(sizeof(void*) * n));
+  LPARAM* data = static_cast<LPARAM*>(malloc(sizeof(LPARAM) * n));
+  if (!rows || !items || !data) {
+    free(rows);
+    free(items);
+    free(data);
+    return false;
+  }
+  n = static_cast<int>(SendMessageA(s->itemPane, LB_GETSELITEMS, n, reinterpret_cast<LPARAM>(rows)));
+  int count = 0;
+  for (int i = 0; i < n; ++i) {
+    ListItem* e = EntryAtRow(s, rows[i]);
+    if (!e) continue;
+    items[count] = e;
+    data[count] = e->data;
+    ++count;
+  }
+  free(rows);
+  info->count = count;
+  info->items = items;
+  info->data = data;
+  return true;
+}
+
+LPARAM TvSelection(HWND control, SelectionInfo* info) {
+  if (!info) return 0;
+  memset(info, 0, sizeof *info);
+  TreeControlState* s = EntryState(control);
+  if (!s) return 0;
+  info->sender = control;
+  if (!CollectSelectedEntries(s, info)) return 0;
+  return TvSelectedEntryData(control);
+}
+
+void TvReleaseSelection(SelectionInfo* info) {
+  if (!info) return;
+  free(info->items);
+  free(info->data);
+  info->items = nullptr;
+  info->data = nullptr;
+  info->count = 0;
+}

@@ -1,0 +1,117 @@
+// Entries of the item pane: order, deletion with notifications, finding,
+// selecting and the selection record.
+#include <string>
+#include <vector>
+
+#include "tree_fixture.h"
+#include "tree_state.h"
+
+using Strings = std::vector<std::string>;
+
+namespace {
+
+TEST_F(TreeTest, EntriesKeepInsertionOrderAndWidenColumns) {
+  Make();
+  ListItem* a = AddEntry("1 short", 1);
+  ListItem* c = AddEntry("3 short", 3);
+  ListItem* b = TvAddEntry(control, a, 0x14, "2 short", nullptr, 0, 2);
+  TvAddEntry(control, c, 0, "4 after the last", nullptr, 0, 4);
+  EXPECT_EQ((Strings{"1 short", "2 short", "3 short", "4 after the last"}), Entries());
+  EXPECT_EQ(a, TvFirstEntry(control));
+  EXPECT_EQ(b, a->next);
+  EXPECT_EQ(a, b->previous);
+  int before = TreeStateOf(control)->columnWidth;
+  AddEntry("a much longer entry text than the others");
+  EXPECT_GT(TreeStateOf(control)->columnWidth, before);
+  EXPECT_EQ(nullptr, TvAddEntry(control, nullptr, 0, nullptr, nullptr, 0, 0));
+  EXPECT_TRUE(Notes().empty());
+}
+
+TEST_F(TreeTest, EntryImageCellsWrapByColumns) {
+  Make();
+  struct Row {
+    int image, left, top;
+  } rows[] = {{0, 0, 0}, {1, 17, 0}, {2, 0, 17}, {5, 17, 34}, {-3, 0, 0}};
+  for (const Row& r : rows) {
+    ListItem* e = TvAddEntry(control, nullptr, 0, "e", nullptr, r.image, 0);
+    EXPECT_EQ(r.left, e->imageCell.left) << r.image;
+    EXPECT_EQ(r.top, e->imageCell.top) << r.image;
+    EXPECT_EQ(17, e->imageCell.right - e->imageCell.left) << r.image;
+  }
+}
+
+TEST_F(TreeTest, DeletingEntriesNotifiesEachBeforeRemoval) {
+  Make();
+  ListItem* first = AddEntry("first", 1);
+  ListItem* mid = AddEntry("mid", 2);
+  ListItem* last = AddEntry("last", 3);
+  ASSERT_TRUE(TvDeleteEntry(control, mid));
+  EXPECT_EQ(Strings{"delete-entry mid 2"}, Notes());
+  EXPECT_EQ((Strings{"first", "last"}), Entries());
+  ASSERT_TRUE(TvDeleteEntry(control, last));
+  ASSERT_TRUE(TvDeleteEntry(control, first));
+  EXPECT_EQ((Strings{"delete-entry last 3", "delete-entry first 1"}), Notes());
+  EXPECT_EQ(nullptr, TvFirstEntry(control));
+  // The list still appends after losing its ends.
+  AddEntry("again", 4);
+  AddEntry("more", 5);
+  ASSERT_TRUE(TvDeleteAllEntries(control));
+  EXPECT_EQ((Strings{"delete-entry again 4", "delete-entry more 5"}), Notes());
+  EXPECT_TRUE(Entries().empty());
+  EXPECT_EQ(0, TvDeleteEntry(control, nullptr));
+}
+
+TEST_F(TreeTest, FindingEntriesIsCaseSensitive) {
+  Make();
+  AddEntry("Message");
+  ListItem* lower = AddEntry("message");
+  EXPECT_EQ(lower, TvFindEntry(control, "message"));
+  EXPECT_EQ(nullptr, TvFindEntry(control, "MESSAGE"));
+  EXPECT_EQ(nullptr, TvFindEntry(control, nullptr));
+}
+
+TEST_F(TreeTest, SelectingEntriesAndReadingTheSelection) {
+  Make();
+  ListItem* e[5];
+  for (int i = 0; i < 5; ++i) e[i] = AddEntry(("m" + std::to_string(i)).c_str(), 100 + i);
+  SelectionInfo info;
+  EXPECT_EQ(0, TvSelection(control, &info));
+  EXPECT_EQ(0, info.count);
+  EXPECT_EQ(control, info.sender);
+  TvReleaseSelection(&info);
+  EXPECT_EQ(0, TvSelectedEntryData(control));
+
+  ASSERT_TRUE(TvSelectEntry(control, e[3]));
+  EXPECT_EQ((Strings{"m0", "m1", "m2", "m3 *", "m4"}), Entries());
+  EXPECT_EQ(103, TvSelectedEntryData(control));
+  ASSERT_TRUE(TvSelectEntry(control, e[1]));  // replaces, not adds
+  EXPECT_EQ((Strings{"m0", "m1 *", "m2", "m3", "m4"}), Entries());
+
+  // Several selected, the caret on an unselected row: the first selected counts.
+  HWND pane = ItemPane();
+  SendMessageA(pane, LB_SETSEL, TRUE, 4);
+  SendMessageA(pane, LB_SETCARETINDEX, 2, FALSE);
+  EXPECT_EQ(101, TvSelection(control, &info));
+  ASSERT_EQ(2, info.count);
+  EXPECT_EQ(e[1], info.items[0]);
+  EXPECT_EQ(e[4], info.items[1]);
+  EXPECT_EQ(101, info.data[0]);
+  EXPECT_EQ(104, info.data[1]);
+  TvReleaseSelection(&info);
+  EXPECT_EQ(nullptr, info.items);
+  SendMessageA(pane, LB_SETCARETINDEX, 4, FALSE);
+  EXPECT_EQ(104, TvSelectedEntryData(control));
+  EXPECT_TRUE(Notes().empty());  // none of this was the user's doing
+}
+
+TEST_F(TreeTest, ListOnlyControlHasNoTree) {
+  Make(kTvItemPane);
+  EXPECT_EQ(nullptr, TvRootItem(control));
+  EXPECT_EQ(nullptr, TvAddItem(control, nullptr, kTvAddLastChild, "x", nullptr, 0, 1, 0));
+  EXPECT_EQ(0, TvDeleteAllItems(control));
+  EXPECT_EQ(nullptr, TvSelectedItem(control));
+  ASSERT_TRUE(AddEntry("only"));
+  EXPECT_EQ(Strings{"only"}, Entries());
+}
+
+}  // namespace

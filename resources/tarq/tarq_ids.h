@@ -1,0 +1,28 @@
+// Resource numbers of the messaging snap-in: string table entries and the
+// controls of its dialog templates. The numbers are part of the snap-in's
+// interface with its language resource library; keep them as they are.
+#pragma once
+
+// Directory error texts (looked up by code) and the error box caption.
+#define IDS_ERR_NO_SUCH_ENTRY 1
+#define IDS_ERR_NO_SUCH_VALUE 3
+#define IDS_ERR_NO_SUCH_ATTRIBUTE 4
+#define IDS_ERR_NO_SUCH_CLASS 5
+#define IDS_ERR_ENTRY_EXISTS 6
+#define IDS_ERR_ILLEGAL_ATTRIBUTE 7
+#define IDS_ERR_SYNTAX_VIOLATION 8
+#define IDS_ERR_DUPLICATE_VALUE 9
+#define IDS_ERR_BAD_NAME 10
+#define IDS_ERR_SYSTEM_FAILURE 11
+#define IDS_ERR_INVALID_REQUEST 12
+#define IDS_ERR_CLASS_EXISTS 13
+#define IDS_ERR_INSUFFICIENT_BUFFER 14
+#define IDS_ERR_SCHEMA_SYNC 15
+#define IDS_ERR_DS_LOCKED 16
+#define IDS_ERR_NO_ACCESS 17
+#define IDS_ERR_BAD_SYNTAX 18
+#define IDS_ERR_UNDEFINED 19
+#define IDS_DIRECTORY_ERROR 20
+
+// Plain message dialogs "ObjectExists" and "ServerExists".
+#define IDC_MESSAGE_TEXT 100

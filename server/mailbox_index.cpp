@@ -1,0 +1,365 @@
+#include "mailbox_index.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <thread>
+
+#include "store_fs.h"
+
+const char kIndexFileName[] = "zelm-index";
+
+namespace {
+
+constexpr char kIndexMagic[] = "zelm-index 3 ";
+constexpr size_t kMimeBudget = 64u << 20;  // bytes of cached MIME answers per process
+std::atomic<size_t> g_mimeBytes{0};
+
+bool PlainWord(std::string_view w) {
+  if (w.empty() || w.size() > 1000) return false;
+  for (char c : w)
+    if (static_cast<unsigned char>(c) <= 0x20 || c == 0x7F) return false;
+  return true;
+}
+
+bool NameUsable(std::string_view name) {
+  if (name.empty() || name[0] == '.' || name.size() > 255) return false;
+  for (char c : name)
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F || c == '/') return false;
+  return true;
+}
+
+// Fields of one line, taken in turn; the last field may hold spaces.
+class Fields {
+ public:
+  explicit Fields(std::string_view line) : line_(line) {}
+  bool Next(std::string_view* out) {
+    if (pos_ >= line_.size()) return false;
+    size_t sp = line_.find(' ', pos_);
+    *out = line_.substr(pos_, sp == std::string_view::npos ? std::string_view::npos : sp - pos_);
+    pos_ = sp == std::string_view::npos ? line_.size() : sp + 1;
+    return !out->empty();
+  }
+  std::string_view Rest() const { return line_.substr(std::min(pos_, line_.size())); }
+  bool Number(uint64_t* v) {
+    std::string_view s;
+    if (!Next(&s) || s.size() > 19) return false;
+    uint64_t n = 0;
+    for (char c : s) {
+      if (c < '0' || c > '9') return false;
+      n = n * 10 + static_cast<uint64_t>(c - '0');
+    }
+    *v = n;
+    return true;
+  }
+  bool Signed(int64_t* v) {
+    std::string_view s;
+    if (!Next(&s)) return false;
+    bool negative = s[0] == '-';
+    if (negative) s.remove_prefix(1);
+    if (s.empty() || s.size() > 18) return false;
+    int64_t n = 0;
+    for (char c : s) {
+      if (c < '0' || c > '9') return false;
+      n = n * 10 + (c - '0');
+    }
+    *v = negative ? -n : n;
+    return true;
+  }
+
+ private:
+  std::string_view line_;
+  size_t pos_ = 0;
+};
+
+bool StampOf(int dirfd, const char* name, FolderStamp* out) {
+  struct stat st;
+  if (fstatat(dirfd, name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISDIR(st.st_mode)) return false;
+  out->sec = st.st_mtim.tv_sec;
+  out->nsec = st.st_mtim.tv_nsec;
+  return true;
+}
+
+void AppendNumber(std::string* s, int64_t v) {
+  char b[24];
+  int n = snprintf(b, sizeof b, "%lld", static_cast<long long>(v));
+  s->append(b, static_cast<size_t>(n));
+}
+
+}  // namespace
+
+bool ReadMessageRecord(int folderfd, const std::string& file, const std::string& authservId,
+                       MessageRecord* out, std::string* content) {
+  UniqueFd fd = OpenFileBeneath(folderfd, file);
+  if (!fd.Valid()) return false;
+  struct stat st;
+  if (fstat(fd.Get(), &st) != 0) return false;
+  if (!ReadWholeFile(fd.Get(), content)) return false;
+  out->base = std::string(MaildirBaseName(file));
+  out->rawSize = content->size();
+  out->mtime = st.st_mtime;
+  out->facts = ComputeFacts(*content, authservId);
+  return true;
+}
+
+std::string MailboxIndex::Serialize(const Snapshot& s, const std::vector<ListedMessage>& listing) {
+  std::string out = kIndexMagic;
+  out.reserve(listing.size() * 160 + 64);
+  for (int64_t v : {static_cast<int64_t>(s.nextUid), s.cur.sec, s.cur.nsec, s.fresh.sec,
+                    s.fresh.nsec, s.scannedAt}) {
+    AppendNumber(&out, v);
+    out += ' ';
+  }
+  out.back() = '\n';
+  for (const ListedMessage& m : listing) {
+    const MessageRecord& r = *m.record;
+    const MessageFacts& f = r.facts;
+    for (int64_t v : {static_cast<int64_t>(r.uid)}) AppendNumber(&out, v);
+    out += m.inNew ? " n " : " c ";
+    for (int64_t v : {static_cast<int64_t>(r.rawSize), r.mtime, static_cast<int64_t>(f.headerBytes),
+                      static_cast<int64_t>(f.bodyBytes), static_cast<int64_t>(f.contentFlags),
+                      f.date}) {
+      AppendNumber(&out, v);
+      out += ' ';
+    }
+    out += f.sender;
+    out += ' ';
+    out += f.subject;
+    out += ' ';
+    out += m.file;
+    out += '\n';
+  }
+  return out;
+}
+
+bool MailboxIndex::Parse(const std::string& text, Snapshot* s) {
+  *s = Snapshot();
+  std::string_view all(text);
+  size_t nl = all.find('\n');
+  if (nl == std::string_view::npos || all.compare(0, strlen(kIndexMagic), kIndexMagic) != 0)
+    return false;
+  Fields head(all.substr(strlen(kIndexMagic), nl - strlen(kIndexMagic)));
+  uint64_t next;
+  if (!head.Number(&next) || next == 0 || next > 0xFFFFFFFFull || !head.Signed(&s->cur.sec) ||
+      !head.Signed(&s->cur.nsec) || !head.Signed(&s->fresh.sec) || !head.Signed(&s->fresh.nsec) ||
+      !head.Signed(&s->scannedAt) || !head.Rest().empty())
+    return false;
+  s->nextUid = static_cast<uint32_t>(next);
+  uint32_t lastUid = 0;
+  for (size_t pos = nl + 1; pos < all.size();) {
+    size_t end = all.find('\n', pos);
+    if (end == std::string_view::npos) return false;  // cut short
+    Fields f(all.substr(pos, end - pos));
+    pos = end + 1;
+    auto r = std::make_shared<MessageRecord>();
+    ListedMessage m;
+    uint64_t uid, size, hb, bb, flags;
+    std::string_view where, sender, subject;
+    if (!f.Number(&uid) || !f.Next(&where) || !f.Number(&size) || !f.Signed(&r->mtime) ||
+        !f.Number(&hb) || !f.Number(&bb) || !f.Number(&flags) || !f.Signed(&r->facts.date) ||
+        !f.Next(&sender) || !f.Next(&subject))
+      return false;
+    // IDs ascend and stay below the next one to give.
+    if (uid <= lastUid || uid >= next || (where != "n" && where != "c")) return false;
+    if (!PlainWord(sender) || !PlainWord(subject) || !NameUsable(f.Rest()))
+      return false;
+    lastUid = static_cast<uint32_t>(uid);
+    r->uid = lastUid;
+    r->rawSize = size;
+    r->facts.headerBytes = hb;
+    r->facts.bodyBytes = bb;
+    r->facts.contentFlags =
+        static_cast<uint32_t>(flags) & (kMsgLeadingDot | kMsgHighPriority | kMsgLowPriority);
+    r->facts.sender = std::string(sender);
+    r->facts.subject = std::string(subject);
+    m.file = std::string(f.Rest());
+    m.inNew = where == "n";
+    r->base = std::string(MaildirBaseName(m.file));
+    m.flags = MaildirFlags(m.file, m.inNew) | r->facts.contentFlags;
+    m.record = std::move(r);
+    s->listing.push_back(std::move(m));
+  }
+  return true;
+}
+
+void MailboxIndex::Load(int dirfd) {
+  loaded_ = true;
+  UniqueFd fd = OpenFileBeneath(dirfd, kIndexFileName);
+  std::string text;
+  if (!fd.Valid() || !ReadWholeFile(fd.Get(), &text)) return;
+  Snapshot s;
+  // A damaged index is rebuilt from the messages; only their IDs start afresh.
+  if (!Parse(text, &s)) return;
+  listing_ = std::make_shared<const std::vector<ListedMessage>>(std::move(s.listing));
+  state_ = std::move(s);
+}
+
+bool MailboxIndex::Scan(int dirfd, const std::string& authservId, std::string* error) {
+  // Stamps and time are taken before reading, so that any change made while
+  // reading shows as a change next time.
+  Snapshot next;
+  next.nextUid = state_.nextUid;
+  next.scannedAt = time(nullptr);
+  if (!StampOf(dirfd, "cur", &next.cur) || !StampOf(dirfd, "new", &next.fresh)) {
+    *error = "not a Maildir";
+    return false;
+  }
+  // What is known already, by base name; built only when folders changed.
+  std::unordered_map<std::string_view, std::shared_ptr<const MessageRecord>> known;
+  if (listing_) {
+    known.reserve(listing_->size());
+    for (const ListedMessage& m : *listing_) known.emplace(m.record->base, m.record);
+  }
+  std::unordered_map<std::string, ListedMessage> seen;
+  std::vector<std::shared_ptr<MessageRecord>> fresh;
+  UniqueFd folders[2] = {OpenDirBeneath(dirfd, "cur"), OpenDirBeneath(dirfd, "new")};
+  struct Pending {
+    int folder;
+    std::string file;
+  };
+  std::vector<Pending> pending;
+  for (int i = 0; i < 2; ++i) {
+    std::vector<DirEntry> entries;
+    if (!folders[i].Valid() || !ListDirectory(folders[i].Get(), &entries)) {
+      *error = std::string("cannot read ") + (i ? "new" : "cur");
+      return false;
+    }
+    for (const DirEntry& e : entries) {
+      if (e.kind != EntryKind::kFile || !NameUsable(e.name)) continue;
+      std::string base(MaildirBaseName(e.name));
+      if (seen.count(base)) continue;  // caught between new/ and cur/: once is enough
+      ListedMessage m;
+      m.file = e.name;
+      m.inNew = i == 1;
+      auto it = known.find(base);
+      if (it != known.end()) {
+        m.record = it->second;
+      } else {
+        pending.push_back({i, e.name});
+      }
+      seen.emplace(std::move(base), std::move(m));
+    }
+  }
+  // Messages seen for the first time are read by a few threads: on a cold
+  // disk, waiting for one file at a time leaves the disk idle.
+  std::vector<std::shared_ptr<MessageRecord>> read(pending.size());
+  std::atomic<size_t> nextJob{0};
+  auto work = [&] {
+    std::string content;
+    for (size_t j; (j = nextJob.fetch_add(1)) < pending.size();) {
+      auto r = std::make_shared<MessageRecord>();
+      if (ReadMessageRecord(folders[pending[j].folder].Get(), pending[j].file, authservId, r.get(),
+                            &content))
+        read[j] = std::move(r);
+    }
+  };
+  std::vector<std::thread> workers;
+  if (pending.size() >= 64)
+    for (int t = 0; t < 3; ++t) workers.emplace_back(work);
+  work();
+  for (std::thread& t : workers) t.join();
+  for (size_t j = 0; j < pending.size(); ++j) {
+    auto it = seen.find(std::string(MaildirBaseName(pending[j].file)));
+    // Gone already (expunged meanwhile) or unreadable: not listed.
+    if (!read[j]) {
+      seen.erase(it);
+      continue;
+    }
+    it->second.record = read[j];
+    fresh.push_back(read[j]);
+  }
+  // New messages get IDs in delivery order (Maildir names start with the time).
+  std::sort(fresh.begin(), fresh.end(),
+            [](const auto& a, const auto& b) { return a->base < b->base; });
+  for (auto& r : fresh) {
+    if (next.nextUid == 0xFFFFFFFFu) break;  // clients read 32 bits; IDs never wrap
+    r->uid = next.nextUid++;
+  }
+  std::vector<ListedMessage> listing;
+  listing.reserve(seen.size());
+  for (auto& entry : seen) {
+    ListedMessage& m = entry.second;
+    if (m.record->uid == 0) continue;
+    m.flags = MaildirFlags(m.file, m.inNew) | m.record->facts.contentFlags;
+    listing.push_back(std::move(m));
+  }
+  seen.clear();
+  std::sort(listing.begin(), listing.end(),
+            [](const ListedMessage& a, const ListedMessage& b) {
+              return a.record->uid < b.record->uid;
+            });
+  // Answers of messages that are gone give their room back.
+  auto present = [&](uint32_t uid) {
+    auto it = std::lower_bound(listing.begin(), listing.end(), uid,
+                               [](const ListedMessage& m, uint32_t u) { return m.record->uid < u; });
+    return it != listing.end() && it->record->uid == uid;
+  };
+  for (auto it = mime_.begin(); it != mime_.end();) {
+    if (present(it->first)) {
+      ++it;
+      continue;
+    }
+    g_mimeBytes.fetch_sub(it->second.size());
+    it = mime_.erase(it);
+  }
+  state_ = std::move(next);
+  listing_ = std::make_shared<const std::vector<ListedMessage>>(std::move(listing));
+  // A read-only store still works; its IDs then last as long as this process.
+  ReplaceFileBeneath(dirfd, kIndexFileName, Serialize(state_, *listing_));
+  return true;
+}
+
+bool MailboxIndex::Refresh(int dirfd, const std::string& authservId, Listing* out,
+                           std::string* error) {
+  out->reset();
+  std::lock_guard<std::mutex> lock(mu_);
+  // Other server processes on the same store take the same lock.
+  flock(dirfd, LOCK_EX);
+  struct Unlock {
+    int fd;
+    ~Unlock() { flock(fd, LOCK_UN); }
+  } unlock{dirfd};
+  if (!loaded_) Load(dirfd);
+  FolderStamp cur, fresh;
+  if (!StampOf(dirfd, "cur", &cur) || !StampOf(dirfd, "new", &fresh)) {
+    *error = "not a Maildir";
+    return false;
+  }
+  // Unchanged folders keep their listing; a change within the same second as
+  // the last reading might not move the stamp, so such a listing is read again.
+  bool unchanged = listing_ && cur == state_.cur && fresh == state_.fresh &&
+                   cur.sec < state_.scannedAt - 1 && fresh.sec < state_.scannedAt - 1;
+  if (!unchanged && !Scan(dirfd, authservId, error)) return false;
+  *out = listing_;
+  return true;
+}
+
+MailboxIndex::~MailboxIndex() {
+  for (const auto& entry : mime_) g_mimeBytes.fetch_sub(entry.second.size());
+}
+
+bool MailboxIndex::AppendCachedMime(uint32_t uid, std::string* out) {
+  std::lock_guard<std::mutex> lock(mu_);
+  auto it = mime_.find(uid);
+  if (it == mime_.end()) return false;
+  *out += it->second;
+  return true;
+}
+
+bool MailboxIndex::KeepsMime(uint32_t uid) {
+  std::lock_guard<std::mutex> lock(mu_);
+  return mime_.count(uid) != 0;
+}
+
+void MailboxIndex::KeepMime(uint32_t uid, const std::string& answer) {
+  std::lock_guard<std::mutex> lock(mu_);
+  if (mime_.count(uid) || g_mimeBytes.load() + answer.size() > kMimeBudget) return;
+  g_mimeBytes.fetch_add(answer.size());
+  mime_.emplace(uid, answer);
+}

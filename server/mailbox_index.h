@@ -1,0 +1,89 @@
+// What the store knows about the messages of one Maildir, kept across
+// connections and across restarts (the file "zelm-index" in the Maildir):
+// each message's unique ID and facts, computed once from its bytes. Maildir
+// files never change once delivered; flag changes only rename them, so a
+// message is known by the part of its file name before the ':'.
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "message_facts.h"
+
+struct MessageRecord {
+  std::string base;   // file name without the ":2,..." flags
+  uint32_t uid = 0;   // stable, never reused within the Maildir
+  uint64_t rawSize = 0;
+  int64_t mtime = 0;  // of the file when its facts were computed
+  MessageFacts facts;
+};
+
+// One message of a listing, as it was when the listing was made.
+struct ListedMessage {
+  std::string file;   // name inside new/ or cur/
+  bool inNew = false;
+  uint32_t flags = 0; // Maildir flags and content flags
+  std::shared_ptr<const MessageRecord> record;
+};
+
+extern const char kIndexFileName[];
+
+// Modification time of a folder, to tell whether its entries may have changed.
+struct FolderStamp {
+  int64_t sec = -1;
+  int64_t nsec = 0;
+  bool operator==(const FolderStamp& o) const { return sec == o.sec && nsec == o.nsec; }
+};
+
+class MailboxIndex {
+ public:
+  MailboxIndex() = default;
+  ~MailboxIndex();
+  MailboxIndex(const MailboxIndex&) = delete;
+  MailboxIndex& operator=(const MailboxIndex&) = delete;
+  // Every message of the Maildir open at dirfd, sorted by unique ID. Messages
+  // seen for the first time are read and given IDs. When neither new/ nor
+  // cur/ changed since the last look, no folder is read at all. The index file
+  // is rewritten when something changed and the folder is writable. False
+  // (with a reason) when the folder cannot be read.
+  using Listing = std::shared_ptr<const std::vector<ListedMessage>>;
+  bool Refresh(int dirfd, const std::string& authservId, Listing* out, std::string* error);
+
+  // MIME answers are kept once computed, within a budget shared by all
+  // mailboxes of the process.
+  // Appends the kept answer to out; false when there is none.
+  bool AppendCachedMime(uint32_t uid, std::string* out);
+  void KeepMime(uint32_t uid, const std::string& answer);
+  bool KeepsMime(uint32_t uid);
+
+  struct Snapshot {
+    uint32_t nextUid = 1;
+    FolderStamp cur, fresh;  // of cur/ and new/ when the listing was made
+    int64_t scannedAt = 0;   // when that listing was read (seconds)
+    std::vector<ListedMessage> listing;  // filled by Parse; the index keeps its own
+  };
+  // Index file text <-> state (for tests and the loader).
+  static std::string Serialize(const Snapshot& head, const std::vector<ListedMessage>& listing);
+  static bool Parse(const std::string& text, Snapshot* s);
+
+ private:
+  void Load(int dirfd);
+  bool Scan(int dirfd, const std::string& authservId, std::string* error);
+
+  std::mutex mu_;
+  bool loaded_ = false;
+  Snapshot state_;   // its listing stays empty: listing_ holds it, shared with readers
+  Listing listing_;  // null until the Maildir was read
+  std::unordered_map<uint32_t, std::string> mime_;
+};
+
+// Reads one message file and computes its record (uid left 0). False when it
+// cannot be opened or read.
+bool ReadMessageRecord(int folderfd, const std::string& file, const std::string& authservId,
+                       MessageRecord* out, std::string* content);

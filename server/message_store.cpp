@@ -1,0 +1,135 @@
+#include "message_store.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdlib>
+
+#include "store_names.h"
+
+namespace {
+
+// ",S=<size>" in a Maildir name saves a stat.
+bool SizeFromName(const std::string& name, uint64_t* size) {
+  size_t s = name.find(",S=");
+  if (s == std::string::npos) return false;
+  size_t i = s + 3;
+  uint64_t v = 0;
+  size_t digits = 0;
+  for (; i < name.size() && name[i] >= '0' && name[i] <= '9' && digits < 19; ++i, ++digits)
+    v = v * 10 + static_cast<uint64_t>(name[i] - '0');
+  if (digits == 0) return false;
+  *size = v;
+  return true;
+}
+
+uint64_t MaildirBytes(int mailboxfd) {
+  uint64_t total = 0;
+  for (const char* sub : {"cur", "new"}) {
+    UniqueFd dir = OpenDirBeneath(mailboxfd, sub);
+    std::vector<DirEntry> entries;
+    if (!dir.Valid() || !ListDirectory(dir.Get(), &entries)) continue;
+    for (const DirEntry& e : entries) {
+      if (e.kind != EntryKind::kFile) continue;
+      uint64_t size;
+      struct stat st;
+      if (SizeFromName(e.name, &size)) {
+        total += size;
+      } else if (fstatat(dir.Get(), e.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+        total += static_cast<uint64_t>(st.st_size);
+      }
+    }
+  }
+  return total;
+}
+
+}  // namespace
+
+bool MessageStore::Open(std::string* error) {
+  root_ = UniqueFd(open(config_.storeRoot.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (!root_.Valid()) {
+    *error = "cannot open the store folder " + config_.storeRoot;
+    return false;
+  }
+  return true;
+}
+
+bool MessageStore::ListUsers(std::vector<std::string>* out) const {
+  out->clear();
+  std::vector<DirEntry> entries;
+  if (!ListDirectory(root_.Get(), &entries)) return false;
+  for (const DirEntry& e : entries)
+    if (e.kind == EntryKind::kDir && ValidUserName(e.name)) out->push_back(e.name);
+  std::sort(out->begin(), out->end());
+  return true;
+}
+
+UniqueFd MessageStore::OpenUser(const std::string& name) const {
+  if (!ValidUserName(name)) return UniqueFd();
+  return OpenDirBeneath(root_.Get(), name);
+}
+
+bool MessageStore::ListMailboxes(int userfd, std::vector<std::string>* out) const {
+  out->clear();
+  std::vector<DirEntry> entries;
+  if (!ListDirectory(userfd, &entries)) return false;
+  if (IsMaildir(userfd)) out->push_back("INBOX");
+  for (const DirEntry& e : entries) {
+    std::string wire;
+    if (e.kind != EntryKind::kDir || !WireMailboxName(e.name, &wire)) continue;
+    UniqueFd box = OpenDirBeneath(userfd, e.name);
+    if (box.Valid() && IsMaildir(box.Get())) out->push_back(wire);
+  }
+  return true;
+}
+
+UniqueFd MessageStore::OpenMailbox(int userfd, const std::string& folder) const {
+  UniqueFd box = folder.empty() ? UniqueFd(openat(userfd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC))
+                                : OpenDirBeneath(userfd, folder);
+  if (!box.Valid() || !IsMaildir(box.Get())) return UniqueFd();
+  return box;
+}
+
+std::shared_ptr<MailboxIndex> MessageStore::IndexFor(int mailboxfd) {
+  struct stat st;
+  if (fstat(mailboxfd, &st) != 0) return std::make_shared<MailboxIndex>();
+  std::lock_guard<std::mutex> lock(mu_);
+  auto& slot = indexes_[{st.st_dev, st.st_ino}];
+  if (!slot) slot = std::make_shared<MailboxIndex>();
+  return slot;
+}
+
+uint64_t MessageStore::UsedKb(int userfd) const {
+  uint64_t bytes = IsMaildir(userfd) ? MaildirBytes(userfd) : 0;
+  std::vector<DirEntry> entries;
+  if (ListDirectory(userfd, &entries)) {
+    for (const DirEntry& e : entries) {
+      std::string wire;
+      if (e.kind != EntryKind::kDir || !WireMailboxName(e.name, &wire)) continue;
+      UniqueFd box = OpenDirBeneath(userfd, e.name);
+      if (box.Valid()) bytes += MaildirBytes(box.Get());
+    }
+  }
+  return (bytes + 1023) / 1024;
+}
+
+MessageStore::RemoveResult MessageStore::RemoveMailbox(int userfd, const std::string& folder) {
+  if (folder.size() < 2 || folder[0] != '.') return kNoSuchMailbox;
+  struct stat st;
+  if (fstatat(userfd, folder.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISDIR(st.st_mode))
+    return kNoSuchMailbox;
+  // Out of sight in one step, then emptied: a listing never shows half a mailbox.
+  static std::atomic<unsigned> counter{0};
+  std::string doomed = "zelm-removing" + folder + "." + std::to_string(getpid()) + "." +
+                       std::to_string(++counter);
+  if (renameat(userfd, folder.c_str(), userfd, doomed.c_str()) != 0) return kRemoveFailed;
+  {
+    std::lock_guard<std::mutex> lock(mu_);
+    indexes_.erase({st.st_dev, st.st_ino});
+  }
+  RemoveTreeBeneath(userfd, doomed);
+  return kRemoved;
+}

@@ -1,0 +1,230 @@
+#include "mime_structure.h"
+
+#include <gmime/gmime.h>
+
+#include <algorithm>
+#include <cstring>
+#include <mutex>
+
+#include "message_facts.h"
+#include "wire_words.h"
+
+namespace {
+
+// Bare LF positions, to turn raw offsets into wire offsets.
+class WireOffsets {
+ public:
+  explicit WireOffsets(std::string_view m) {
+    for (size_t i = 0; i < m.size(); ++i)
+      if (m[i] == '\n' && (i == 0 || m[i - 1] != '\r')) bare_.push_back(i);
+  }
+  uint64_t At(size_t raw) const {
+    return raw + static_cast<uint64_t>(std::lower_bound(bare_.begin(), bare_.end(), raw) -
+                                       bare_.begin());
+  }
+
+ private:
+  std::vector<size_t> bare_;
+};
+
+bool IsTokenChar(char c) {
+  return c > 0x20 && c < 0x7F && !strchr("()<>@,;:\\\"/[]?=", c);
+}
+
+// "type/subtype" at the start of a Content-Type value, blanks allowed around '/'.
+bool HasTypePair(const char* v) {
+  while (*v == ' ' || *v == '\t' || *v == '\r' || *v == '\n') ++v;
+  if (!IsTokenChar(*v)) return false;
+  while (IsTokenChar(*v)) ++v;
+  while (*v == ' ' || *v == '\t') ++v;
+  if (*v++ != '/') return false;
+  while (*v == ' ' || *v == '\t') ++v;
+  return IsTokenChar(*v);
+}
+
+MimeLine Closing(MimeLineKind kind) {
+  MimeLine l;
+  l.kind = kind;
+  return l;
+}
+
+bool IsLwsp(char c) { return c == ' ' || c == '\t' || c == '\r'; }
+
+// Whether line (without its LF) is "--boundary" or "--boundary--" with
+// trailing blanks; *closing tells which.
+bool IsDelimiter(std::string_view line, std::string_view boundary, bool* closing) {
+  if (line.size() < boundary.size() + 2 || line[0] != '-' || line[1] != '-') return false;
+  if (line.compare(2, boundary.size(), boundary) != 0) return false;
+  std::string_view rest = line.substr(2 + boundary.size());
+  *closing = rest.size() >= 2 && rest[0] == '-' && rest[1] == '-';
+  if (*closing) rest.remove_prefix(2);
+  for (char c : rest)
+    if (!IsLwsp(c)) return false;
+  return true;
+}
+
+struct Walker {
+  std::string_view msg;
+  WireOffsets wire;
+  std::vector<MimeLine>* out;
+  int depth = 0;
+
+  // obj's extent in msg is [begin, end): its own header block, then its body.
+  void Walk(GMimeObject* obj, size_t begin, size_t end) {
+    if (++depth > 100) {  // hostile nesting: stop describing, stay bounded
+      --depth;
+      return;
+    }
+    std::string_view extent = msg.substr(begin, end - begin);
+    size_t bodyBegin = begin + FindBodyStart(extent);
+    std::string_view body = msg.substr(bodyBegin, end - bodyBegin);
+
+    MimeLine line;
+    line.kind = kMimePart;
+    GMimeContentType* ct = g_mime_object_get_content_type(obj);
+    const char* type = ct ? g_mime_content_type_get_media_type(ct) : nullptr;
+    const char* subtype = ct ? g_mime_content_type_get_media_subtype(ct) : nullptr;
+    // A Content-Type without a type/subtype pair means text/plain.
+    const char* rawType = g_mime_object_get_header(obj, "Content-Type");
+    const char* charset = ct ? g_mime_content_type_get_parameter(ct, "charset") : nullptr;
+    GMimeParamList* looseParams = nullptr;
+    if (rawType && !HasTypePair(rawType)) {
+      type = subtype = nullptr;
+      // Its parameters still say something ("text; charset=us-ascii").
+      const char* semi = strchr(rawType, ';');
+      looseParams = semi ? g_mime_param_list_parse(nullptr, semi + 1) : nullptr;
+      GMimeParam* p = looseParams ? g_mime_param_list_get_parameter(looseParams, "charset") : nullptr;
+      charset = p ? g_mime_param_get_value(p) : nullptr;
+    }
+    line.type = WireToken(type ? type : "text");
+    line.subtype = WireToken(subtype ? subtype : "plain");
+    line.charset = charset && *charset ? WireToken(charset) : "-";
+    if (looseParams) g_object_unref(looseParams);
+    const char* cte = g_mime_object_get_header(obj, "Content-Transfer-Encoding");
+    std::string encoding;
+    if (cte) {
+      std::string v = cte;
+      size_t b = v.find_first_not_of(" \t\r\n");
+      size_t e = b == std::string::npos ? b : v.find_first_of(" \t\r\n;(", b);
+      if (b != std::string::npos) encoding = v.substr(b, e == std::string::npos ? e : e - b);
+    }
+    line.encoding = encoding.empty() ? "7bit" : WireToken(encoding);
+    // Any part may be named, containers too (a forwarded message often is).
+    GMimeContentDisposition* disposition = g_mime_object_get_content_disposition(obj);
+    const char* name =
+        disposition ? g_mime_content_disposition_get_parameter(disposition, "filename") : nullptr;
+    if (!name && ct) name = g_mime_content_type_get_parameter(ct, "name");
+    line.name = name && *name ? WireValueWord(name) : "-";
+    line.bodyOffset = wire.At(bodyBegin);
+    line.bytes = WireBytes(body);
+    line.headerBytes = WireBytes(msg.substr(begin, bodyBegin - begin));
+    line.lines = LineCount(body);
+    out->push_back(line);
+
+    if (GMIME_IS_MULTIPART(obj)) {
+      GMimeMultipart* mp = GMIME_MULTIPART(obj);
+      const char* boundary = g_mime_multipart_get_boundary(mp);
+      std::vector<Extent> parts;
+      if (boundary && *boundary) parts = SplitMultipart(body, boundary);
+      int count = g_mime_multipart_get_count(mp);
+      // GMime passes over empty parts between two delimiters; so do the extents
+      // then, to stay paired with GMime's children.
+      if (parts.size() != static_cast<size_t>(count)) {
+        std::vector<Extent> filled;
+        for (const Extent& x : parts)
+          if (x.end > x.begin) filled.push_back(x);
+        if (filled.size() == static_cast<size_t>(count)) parts.swap(filled);
+      }
+      for (int i = 0; i < count; ++i) {
+        GMimeObject* child = g_mime_multipart_get_part(mp, i);
+        // A child GMime found beyond the delimiters seen here has no bytes of its own.
+        size_t b = i < static_cast<int>(parts.size()) ? bodyBegin + parts[i].begin : end;
+        size_t e = i < static_cast<int>(parts.size()) ? bodyBegin + parts[i].end : end;
+        Walk(child, b, e);
+      }
+    } else if (GMIME_IS_MESSAGE_PART(obj)) {
+      GMimeMessage* inner = g_mime_message_part_get_message(GMIME_MESSAGE_PART(obj));
+      GMimeObject* top = inner ? g_mime_message_get_mime_part(inner) : nullptr;
+      if (top) Walk(top, bodyBegin, end);
+    }
+    // Clients nest every "multipart" and "message" part until its closing line,
+    // so one follows even where nothing was nested (message/delivery-status,
+    // a multipart without a boundary).
+    if (line.type == "multipart") out->push_back(Closing(kMimeEndMultipart));
+    else if (line.type == "message") out->push_back(Closing(kMimeEndMessage));
+    --depth;
+  }
+};
+
+}  // namespace
+
+void EnsureMimeLibrary() {
+  static std::once_flag once;
+  std::call_once(once, [] { g_mime_init(); });
+}
+
+std::vector<Extent> SplitMultipart(std::string_view body, std::string_view boundary) {
+  std::vector<Extent> parts;
+  bool open = false;  // inside a body part
+  size_t partBegin = 0;
+  size_t pos = 0;
+  while (pos < body.size()) {
+    size_t lf = body.find('\n', pos);
+    size_t lineEnd = lf == std::string_view::npos ? body.size() : lf;
+    bool closing = false;
+    if (IsDelimiter(body.substr(pos, lineEnd - pos), boundary, &closing)) {
+      if (open) {
+        // The line end before a delimiter belongs to the delimiter.
+        size_t e = pos;
+        if (e > partBegin && body[e - 1] == '\n') --e;
+        if (e > partBegin && body[e - 1] == '\r') --e;
+        parts.push_back({partBegin, std::max(partBegin, e)});
+      }
+      if (closing) return parts;
+      open = true;
+      partBegin = lf == std::string_view::npos ? body.size() : lf + 1;
+    }
+    if (lf == std::string_view::npos) break;
+    pos = lf + 1;
+  }
+  // No closing delimiter: the last part runs to the end.
+  if (open) parts.push_back({partBegin, body.size()});
+  return parts;
+}
+
+std::vector<MimeLine> DescribeMime(std::string_view message) {
+  EnsureMimeLibrary();
+  std::vector<MimeLine> lines;
+  GMimeStream* stream = g_mime_stream_mem_new_with_buffer(message.data(), message.size());
+  GMimeParser* parser = g_mime_parser_new_with_stream(stream);
+  g_mime_parser_set_format(parser, GMIME_FORMAT_MESSAGE);
+  // The top part with the message's header: the message-level fields
+  // (addresses, dates) are not needed for the structure.
+  GMimeObject* parsed = g_mime_parser_construct_part(parser, nullptr);
+  Walker w{message, WireOffsets(message), &lines};
+  GMimeObject* top = parsed;
+  if (top) {
+    w.Walk(top, 0, message.size());
+  } else {
+    // Nothing GMime could read as a message: one plain part of everything.
+    size_t bodyBegin = FindBodyStart(message);
+    MimeLine l{kMimePart, "text", "plain", "-", "7bit", "-", 0, 0, 0, 0};
+    l.bodyOffset = w.wire.At(bodyBegin);
+    l.bytes = WireBytes(message.substr(bodyBegin));
+    l.headerBytes = WireBytes(message.substr(0, bodyBegin));
+    l.lines = LineCount(message.substr(bodyBegin));
+    lines.push_back(l);
+  }
+  if (parsed) g_object_unref(parsed);
+  g_object_unref(parser);
+  g_object_unref(stream);
+  return lines;
+}
+
+std::string FormatMimeLine(const MimeLine& l) {
+  if (l.kind == kMimeEndMultipart) return "2003 end of multipart";
+  if (l.kind == kMimeEndMessage) return "2004 end of message";
+  return "2002 " + l.type + " " + l.subtype + " " + l.charset + " " + l.encoding + " " + l.name +
+         " " + std::to_string(l.bodyOffset) + " " + std::to_string(l.bytes) + " " +
+         std::to_string(l.headerBytes) + " " + std::to_string(l.lines);
+}

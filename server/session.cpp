@@ -1,0 +1,655 @@
+#include "session.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <strings.h>
+
+#include <thread>
+
+#include "message_facts.h"
+#include "mime_structure.h"
+#include "store_names.h"
+#include "wire_words.h"
+
+namespace {
+
+constexpr uint32_t kListDeleted = 0x80000000u;  // FLAG bit: list deleted messages too
+constexpr size_t kHeaderLineMax = 998;          // longer header lines go in pieces
+
+bool ParseNumber(const std::string& s, uint64_t max, uint64_t* out) {
+  if (s.empty() || s.size() > 19) return false;
+  uint64_t v = 0;
+  for (char c : s) {
+    if (c < '0' || c > '9') return false;
+    v = v * 10 + static_cast<uint64_t>(c - '0');
+  }
+  if (v > max) return false;
+  *out = v;
+  return true;
+}
+
+std::vector<std::string> Words(const std::string& s) {
+  std::vector<std::string> out;
+  size_t i = 0;
+  while (i < s.size()) {
+    size_t b = s.find_first_not_of(' ', i);
+    if (b == std::string::npos) break;
+    size_t e = s.find(' ', b);
+    out.push_back(s.substr(b, e == std::string::npos ? e : e - b));
+    i = e == std::string::npos ? s.size() : e;
+  }
+  return out;
+}
+
+// Would a client reading header lines take this line for a reply line?
+bool LooksLikeReply(const std::string& line) {
+  return line.size() >= 5 && line[0] >= '0' && line[0] <= '9' && line[4] == ' ';
+}
+
+// The body as it goes on the wire: every line ended by CR LF.
+std::string WireBody(std::string_view body) {
+  std::string out;
+  out.reserve(body.size() + body.size() / 16 + 2);
+  size_t pos = 0;
+  while (pos < body.size()) {
+    size_t lf = body.find('\n', pos);
+    size_t end = lf == std::string_view::npos ? body.size() : lf;
+    std::string_view line = body.substr(pos, end - pos);
+    if (lf != std::string_view::npos && !line.empty() && line.back() == '\r') line.remove_suffix(1);
+    out.append(line.data(), line.size());
+    out += "\r\n";
+    pos = end + 1;
+  }
+  return out;
+}
+
+bool SendAllBytes(int fd, const std::string& data) {
+  size_t sent = 0;
+  while (sent < data.size()) {
+    ssize_t n = send(fd, data.data() + sent, data.size() - sent, MSG_NOSIGNAL);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;  // peer gone, or stopped reading past the send timeout
+    sent += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+}  // namespace
+
+void StoreSession::Reply(std::string* out, int code, const std::string& text) {
+  *out += std::to_string(code);
+  *out += ' ';
+  *out += text;
+  *out += "\r\n";
+}
+
+void StoreSession::RefuseLongLine(std::string* out) {
+  *out += std::to_string(kErrLineTooLong) + " command line too long\r\n";
+}
+
+void StoreSession::ClearMailbox() {
+  mailbox_.clear();
+  mailboxFd_ = UniqueFd();
+  curFd_ = UniqueFd();
+  newFd_ = UniqueFd();
+  index_.reset();
+  listed_ = false;
+  all_.reset();
+  listing_.clear();
+  listing_.shrink_to_fit();
+}
+
+void StoreSession::ClearUser() {
+  ClearMailbox();
+  user_.clear();
+  userFd_ = UniqueFd();
+}
+
+bool StoreSession::Handle(const std::string& line, std::string* out) {
+  for (char c : line) {
+    unsigned char u = static_cast<unsigned char>(c);
+    if ((u < 0x20 && c != '\t') || u == 0x7F) {
+      Reply(out, kErrMalformed, "malformed command");
+      return true;
+    }
+  }
+  size_t sp = line.find(' ');
+  std::string word = line.substr(0, sp);
+  std::string args = sp == std::string::npos ? "" : line.substr(sp + 1);
+  for (char& c : word)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  bool noArgs = sp == std::string::npos;
+
+  if (word == "QUIT") {
+    Reply(out, kReplyOk, "goodbye");
+    return false;
+  }
+  if (word == "RSET") {
+    if (noArgs) {
+      ClearUser();
+      listFlags_ = 0;
+      Reply(out, kReplyOk, "selection cleared");
+    } else if (strcasecmp(args.c_str(), "MBOX") == 0) {
+      ClearMailbox();
+      listFlags_ = 0;
+      Reply(out, kReplyOk, "mailbox selection cleared");
+    } else {
+      Reply(out, kErrSyntax, "usage: RSET or RSET MBOX");
+    }
+    return true;
+  }
+  struct Plain {
+    const char* word;
+    void (StoreSession::*fn)(std::string*);
+  };
+  static const Plain kPlain[] = {
+      {"ULIST", &StoreSession::Users},        {"SHOW", &StoreSession::Show},
+      {"INFO", &StoreSession::Info},          {"CAPA", &StoreSession::Capabilities},
+      {"CONF", &StoreSession::Configuration}, {"SPACE", &StoreSession::Space},
+      {"STAT", &StoreSession::Stat},
+  };
+  for (const Plain& p : kPlain) {
+    if (word != p.word) continue;
+    if (!noArgs) {
+      Reply(out, kErrSyntax, std::string(p.word) + " takes no arguments");
+      // List answers always end with 1000 (see PROTOCOL.md).
+      if (word == "ULIST" || word == "CAPA" || word == "CONF") Reply(out, kReplyOk, "end");
+    } else {
+      (this->*p.fn)(out);
+    }
+    return true;
+  }
+  struct WithArgs {
+    const char* word;
+    void (StoreSession::*fn)(const std::string&, std::string*);
+  };
+  static const WithArgs kWithArgs[] = {
+      {"USER", &StoreSession::SelectUser}, {"MBOX", &StoreSession::SelectMailbox},
+      {"FLAG", &StoreSession::Flag},       {"RMOV", &StoreSession::Remove},
+      {"AINFO", &StoreSession::Details},   {"MIME", &StoreSession::Mime},
+      {"HEAD", &StoreSession::Header},
+  };
+  for (const WithArgs& p : kWithArgs) {
+    if (word != p.word) continue;
+    if (noArgs || args.empty()) {
+      Reply(out, kErrSyntax, std::string(p.word) + " needs an argument");
+      if (word == "MIME") Reply(out, kReplyOk, "end");
+    } else {
+      (this->*p.fn)(args, out);
+    }
+    return true;
+  }
+  if (word == "BODY" || word == "BRAW") {
+    Body(args, word == "BRAW", out);
+    return true;
+  }
+  Reply(out, kErrUnknownCommand, "unknown command");
+  return true;
+}
+
+void StoreSession::Users(std::string* out) {
+  std::vector<std::string> users;
+  if (!store_->ListUsers(&users)) {
+    Reply(out, kErrStore, "cannot read the store");
+    Reply(out, kReplyOk, "0 users");
+    return;
+  }
+  for (const std::string& u : users) Reply(out, kReplyListLine, u);
+  Reply(out, kReplyOk, std::to_string(users.size()) + " users");
+}
+
+void StoreSession::SelectUser(const std::string& name, std::string* out) {
+  ClearUser();
+  if (!ValidUserName(name)) {
+    Reply(out, kErrNameRefused, "user name refused");
+    return;
+  }
+  UniqueFd fd = store_->OpenUser(name);
+  if (!fd.Valid()) {
+    Reply(out, kErrNoSuchUser, "no such user");
+    return;
+  }
+  user_ = name;
+  userFd_ = std::move(fd);
+  Reply(out, kReplyOk, "user selected");
+}
+
+void StoreSession::Show(std::string* out) {
+  if (!userFd_.Valid()) {
+    Reply(out, kErrNoUser, "no user selected");
+    return;
+  }
+  std::vector<std::string> names;
+  if (!store_->ListMailboxes(userFd_.Get(), &names)) {
+    Reply(out, kErrStore, "cannot read the user's folder");
+    return;
+  }
+  std::vector<std::string> listing = MailboxListing(names);
+  Reply(out, kReplyListFollows, std::to_string(listing.size()) + " mailboxes");
+  for (const std::string& n : listing) Reply(out, kReplyListLine, n);
+  Reply(out, kReplyOk, "end of mailboxes");
+}
+
+void StoreSession::SelectMailbox(const std::string& name, std::string* out) {
+  ClearMailbox();
+  if (!userFd_.Valid()) {
+    Reply(out, kErrNoUser, "no user selected");
+    return;
+  }
+  std::string folder;
+  if (!MailboxFolder(name, &folder)) {
+    Reply(out, kErrNameRefused, "mailbox name refused");
+    return;
+  }
+  UniqueFd fd = store_->OpenMailbox(userFd_.Get(), folder);
+  if (!fd.Valid()) {
+    Reply(out, kErrNoSuchMailbox, "no such mailbox");
+    return;
+  }
+  curFd_ = OpenDirBeneath(fd.Get(), "cur");
+  newFd_ = OpenDirBeneath(fd.Get(), "new");
+  if (!curFd_.Valid() || !newFd_.Valid()) {
+    ClearMailbox();
+    Reply(out, kErrNoSuchMailbox, "no such mailbox");
+    return;
+  }
+  mailbox_ = IsInbox(name) ? "INBOX" : name;
+  mailboxFd_ = std::move(fd);
+  index_ = store_->IndexFor(mailboxFd_.Get());
+  Reply(out, kReplyOk, "mailbox selected");
+}
+
+void StoreSession::Flag(const std::string& arg, std::string* out) {
+  uint64_t v;
+  if (!ParseNumber(arg, 0xFFFFFFFFull, &v)) {
+    Reply(out, kErrSyntax, "usage: FLAG number");
+    return;
+  }
+  listFlags_ = static_cast<uint32_t>(v);
+  Reply(out, kReplyOk, "listing flags set");
+}
+
+void StoreSession::Info(std::string* out) {
+  if (!mailboxFd_.Valid()) {
+    Reply(out, userFd_.Valid() ? kErrNoMailbox : kErrNoUser,
+          userFd_.Valid() ? "no mailbox selected" : "no user selected");
+    return;
+  }
+  MailboxIndex::Listing all;
+  std::string why;
+  if (!index_->Refresh(mailboxFd_.Get(), store_->Config().authservId, &all, &why)) {
+    Reply(out, kErrStore, "cannot read the mailbox: " + why);
+    return;
+  }
+  // The listing is shared with the index; this connection keeps positions in it.
+  all_ = all;
+  listing_.clear();
+  uint32_t wanted = listFlags_ & ~kListDeleted;
+  for (size_t i = 0; i < all->size(); ++i) {
+    const ListedMessage& m = (*all)[i];
+    if ((m.flags & kMsgDeleted) && !(listFlags_ & kListDeleted)) continue;
+    if (wanted && !(m.flags & wanted)) continue;
+    listing_.push_back(static_cast<uint32_t>(i));
+  }
+  listing_.shrink_to_fit();
+  listed_ = true;
+  out->reserve(out->size() + listing_.size() * 96 + 64);
+  Reply(out, kReplyListFollows, std::to_string(listing_.size()) + " messages");
+  char line[80];
+  for (size_t i = 0; i < listing_.size(); ++i) {
+    const ListedMessage& m = (*all)[listing_[i]];
+    const MessageFacts& f = m.record->facts;
+    snprintf(line, sizeof line, "%zu %llu %u %u %lld ", i + 1,
+             static_cast<unsigned long long>(f.headerBytes + f.bodyBytes), m.flags, m.record->uid,
+             static_cast<long long>(f.date > 0 ? f.date : m.record->mtime));
+    *out += line;
+    *out += f.sender;
+    *out += ' ';
+    *out += f.subject;
+    *out += ' ';
+    *out += std::to_string(f.headerBytes);
+    *out += "\r\n";
+  }
+  Reply(out, kReplyOk, "end of messages");
+}
+
+void StoreSession::Remove(const std::string& name, std::string* out) {
+  if (!userFd_.Valid()) {
+    Reply(out, kErrNoUser, "no user selected");
+    return;
+  }
+  std::string folder;
+  if (IsInbox(name)) {
+    Reply(out, kErrInboxKept, "INBOX cannot be removed");
+    return;
+  }
+  if (!MailboxFolder(name, &folder)) {
+    Reply(out, kErrNameRefused, "mailbox name refused");
+    return;
+  }
+  if (mailboxFd_.Valid() && mailbox_ == name) ClearMailbox();
+  switch (store_->RemoveMailbox(userFd_.Get(), folder)) {
+    case MessageStore::kRemoved: Reply(out, kReplyOk, "mailbox removed"); break;
+    case MessageStore::kNoSuchMailbox: Reply(out, kErrNoSuchMailbox, "no such mailbox"); break;
+    case MessageStore::kRemoveFailed: Reply(out, kErrStore, "mailbox could not be removed"); break;
+  }
+}
+
+void StoreSession::Capabilities(std::string* out) {
+  static const char* const kLines[] = {
+      "IMPLEMENTATION zelmstored 1.0",
+      "STORE Maildir++",
+      "MIME",
+      "BRAW",
+      "RMOV",
+      "FLAG list-deleted=2147483648",
+      "SPACE",
+  };
+  for (const char* l : kLines) Reply(out, kReplyListLine, l);
+  Reply(out, kReplyOk, "end of capabilities");
+}
+
+void StoreSession::Configuration(std::string* out) {
+  for (const std::string& e : ConfigEntries(store_->Config())) Reply(out, kReplyListLine, e);
+  Reply(out, kReplyOk, "end of configuration");
+}
+
+void StoreSession::Space(std::string* out) {
+  if (!userFd_.Valid()) {
+    Reply(out, kErrNoUser, "no user selected");
+    return;
+  }
+  Reply(out, kReplyOk,
+        std::to_string(store_->UsedKb(userFd_.Get())) + " " +
+            std::to_string(store_->Config().quotaKb));
+}
+
+void StoreSession::Stat(std::string* out) {
+  if (!mailboxFd_.Valid()) {
+    Reply(out, userFd_.Valid() ? kErrNoMailbox : kErrNoUser,
+          userFd_.Valid() ? "no mailbox selected" : "no user selected");
+    return;
+  }
+  MailboxIndex::Listing all;
+  std::string why;
+  if (!index_->Refresh(mailboxFd_.Get(), store_->Config().authservId, &all, &why)) {
+    Reply(out, kErrStore, "cannot read the mailbox: " + why);
+    return;
+  }
+  uint64_t bytes = 0, fresh = 0, freshBytes = 0;
+  for (const ListedMessage& m : *all) {
+    uint64_t size = m.record->facts.headerBytes + m.record->facts.bodyBytes;
+    bytes += size;
+    if (m.inNew) {
+      ++fresh;
+      freshBytes += size;
+    }
+  }
+  Reply(out, kReplyOk,
+        WireWord(mailbox_) + " " + std::to_string(all->size()) + " " + std::to_string(bytes) + " " +
+            std::to_string(fresh) + " " + std::to_string(freshBytes));
+}
+
+StoreSession::Lookup StoreSession::FindListed(uint64_t n, std::string* content,
+                                              ListedMessage* current) const {
+  *current = (*all_)[listing_[n - 1]];
+  const MessageRecord& rec = *current->record;
+  struct stat st;
+  auto look = [&] {
+    return fstatat(current->inNew ? newFd_.Get() : curFd_.Get(), current->file.c_str(), &st,
+                   AT_SYMLINK_NOFOLLOW) == 0;
+  };
+  if (!look()) {
+    // Renamed since the listing (flags changed, or moved from new/ to cur/)?
+    bool found = false;
+    for (const UniqueFd* dir : {&curFd_, &newFd_}) {
+      std::vector<DirEntry> entries;
+      if (found || !ListDirectory(dir->Get(), &entries)) continue;
+      for (const DirEntry& e : entries) {
+        if (e.kind == EntryKind::kFile && MaildirBaseName(e.name) == rec.base) {
+          current->file = e.name;
+          current->inNew = dir == &newFd_;
+          current->flags = MaildirFlags(e.name, current->inNew) | rec.facts.contentFlags;
+          found = true;
+          break;
+        }
+      }
+    }
+    if (!found || !look()) return kVanished;
+  }
+  if (!S_ISREG(st.st_mode)) return kVanished;  // a link or anything else in its place
+  if (static_cast<uint64_t>(st.st_size) != rec.rawSize || st.st_mtime != rec.mtime)
+    return kChanged;
+  if (content) {
+    UniqueFd file = OpenFileBeneath(current->inNew ? newFd_.Get() : curFd_.Get(), current->file);
+    if (!file.Valid() || !ReadWholeFile(file.Get(), content) || content->size() != rec.rawSize)
+      return kChanged;
+  }
+  return kFound;
+}
+
+bool StoreSession::LoadMessage(const std::string& numberText, std::string* content,
+                               ListedMessage* current, uint64_t* number, std::string* out) {
+  if (!mailboxFd_.Valid()) {
+    Reply(out, userFd_.Valid() ? kErrNoMailbox : kErrNoUser,
+          userFd_.Valid() ? "no mailbox selected" : "no user selected");
+    return false;
+  }
+  uint64_t n;
+  if (!ParseNumber(numberText, 0xFFFFFFFFull, &n)) {
+    Reply(out, kErrSyntax, "bad message number");
+    return false;
+  }
+  if (!listed_ || n == 0 || n > listing_.size()) {
+    Reply(out, kErrNoSuchMessage, listed_ ? "no such message" : "no such message (no INFO yet)");
+    return false;
+  }
+  *number = n;
+  switch (FindListed(n, content, current)) {
+    case kFound: return true;
+    case kVanished: Reply(out, kErrMessageChanged, "message no longer exists"); return false;
+    case kChanged:
+      Reply(out, kErrMessageChanged, "message has changed since it was listed");
+      return false;
+  }
+  return false;
+}
+
+void StoreSession::PrefetchMime(const std::vector<std::string>& numbers) {
+  if (!mailboxFd_.Valid() || !listed_) return;
+  std::vector<uint64_t> wanted;
+  for (const std::string& text : numbers) {
+    uint64_t n;
+    if (ParseNumber(text, 0xFFFFFFFFull, &n) && n > 0 && n <= listing_.size() &&
+        !index_->KeepsMime((*all_)[listing_[n - 1]].record->uid))
+      wanted.push_back(n);
+  }
+  unsigned cores = std::thread::hardware_concurrency();
+  unsigned helpers = std::min(cores > 1 ? cores - 1 : 0u, 3u);
+  if (wanted.size() < 8 || helpers == 0) return;
+  std::atomic<size_t> next{0};
+  auto work = [&] {
+    std::string content, answer;
+    ListedMessage m;
+    for (size_t j; (j = next.fetch_add(1)) < wanted.size();) {
+      // Whatever fails here is found again, and answered, in its command's turn.
+      if (FindListed(wanted[j], &content, &m) != kFound) continue;
+      answer.clear();
+      for (const MimeLine& l : DescribeMime(content)) {
+        answer += FormatMimeLine(l);
+        answer += "\r\n";
+      }
+      index_->KeepMime(m.record->uid, answer);
+    }
+  };
+  std::vector<std::thread> threads;
+  for (unsigned t = 0; t < helpers; ++t) threads.emplace_back(work);
+  work();
+  for (std::thread& t : threads) t.join();
+}
+
+void StoreSession::Details(const std::string& args, std::string* out) {
+  ListedMessage m;
+  uint64_t n;
+  std::string content;
+  if (!LoadMessage(args, &content, &m, &n, out)) return;
+  const MessageFacts& f = m.record->facts;
+  Reply(out, kReplyListLine,
+        std::to_string(n) + " " + std::to_string(f.headerBytes + f.bodyBytes) + " " +
+            std::to_string(f.headerBytes) + " " + std::to_string(f.bodyBytes) + " " +
+            std::to_string(m.flags) + " " + ContentHash(content) + " " + std::to_string(m.record->uid) + " " +
+            std::to_string(f.date > 0 ? f.date : m.record->mtime) + " " + f.sender);
+}
+
+void StoreSession::Mime(const std::string& args, std::string* out) {
+  ListedMessage m;
+  uint64_t n;
+  // A kept answer still needs the message to be there, unchanged.
+  if (LoadMessage(args, nullptr, &m, &n, out) && !index_->AppendCachedMime(m.record->uid, out)) {
+    std::string content;
+    if (LoadMessage(args, &content, &m, &n, out)) {
+      std::string answer;
+      for (const MimeLine& l : DescribeMime(content)) {
+        answer += FormatMimeLine(l);
+        answer += "\r\n";
+      }
+      index_->KeepMime(m.record->uid, answer);
+      *out += answer;
+    }
+  }
+  Reply(out, kReplyOk, "end of structure");
+}
+
+void StoreSession::Header(const std::string& args, std::string* out) {
+  std::string content;
+  ListedMessage m;
+  uint64_t n;
+  if (!LoadMessage(args, &content, &m, &n, out)) return;
+  Reply(out, kReplyHeaderFollows, "header follows");
+  std::string_view header(content.data(), FindBodyStart(content));
+  size_t pos = 0;
+  while (pos < header.size()) {
+    size_t lf = header.find('\n', pos);
+    size_t end = lf == std::string_view::npos ? header.size() : lf;
+    std::string line(header.substr(pos, end - pos));
+    pos = end + 1;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.empty()) break;  // the empty line closing the header
+    // A header line must never read as the reply that ends the header.
+    if (LooksLikeReply(line)) line.insert(0, " ");
+    for (size_t at = 0; at < line.size(); at += kHeaderLineMax) {
+      if (at > 0) *out += ' ';
+      out->append(line, at, kHeaderLineMax);
+      *out += "\r\n";
+    }
+  }
+  Reply(out, kReplyOk, "end of header");
+}
+
+void StoreSession::Body(const std::string& args, bool range, std::string* out) {
+  std::vector<std::string> w = Words(args);
+  uint64_t offset = 0, length = 0;
+  if (w.size() != (range ? 3u : 1u) ||
+      (range && (!ParseNumber(w[1], ~0ull >> 1, &offset) || !ParseNumber(w[2], ~0ull >> 1, &length)))) {
+    Reply(out, kErrSyntax, range ? "usage: BRAW number offset length" : "usage: BODY number");
+    return;
+  }
+  std::string content;
+  ListedMessage m;
+  uint64_t n;
+  if (!LoadMessage(w[0], &content, &m, &n, out)) return;
+  std::string body = WireBody(std::string_view(content).substr(FindBodyStart(content)));
+  if (range) {
+    // length 0: to the end. A range ending inside a line gets a line end of
+    // its own (counted), so the closing reply starts a line.
+    std::string piece = offset < body.size() ? body.substr(offset, length ? length : std::string::npos)
+                                             : std::string();
+    if (!piece.empty() && piece.back() != '\n') piece += "\r\n";
+    body.swap(piece);
+  }
+  Reply(out, range ? kReplyRangeFollows : kReplyBodyFollows,
+        std::to_string(body.size()) + " bytes follow");
+  *out += body;
+  Reply(out, kReplyOk, "end of body");
+}
+
+void ServeStoreConnection(MessageStore* store, int fd) {
+  const StoreConfig& config = store->Config();
+  timeval tv{config.sendTimeoutSeconds, 0};
+  setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv);
+  if (config.disabled) {
+    SendAllBytes(fd, "5001 service disabled\r\n");
+    return;
+  }
+  StoreSession session(store);
+  std::string out = "1000 zelmstored ready\r\n";
+  if (!SendAllBytes(fd, out)) return;
+  out.clear();
+  std::string in;
+  bool skipping = false;  // inside a line that was too long
+  char buf[16384];
+  for (;;) {
+    pollfd p{fd, POLLIN, 0};
+    int ready = poll(&p, 1, config.idleSeconds * 1000);
+    if (ready < 0 && errno == EINTR) continue;
+    if (ready == 0) {
+      SendAllBytes(fd, "5001 idle timeout\r\n");
+      return;
+    }
+    if (ready < 0) return;
+    ssize_t got = recv(fd, buf, sizeof buf, 0);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) return;  // closed, half-closed or reset: nothing more will be asked
+    in.append(buf, static_cast<size_t>(got));
+    // Pipelined MIME commands at the front of the input: their messages are
+    // parsed side by side first (the parsing is the costly part).
+    std::vector<std::string> mimeAhead;
+    for (size_t at = 0, lf; (lf = in.find('\n', at)) != std::string::npos; at = lf + 1) {
+      if (skipping || lf - at < 6 || strncasecmp(in.c_str() + at, "MIME ", 5) != 0) break;
+      size_t end = lf > at && in[lf - 1] == '\r' ? lf - 1 : lf;
+      mimeAhead.push_back(in.substr(at + 5, end - at - 5));
+    }
+    if (mimeAhead.size() >= 8) session.PrefetchMime(mimeAhead);
+    bool keep = true;
+    size_t start = 0;
+    for (;;) {
+      size_t lf = in.find('\n', start);
+      if (lf == std::string::npos) break;
+      if (skipping) {
+        skipping = false;
+        StoreSession::RefuseLongLine(&out);
+      } else {
+        size_t end = lf;
+        if (end > start && in[end - 1] == '\r') --end;
+        if (end - start > kMaxCommandLine) {
+          StoreSession::RefuseLongLine(&out);
+        } else {
+          keep = session.Handle(in.substr(start, end - start), &out);
+        }
+      }
+      start = lf + 1;
+      if (!keep) break;
+      if (out.size() >= (1u << 20)) {
+        if (!SendAllBytes(fd, out)) return;
+        out.clear();
+      }
+    }
+    in.erase(0, start);
+    if (in.size() > kMaxCommandLine + 1) {
+      skipping = true;
+      in.clear();
+    }
+    if (!out.empty() && !SendAllBytes(fd, out)) return;
+    out.clear();
+    if (!keep) return;
+  }
+}

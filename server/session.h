@@ -1,0 +1,99 @@
+// One client of the store protocol: its selection (user, mailbox, last
+// listing) and the answer to every command. Handle() takes one command line
+// (without its line end) and appends the complete answer to the output.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "mailbox_index.h"
+#include "message_store.h"
+#include "store_fs.h"
+
+enum : size_t { kMaxCommandLine = 4096 };  // longer lines are refused with 4002
+
+// Reply codes beyond the success and list codes.
+enum StoreReplyCode {
+  kReplyOk = 1000,
+  kReplyListLine = 2001,
+  kReplyListFollows = 2002,
+  kReplyHeaderFollows = 2020,
+  kReplyBodyFollows = 2021,
+  kReplyRangeFollows = 2025,
+  kErrUnknownCommand = 4000,
+  kErrSyntax = 4001,
+  kErrLineTooLong = 4002,
+  kErrMalformed = 4003,
+  kErrNoUser = 4010,
+  kErrNoMailbox = 4011,
+  kErrNoSuchUser = 4012,
+  kErrNoSuchMailbox = 4013,
+  kErrNoSuchMessage = 4014,
+  kErrMessageChanged = 4015,
+  kErrNameRefused = 4016,
+  kErrInboxKept = 4017,
+  kErrStore = 5000,
+  kReplyGoodbye = 5001,
+};
+
+class StoreSession {
+ public:
+  explicit StoreSession(MessageStore* store) : store_(store) {}
+  // False when the connection is to end once the output has been sent (QUIT).
+  bool Handle(const std::string& line, std::string* out);
+  // The answer to a line that was too long to take.
+  static void RefuseLongLine(std::string* out);
+  // Computes, side by side on a few threads, the MIME answers that the given
+  // pipelined MIME commands (their number texts) will ask for; they are then
+  // answered from what the index keeps. Answers nothing itself.
+  void PrefetchMime(const std::vector<std::string>& numbers);
+
+ private:
+  void Reply(std::string* out, int code, const std::string& text);
+  void ClearMailbox();
+  void ClearUser();
+  void Users(std::string* out);
+  void SelectUser(const std::string& name, std::string* out);
+  void Show(std::string* out);
+  void SelectMailbox(const std::string& name, std::string* out);
+  void Flag(const std::string& arg, std::string* out);
+  void Info(std::string* out);
+  void Remove(const std::string& name, std::string* out);
+  void Capabilities(std::string* out);
+  void Configuration(std::string* out);
+  void Space(std::string* out);
+  void Stat(std::string* out);
+  // Message commands: n is the text of the message number.
+  void Details(const std::string& args, std::string* out);
+  void Mime(const std::string& args, std::string* out);
+  void Header(const std::string& args, std::string* out);
+  void Body(const std::string& args, bool range, std::string* out);
+  // Reads message n of the last listing; on failure appends the error reply.
+  enum Lookup { kFound, kVanished, kChanged };
+  // Message n (valid) of the last listing, checked to be still there and
+  // unchanged, found again when only renamed; content read when wanted.
+  // Touches no session state, so several threads may call it at once.
+  Lookup FindListed(uint64_t n, std::string* content, ListedMessage* current) const;
+  // content nullptr: only check that the message is still there, unchanged.
+  bool LoadMessage(const std::string& numberText, std::string* content, ListedMessage* current,
+                   uint64_t* number, std::string* out);
+
+  MessageStore* store_;
+  std::string user_;
+  UniqueFd userFd_;
+  std::string mailbox_;
+  UniqueFd mailboxFd_;
+  UniqueFd curFd_, newFd_;  // its cur/ and new/
+  std::shared_ptr<MailboxIndex> index_;  // of the selected mailbox
+  uint32_t listFlags_ = 0;
+  bool listed_ = false;
+  MailboxIndex::Listing all_;       // the mailbox as the last INFO found it
+  std::vector<uint32_t> listing_;   // message n is (*all_)[listing_[n - 1]]
+};
+
+// Serves one accepted connection until the client leaves, idles too long or
+// the server stops (fd is shut down from outside). Closes nothing: the caller
+// owns fd.
+void ServeStoreConnection(MessageStore* store, int fd);

@@ -1,0 +1,141 @@
+#include "store_fs.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+
+UniqueFd& UniqueFd::operator=(UniqueFd&& o) noexcept {
+  if (this != &o) {
+    if (fd_ >= 0) close(fd_);
+    fd_ = o.Release();
+  }
+  return *this;
+}
+
+UniqueFd::~UniqueFd() {
+  if (fd_ >= 0) close(fd_);
+}
+
+namespace {
+
+bool OneComponent(const std::string& name) {
+  return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos &&
+         name.find('\0') == std::string::npos;
+}
+
+}  // namespace
+
+UniqueFd OpenDirBeneath(int dirfd, const std::string& name) {
+  if (!OneComponent(name)) return UniqueFd();
+  return UniqueFd(openat(dirfd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+}
+
+UniqueFd OpenFileBeneath(int dirfd, const std::string& name) {
+  if (!OneComponent(name)) return UniqueFd();
+  // O_NONBLOCK: a FIFO planted in the store must not hang the reader.
+  UniqueFd fd(openat(dirfd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK));
+  if (!fd.Valid()) return fd;
+  struct stat st;
+  if (fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)) return UniqueFd();
+  return fd;
+}
+
+bool ListDirectory(int dirfd, std::vector<DirEntry>* out) {
+  out->clear();
+  int copy = openat(dirfd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (copy < 0) return false;
+  DIR* dir = fdopendir(copy);
+  if (!dir) {
+    close(copy);
+    return false;
+  }
+  while (dirent* e = readdir(dir)) {
+    if (strcmp(e->d_name, ".") == 0 || strcmp(e->d_name, "..") == 0) continue;
+    EntryKind kind = EntryKind::kOther;
+    unsigned char type = e->d_type;
+    if (type == DT_UNKNOWN) {
+      struct stat st;
+      if (fstatat(dirfd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0)
+        type = S_ISREG(st.st_mode) ? DT_REG : S_ISDIR(st.st_mode) ? DT_DIR : DT_UNKNOWN;
+    }
+    if (type == DT_REG) kind = EntryKind::kFile;
+    if (type == DT_DIR) kind = EntryKind::kDir;
+    out->push_back({e->d_name, kind});
+  }
+  closedir(dir);
+  return true;
+}
+
+bool IsMaildir(int dirfd) {
+  struct stat st;
+  return fstatat(dirfd, "cur", &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode) &&
+         fstatat(dirfd, "new", &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool ReadWholeFile(int fd, std::string* out) {
+  struct stat st;
+  size_t size = fstat(fd, &st) == 0 && st.st_size > 0 ? static_cast<size_t>(st.st_size) : 0;
+  // Straight into the string; a file that grows meanwhile is read to its end.
+  out->resize(size + 1);
+  size_t have = 0;
+  for (;;) {
+    if (have == out->size()) out->resize(out->size() * 2 + 4096);
+    ssize_t n = read(fd, &(*out)[have], out->size() - have);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      out->clear();
+      return false;
+    }
+    if (n == 0) break;
+    have += static_cast<size_t>(n);
+  }
+  out->resize(have);
+  return true;
+}
+
+bool RemoveTreeBeneath(int parentfd, const std::string& name) {
+  if (!OneComponent(name)) return false;
+  struct stat st;
+  if (fstatat(parentfd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return errno == ENOENT;
+  if (!S_ISDIR(st.st_mode)) return unlinkat(parentfd, name.c_str(), 0) == 0 || errno == ENOENT;
+  bool ok = true;
+  {
+    UniqueFd dir = OpenDirBeneath(parentfd, name);
+    if (!dir.Valid()) return false;
+    std::vector<DirEntry> entries;
+    if (!ListDirectory(dir.Get(), &entries)) return false;
+    for (const DirEntry& e : entries)
+      if (!RemoveTreeBeneath(dir.Get(), e.name)) ok = false;
+  }
+  if (unlinkat(parentfd, name.c_str(), AT_REMOVEDIR) != 0 && errno != ENOENT) ok = false;
+  return ok;
+}
+
+bool ReplaceFileBeneath(int dirfd, const std::string& name, const std::string& data) {
+  static std::atomic<unsigned> counter{0};
+  std::string tmp = name + ".tmp." + std::to_string(getpid()) + "." + std::to_string(++counter);
+  int fd = openat(dirfd, tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+  if (fd < 0) return false;
+  const char* p = data.data();
+  size_t left = data.size();
+  bool ok = true;
+  while (left > 0) {
+    ssize_t n = write(fd, p, left);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      ok = false;
+      break;
+    }
+    p += n;
+    left -= static_cast<size_t>(n);
+  }
+  if (close(fd) != 0) ok = false;
+  if (ok && renameat(dirfd, tmp.c_str(), dirfd, name.c_str()) == 0) return true;
+  unlinkat(dirfd, tmp.c_str(), 0);
+  return false;
+}

@@ -1,0 +1,177 @@
+#include "store_fixture.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <fstream>
+#include <random>
+#include <sstream>
+
+TestClient::~TestClient() {
+  if (fd_ >= 0) close(fd_);
+}
+
+bool TestClient::Connect(const std::string& address, uint16_t port) {
+  fd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_port = htons(port);
+  inet_pton(AF_INET, address.c_str(), &a.sin_addr);
+  return connect(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+}
+
+void TestClient::Send(const std::string& bytes) {
+  size_t sent = 0;
+  while (sent < bytes.size()) {
+    ssize_t n = send(fd_, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+    if (n <= 0) return;
+    sent += static_cast<size_t>(n);
+  }
+}
+
+bool TestClient::Fill() {
+  pollfd p{fd_, POLLIN, 0};
+  if (poll(&p, 1, 10000) <= 0) return false;
+  char b[65536];
+  ssize_t n = recv(fd_, b, sizeof b, 0);
+  if (n <= 0) return false;
+  buf_.append(b, static_cast<size_t>(n));
+  return true;
+}
+
+std::string TestClient::Line() {
+  for (;;) {
+    size_t lf = buf_.find('\n');
+    if (lf != std::string::npos) {
+      std::string line = buf_.substr(0, lf);
+      buf_.erase(0, lf + 1);
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      return line;
+    }
+    pollfd p{fd_, POLLIN, 0};
+    if (poll(&p, 1, 10000) <= 0) return "<timeout>";
+    if (!Fill()) return "<closed>";
+  }
+}
+
+std::string TestClient::Bytes(size_t n) {
+  while (buf_.size() < n)
+    if (!Fill()) break;
+  std::string out = buf_.substr(0, n);
+  buf_.erase(0, out.size());
+  return out;
+}
+
+std::vector<std::string> TestClient::UntilDone() {
+  std::vector<std::string> lines;
+  for (;;) {
+    lines.push_back(Line());
+    const std::string& l = lines.back();
+    if (l.compare(0, 4, "1000") == 0 || l[0] == '<') return lines;
+  }
+}
+
+bool TestClient::Closed() {
+  while (buf_.empty() || buf_.find('\n') != std::string::npos) {
+    buf_.clear();
+    if (!Fill()) return true;
+  }
+  return false;
+}
+
+void TestClient::ShutdownWrite() { shutdown(fd_, SHUT_WR); }
+
+void StoreFixture::SetUp() {
+  char tmpl[] = "/tmp/zelmstore-test-XXXXXX";
+  ASSERT_NE(nullptr, mkdtemp(tmpl));
+  std::string base = tmpl;
+  root_ = base + "/store";
+  outside_ = base + "/outside";
+  ASSERT_EQ(0, mkdir(root_.c_str(), 0755));
+  ASSERT_EQ(0, mkdir(outside_.c_str(), 0755));
+  std::random_device rd;
+  std::mt19937 gen(rd());
+  address_ = "127." + std::to_string(gen() % 200 + 20) + "." + std::to_string(gen() % 250 + 1) +
+             "." + std::to_string(gen() % 250 + 2);
+  config_.storeRoot = root_;
+  config_.listenAddress = address_;
+  config_.port = 999;
+}
+
+void StoreFixture::TearDown() {
+  StopServer();
+  std::string base = root_.substr(0, root_.rfind('/'));
+  std::string cmd = "rm -rf '" + base + "'";
+  if (base.find("/tmp/zelmstore-test-") == 0) (void)!system(cmd.c_str());
+}
+
+void StoreFixture::StartServer() {
+  server_ = std::make_unique<StoreServer>(config_);
+  std::string error;
+  ASSERT_TRUE(server_->Start(&error)) << error;
+  thread_ = std::thread([this] { server_->Run(); });
+}
+
+void StoreFixture::StopServer() {
+  if (!server_) return;
+  server_->Stop();
+  if (thread_.joinable()) thread_.join();
+  server_.reset();
+}
+
+std::unique_ptr<TestClient> StoreFixture::Client() {
+  auto c = std::make_unique<TestClient>();
+  EXPECT_TRUE(c->Connect(address_, 999));
+  EXPECT_EQ("1000 zelmstored ready", c->Line());
+  return c;
+}
+
+void StoreFixture::MakeMaildir(const std::string& rel) {
+  std::string p = Path(rel);
+  mkdir(p.c_str(), 0755);
+  for (const char* sub : {"/cur", "/new", "/tmp"}) mkdir((p + sub).c_str(), 0755);
+}
+
+std::string StoreFixture::Deliver(const std::string& rel, const std::string& sub,
+                                  const std::string& name, const std::string& content) {
+  std::string p = Path(rel) + "/" + sub + "/" + name;
+  std::ofstream(p, std::ios::binary) << content;
+  return p;
+}
+
+std::string StoreFixture::Ask(TestClient* c, const std::string& command) {
+  c->Send(command + "\r\n");
+  return c->Line();
+}
+
+std::vector<std::string> StoreFixture::List(TestClient* c, const std::string& user,
+                                            const std::string& box, unsigned long flag) {
+  c->Send("RSET MBOX\r\nUSER " + user + "\r\nMBOX " + box + "\r\nFLAG " + std::to_string(flag) +
+          "\r\nINFO\r\n");
+  std::vector<std::string> lines;
+  for (int i = 0; i < 4; ++i) c->Line();
+  std::string head = c->Line();
+  if (head.compare(0, 5, "2002 ") != 0) return {head};
+  unsigned long n = strtoul(head.c_str() + 5, nullptr, 10);
+  for (unsigned long i = 0; i < n; ++i) lines.push_back(c->Line());
+  EXPECT_EQ("1000 end of messages", c->Line());
+  return lines;
+}
+
+std::string ReadFileText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+bool FileExists(const std::string& path) {
+  struct stat st;
+  return lstat(path.c_str(), &st) == 0;
+}

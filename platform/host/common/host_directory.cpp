@@ -1,0 +1,253 @@
+#include "host_directory.h"
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include "dsclient32.h"
+#include "host_text.h"
+
+namespace zelm::host {
+
+namespace {
+
+constexpr uint32_t kBufferStep = 4096;
+// A result that will not fit this is not the directory's (values are at most
+// 1,027 bytes); it ends the read rather than growing for ever.
+constexpr uint32_t kBufferLimit = 16u << 20;
+
+// One context for one operation, released by its destructor.
+class Context {
+ public:
+  Context() : handle_(DSCCreateContext()) {
+    if (handle_ > 0) DSCSetContextKey(handle_, DSC_KEY_NAME_CONTEXT, "[Root]");
+  }
+  ~Context() {
+    if (handle_ > 0) DSCFreeContext(handle_);
+  }
+  Context(const Context&) = delete;
+  Context& operator=(const Context&) = delete;
+  int32_t handle() const { return handle_; }
+  bool ok() const { return handle_ > 0; }
+  int error() const { return handle_ > 0 ? 0 : handle_; }
+
+ private:
+  int32_t handle_;
+};
+
+// A request or result buffer that grows by 4,096 bytes when the client asks.
+class Buffer {
+ public:
+  explicit Buffer(uint32_t size) {
+    if (DSCAllocBuffer(size, &buffer_) != 0) buffer_ = nullptr;
+  }
+  ~Buffer() {
+    if (buffer_) DSCFreeBuffer(buffer_);
+  }
+  Buffer(const Buffer&) = delete;
+  Buffer& operator=(const Buffer&) = delete;
+  DSCBuffer* get() const { return buffer_; }
+  bool Grow() {
+    if (!buffer_ || buffer_->size + kBufferStep > kBufferLimit) return false;
+    DSCBuffer* bigger = nullptr;
+    if (DSCAllocBuffer(buffer_->size + kBufferStep, &bigger) != 0) return false;
+    if (DSCBufferCopy(bigger, buffer_) != 0) {
+      DSCFreeBuffer(bigger);
+      return false;
+    }
+    DSCFreeBuffer(buffer_);
+    buffer_ = bigger;
+    return true;
+  }
+
+ private:
+  DSCBuffer* buffer_ = nullptr;
+};
+
+// Reads attributes (all, or the one named) of an object, calling `take` with
+// each attribute name and value as the result comes in.
+template <class Take>
+int ReadObject(const std::string& full, const char* attribute, Take take) {
+  Context ctx;
+  if (!ctx.ok()) return ctx.error();
+  Buffer names(kBufferStep), result(kBufferStep);
+  if (!names.get() || !result.get()) return DSC_ERR_SYSTEM_FAILURE;
+  DSCInitBuffer(ctx.handle(), DSC_OP_READ, names.get());
+  DSCInitBuffer(ctx.handle(), DSC_OP_READ, result.get());
+  if (attribute) {
+    int r;
+    while ((r = DSCPutAttributeName(ctx.handle(), names.get(), attribute)) == DSC_ERR_BUFFER_FULL)
+      if (!names.Grow()) return r;
+    if (r) return r;
+  }
+  std::string object = ClientName(full);
+  int32_t iteration = DSC_NO_ITERATION;
+  do {
+    int r = DSCRead(ctx.handle(), object.c_str(), DSC_INFO_NAMES_AND_VALUES, attribute ? 0 : 1,
+                    names.get(), &iteration, result.get());
+    if (r == DSC_ERR_INSUFFICIENT_BUFFER) {
+      if (!result.Grow()) {
+        if (iteration != DSC_NO_ITERATION)
+          DSCCloseIteration(ctx.handle(), iteration, DSC_OP_READ);
+        return r;
+      }
+      continue;
+    }
+    if (r) return r;
+    uint32_t count = 0;
+    DSCGetAttributeCount(ctx.handle(), result.get(), &count);
+    for (uint32_t a = 0; a < count; ++a) {
+      char name[DSC_SCHEMA_NAME_BYTES];
+      uint32_t values = 0, syntax = 0;
+      if (DSCGetAttributeName(ctx.handle(), result.get(), name, &values, &syntax) != 0) break;
+      for (uint32_t v = 0; v < values; ++v) {
+        char value[DSC_VALUE_BYTES];
+        if (DSCGetValue(ctx.handle(), result.get(), syntax, value) != 0) break;
+        take(name, value);
+      }
+    }
+  } while (iteration != DSC_NO_ITERATION);
+  return 0;
+}
+
+std::string Env(const char* name) {
+  char buf[1024];
+  DWORD n = GetEnvironmentVariableA(name, buf, sizeof buf);
+  return (n > 0 && n < sizeof buf) ? std::string(buf, n) : std::string();
+}
+
+std::string ClientSetting(const char* name) {
+  for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
+    HKEY key;
+    if (RegOpenKeyExA(root, "Software\\Zelm\\Directory", 0, KEY_READ, &key) != ERROR_SUCCESS)
+      continue;
+    char buf[1024];
+    DWORD size = sizeof buf - 1, type = 0;
+    LONG r = RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(buf), &size);
+    RegCloseKey(key);
+    if (r != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) continue;
+    buf[size] = '\0';
+    std::string value(buf);
+    if (type == REG_EXPAND_SZ) {
+      char expanded[1024];
+      DWORD n = ExpandEnvironmentStringsA(value.c_str(), expanded, sizeof expanded);
+      if (n > 0 && n <= sizeof expanded) value = expanded;
+    }
+    if (!value.empty()) return value;
+  }
+  return std::string();
+}
+
+}  // namespace
+
+std::string ClientName(const std::string& full) {
+  return full.empty() ? std::string(kRootText) : "." + full;
+}
+
+int ListChildren(const std::string& container, std::vector<DirEntry>* out) {
+  Context ctx;
+  if (!ctx.ok()) return ctx.error();
+  Buffer result(kBufferStep);
+  if (!result.get()) return DSC_ERR_SYSTEM_FAILURE;
+  std::string name = ClientName(container);
+  int32_t iteration = DSC_NO_ITERATION;
+  do {
+    DSCInitBuffer(ctx.handle(), DSC_OP_LIST, result.get());
+    int r = DSCList(ctx.handle(), name.c_str(), &iteration, result.get());
+    if (r == DSC_ERR_INSUFFICIENT_BUFFER) {
+      if (!result.Grow()) {
+        if (iteration != DSC_NO_ITERATION) DSCCloseIteration(ctx.handle(), iteration, DSC_OP_LIST);
+        return r;
+      }
+      continue;
+    }
+    if (r) return r;
+    uint32_t count = 0;
+    DSCGetObjectCount(ctx.handle(), result.get(), &count);
+    for (uint32_t i = 0; i < count; ++i) {
+      char leaf[DSC_NAME_BYTES];
+      uint32_t attributes = 0;
+      DSCObjectInfo info = {};
+      if (DSCGetObjectName(ctx.handle(), result.get(), leaf, &attributes, &info) != 0) break;
+      DirEntry e;
+      e.full = JoinName(leaf, container);
+      e.className = info.className;
+      e.container = (info.flags & DSC_OBJECT_CONTAINER) != 0;
+      e.subordinates = info.subordinateCount;
+      out->push_back(e);
+    }
+  } while (iteration != DSC_NO_ITERATION);
+  return 0;
+}
+
+int ReadEntry(const std::string& full, DirEntry* out) {
+  Context ctx;
+  if (!ctx.ok()) return ctx.error();
+  DSCObjectInfo info = {};
+  char dn[DSC_NAME_BYTES];
+  std::string name = ClientName(full);
+  if (int r = DSCReadObjectInfo(ctx.handle(), name.c_str(), &info, dn)) return r;
+  out->full = full.empty() ? std::string() : NormalizeName(dn);
+  out->className = info.className;
+  out->container = (info.flags & DSC_OBJECT_CONTAINER) != 0 || full.empty();
+  out->subordinates = info.subordinateCount;
+  return 0;
+}
+
+int ReadValues(const std::string& full, const char* attribute, std::vector<std::string>* out) {
+  int r = ReadObject(full, attribute,
+                     [out](const char*, const char* value) { out->push_back(value); });
+  return r == DSC_ERR_NO_SUCH_ATTRIBUTE ? 0 : r;
+}
+
+int ReadAllAttributes(const std::string& full, std::vector<AttributeValues>* out) {
+  return ReadObject(full, nullptr, [out](const char* name, const char* value) {
+    if (out->empty() || out->back().name != name) out->push_back({name, {}});
+    out->back().values.push_back(value);
+  });
+}
+
+int RemoveObject(const std::string& full) {
+  Context ctx;
+  if (!ctx.ok()) return ctx.error();
+  std::string name = ClientName(full);
+  return DSCRemoveObject(ctx.handle(), name.c_str());
+}
+
+int EffectiveRights(const std::string& full, const char* scope, uint32_t* rights) {
+  Context ctx;
+  if (!ctx.ok()) return ctx.error();
+  std::string name = ClientName(full);
+  *rights = 0;
+  int r = DSCGetEffectiveRights(ctx.handle(), "", name.c_str(), scope, rights);
+  return r < 0 ? r : 0;
+}
+
+bool CanWriteObject(const std::string& full) {
+  uint32_t rights = 0;
+  return EffectiveRights(full, "[All Attributes Rights]", &rights) == 0 &&
+         (rights & DSC_ATTR_WRITE) != 0;
+}
+
+int WhoAmI(std::string* identity) {
+  Context ctx;
+  if (!ctx.ok()) return ctx.error();
+  char who[DSC_NAME_BYTES] = {};
+  if (int r = DSCWhoAmI(ctx.handle(), who)) return r;
+  *identity = NormalizeName(who);
+  return 0;
+}
+
+std::string ConfiguredDatabasePath() {
+  std::string path = Env("ZELM_DIRECTORY");
+  if (path.empty()) path = ClientSetting("Database");
+  if (!path.empty()) return path;
+  std::string base = Env("APPDATA");
+  if (base.empty()) {
+    char folder[MAX_PATH];
+    if (SUCCEEDED(SHGetFolderPathA(nullptr, CSIDL_APPDATA, nullptr, 0, folder))) base = folder;
+  }
+  if (base.empty()) base = Env("USERPROFILE");
+  return base.empty() ? std::string() : base + "\\Zelm\\directory.zdb";
+}
+
+}  // namespace zelm::host

@@ -1,0 +1,193 @@
+// What the host suites share: a directory database of their own in a
+// temporary folder, selected for this process the way administrators select
+// one (ZELM_DIRECTORY / ZELM_IDENTITY), and registry hives of their own.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "dir_fixture.h"
+
+namespace hosttest {
+
+// Users in an organization with two units, a file server with two volumes, a
+// messaging server. Manager may create, delete and write in Sales only.
+inline const char kHostTree[] = R"(
+supervisor Admin.Acme
+identity Admin.Acme
+object [Root]
+    grant [Public] : [Entry Rights] = browse
+    grant [Public] : [All Attributes Rights] = compare read
+object Acme : Organization
+    Description = Acme Corporation
+object Admin.Acme : User
+object Sales.Acme : Organizational Unit
+    Description = Sales
+    grant Manager.Sales.Acme : [Entry Rights] = browse create delete
+    grant Manager.Sales.Acme : [All Attributes Rights] = compare read write
+object Manager.Sales.Acme : User
+object Joe.Sales.Acme : User
+    Full Name = Joe Miller
+    Quorvel:EMail Address = joe@sales.example
+    Quorvel:EMail Address = j.miller@sales.example
+object Ann.Sales.Acme : User
+    Full Name = Ann Baker
+object Keep.Sales.Acme : User
+    Full Name = Keep Me
+    Description = protected
+object East.Sales.Acme : Organizational Unit
+object Kim.East.Sales.Acme : User
+object Support.Acme : Organizational Unit
+object Zed.Support.Acme : User
+    Full Name = Zed Support
+object FS1.Acme : HVX Server
+    Network Address = 127.0.0.9
+    Volume = SYS=vol/SYS
+    Volume = MAIL=vol/MAIL
+object Internet Services : Quorvel:Services
+object MS1.Internet Services : Quorvel:Messaging Server
+    Quorvel:Host = FS1.Acme
+    Quorvel:Context = .Internet Services
+)";
+
+// The folder of this process's databases, "zelmhost-<process id>-<n>" in the
+// temporary folder. dsclient32 keeps the database it opened last open until
+// the process ends, so the folder cannot go with the process; each new one
+// clears away those whose processes have ended.
+class SuiteFolderOfProcess {
+ public:
+  SuiteFolderOfProcess() {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    fs::path temp = fs::temp_directory_path(ec);
+    for (const fs::directory_entry& e : fs::directory_iterator(temp, ec)) {
+      std::string name = e.path().filename().string();
+      unsigned long pid = 0;
+      if (std::sscanf(name.c_str(), "zelmhost-%lu-", &pid) != 1) continue;
+      HANDLE p = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+      if (p) {
+        CloseHandle(p);
+        continue;
+      }
+      fs::remove_all(e.path(), ec);
+    }
+    path_ = temp / ("zelmhost-" + std::to_string(GetCurrentProcessId()) + "-" +
+                    std::to_string(GetTickCount()));
+    fs::create_directories(path_, ec);
+  }
+  std::string File(const std::string& name) const { return (path_ / name).string(); }
+
+ private:
+  std::filesystem::path path_;
+};
+
+inline SuiteFolderOfProcess& SuiteFolder() {
+  static SuiteFolderOfProcess folder;
+  return folder;
+}
+
+// A database made from text, used by every context this process creates
+// from now on, acting as `identity`.
+class HostDirectory {
+ public:
+  explicit HostDirectory(const std::string& text = kHostTree) {
+    static int serial = 0;
+    path_ = SuiteFolder().File("db" + std::to_string(++serial) + "\\directory.zdb");
+    CreateDirectoryA(Folder().c_str(), nullptr);
+    engine_ = zelm::dir::testing::MakeDirectory(path_, text);
+    SetEnvironmentVariableA("ZELM_DIRECTORY", path_.c_str());
+    As("Admin.Acme");
+  }
+  ~HostDirectory() {
+    SetEnvironmentVariableA("ZELM_DIRECTORY", nullptr);
+    SetEnvironmentVariableA("ZELM_IDENTITY", nullptr);
+  }
+  HostDirectory(const HostDirectory&) = delete;
+  HostDirectory& operator=(const HostDirectory&) = delete;
+
+  static void As(const char* identity) { SetEnvironmentVariableA("ZELM_IDENTITY", identity); }
+  const std::string& Path() const { return path_; }
+  std::string Folder() const { return path_.substr(0, path_.find_last_of('\\')); }
+  zelm::dir::Directory* Engine() const { return engine_.get(); }
+  std::vector<std::string> Values(const std::string& object, const std::string& attribute) const {
+    return zelm::dir::testing::Values(engine_.get(), object, attribute);
+  }
+  bool Exists(const std::string& object) const {
+    zelm::dir::ObjectInfo info;
+    return engine_->Describe(zelm::dir::Caller::System(), object, &info) == 0;
+  }
+  // Makes a folder below this database's folder ("vol\\SYS\\mail").
+  void MakeFolder(const std::string& relative) const {
+    std::string path = Folder();
+    size_t at = 0;
+    while (at <= relative.size()) {
+      size_t end = relative.find('\\', at);
+      if (end == std::string::npos) end = relative.size();
+      path += "\\" + relative.substr(at, end - at);
+      CreateDirectoryA(path.c_str(), nullptr);
+      at = end + 1;
+    }
+  }
+
+ private:
+  std::string path_;
+  std::unique_ptr<zelm::dir::Directory> engine_;
+};
+
+// Both hives of this process redirected to fresh keys while it lives.
+class RegistrySandbox {
+ public:
+  RegistrySandbox() {
+    std::snprintf(path_, sizeof path_, "Software\\ZelmTestSandbox\\host-%lu-%lu",
+                  GetCurrentProcessId(), GetTickCount());
+    user_ = Create("user");
+    machine_ = Create("machine");
+    ok_ = user_ && machine_ && RegOverridePredefKey(HKEY_CURRENT_USER, user_) == ERROR_SUCCESS &&
+          RegOverridePredefKey(HKEY_LOCAL_MACHINE, machine_) == ERROR_SUCCESS;
+  }
+  ~RegistrySandbox() {
+    RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
+    RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
+    if (user_) RegCloseKey(user_);
+    if (machine_) RegCloseKey(machine_);
+    RegDeleteTreeA(HKEY_CURRENT_USER, path_);
+    RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\ZelmTestSandbox");
+  }
+  RegistrySandbox(const RegistrySandbox&) = delete;
+  RegistrySandbox& operator=(const RegistrySandbox&) = delete;
+  bool Ok() const { return ok_; }
+
+  // A value under Software\Zelm\Admin of the redirected hive.
+  static void Put(HKEY hive, const char* name, DWORD type, const std::string& data) {
+    HKEY k;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(hive, "Software\\Zelm\\Admin", 0, nullptr, 0,
+                                             KEY_ALL_ACCESS, nullptr, &k, nullptr));
+    RegSetValueExA(k, name, 0, type, reinterpret_cast<const BYTE*>(data.data()),
+                   static_cast<DWORD>(data.size()));
+    RegCloseKey(k);
+  }
+  static void PutText(HKEY hive, const char* name, const std::string& text) {
+    Put(hive, name, REG_SZ, std::string(text.c_str(), text.size() + 1));
+  }
+
+ private:
+  HKEY Create(const char* leaf) {
+    char p[160];
+    std::snprintf(p, sizeof p, "%s\\%s", path_, leaf);
+    HKEY k = nullptr;
+    RegCreateKeyExA(HKEY_CURRENT_USER, p, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr);
+    return k;
+  }
+  char path_[96];
+  HKEY user_ = nullptr;
+  HKEY machine_ = nullptr;
+  bool ok_ = false;
+};
+
+}  // namespace hosttest

@@ -6,9 +6,11 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <memory>
 
 #include "client_layer.h"
 #include "dir_fixture.h"
+#include "registry_sandbox.h"
 
 namespace zelm::dsctest {
 namespace {
@@ -40,13 +42,8 @@ class ClientTest : public ::testing::Test {
   void SetUp() override {
     // Test processes run side by side in one prefix: each gets registry
     // hives of its own, which the library in this process then reads.
-    std::snprintf(sandboxName_, sizeof sandboxName_, "Software\\ZelmTest\\dsclient32-%lu",
-                  GetCurrentProcessId());
-    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, sandboxName_, 0, nullptr, 0, KEY_ALL_ACCESS,
-                              nullptr, &sandbox_, nullptr),
-              ERROR_SUCCESS);
-    ASSERT_EQ(RegOverridePredefKey(HKEY_CURRENT_USER, sandbox_), ERROR_SUCCESS);
-    ASSERT_EQ(RegOverridePredefKey(HKEY_LOCAL_MACHINE, sandbox_), ERROR_SUCCESS);
+    registry_ = std::make_unique<RegistrySandbox>("dsclient32");
+    ASSERT_TRUE(registry_->Ok());
     ++serial_;
     path_ = Tmp("d.zdb");
     engine_ = MakeDirectory(path_, Tree());
@@ -58,11 +55,7 @@ class ClientTest : public ::testing::Test {
   void TearDown() override {
     SetEnvironmentVariableA("ZELM_DIRECTORY", nullptr);
     SetEnvironmentVariableA("ZELM_IDENTITY", nullptr);
-    RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
-    RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
-    RegCloseKey(sandbox_);
-    RegDeleteTreeA(HKEY_CURRENT_USER, sandboxName_);
-    RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\ZelmTest");  // once no other process uses it
+    registry_.reset();
   }
 
   // The directory the fixture starts with; tests may add to it.
@@ -95,8 +88,7 @@ class ClientTest : public ::testing::Test {
   static Api api_;
   static TempFolder* folder_;
   static int serial_;
-  char sandboxName_[96] = {};
-  HKEY sandbox_ = nullptr;
+  std::unique_ptr<RegistrySandbox> registry_;
   std::string path_;
   std::unique_ptr<dir::Directory> engine_;
   Layer layer_{api_};

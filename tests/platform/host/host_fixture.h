@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "dir_fixture.h"
+#include "registry_sandbox.h"
 
 namespace hosttest {
 
@@ -140,29 +141,10 @@ class HostDirectory {
   std::unique_ptr<zelm::dir::Directory> engine_;
 };
 
-// Both hives of this process redirected to fresh keys while it lives.
-class RegistrySandbox {
+// A sandbox for the host's tests, with values under Software\Zelm\Admin.
+class HostRegistry : public ::RegistrySandbox {
  public:
-  RegistrySandbox() {
-    std::snprintf(path_, sizeof path_, "Software\\ZelmTestSandbox\\host-%lu-%lu",
-                  GetCurrentProcessId(), GetTickCount());
-    user_ = Create("user");
-    machine_ = Create("machine");
-    ok_ = user_ && machine_ && RegOverridePredefKey(HKEY_CURRENT_USER, user_) == ERROR_SUCCESS &&
-          RegOverridePredefKey(HKEY_LOCAL_MACHINE, machine_) == ERROR_SUCCESS;
-  }
-  ~RegistrySandbox() {
-    RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
-    RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
-    if (user_) RegCloseKey(user_);
-    if (machine_) RegCloseKey(machine_);
-    RegDeleteTreeA(HKEY_CURRENT_USER, path_);
-    RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\ZelmTestSandbox");
-  }
-  RegistrySandbox(const RegistrySandbox&) = delete;
-  RegistrySandbox& operator=(const RegistrySandbox&) = delete;
-  bool Ok() const { return ok_; }
-
+  HostRegistry() : ::RegistrySandbox("host") {}
   // A value under Software\Zelm\Admin of the redirected hive.
   static void Put(HKEY hive, const char* name, DWORD type, const std::string& data) {
     HKEY k;
@@ -175,19 +157,7 @@ class RegistrySandbox {
   static void PutText(HKEY hive, const char* name, const std::string& text) {
     Put(hive, name, REG_SZ, std::string(text.c_str(), text.size() + 1));
   }
-
- private:
-  HKEY Create(const char* leaf) {
-    char p[160];
-    std::snprintf(p, sizeof p, "%s\\%s", path_, leaf);
-    HKEY k = nullptr;
-    RegCreateKeyExA(HKEY_CURRENT_USER, p, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr);
-    return k;
-  }
-  char path_[96];
-  HKEY user_ = nullptr;
-  HKEY machine_ = nullptr;
-  bool ok_ = false;
 };
+using RegistrySandbox = HostRegistry;
 
 }  // namespace hosttest

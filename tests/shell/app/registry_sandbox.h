@@ -1,6 +1,5 @@
-// Each test gets both hives of its own: the per-user and the machine-wide
-// root keys of this process are redirected to fresh keys of the prefix's real
-// registry, so cases running side by side never see each other's settings.
+// The store shell's keys in a sandboxed registry: arranging and checking
+// values of Software\Quorvel\ZELMShell.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -9,46 +8,7 @@
 #include <cstdio>
 #include <string>
 
-class RegistrySandbox {
- public:
-  RegistrySandbox() {
-    snprintf(path_, sizeof path_, "Software\\ZelmTestSandbox\\%lu-%lu",
-             GetCurrentProcessId(), GetTickCount());
-    user_ = CreateKey("user");
-    machine_ = CreateKey("machine");
-    ok_ = user_ && machine_ && RegOverridePredefKey(HKEY_CURRENT_USER, user_) == ERROR_SUCCESS &&
-          RegOverridePredefKey(HKEY_LOCAL_MACHINE, machine_) == ERROR_SUCCESS;
-  }
-  ~RegistrySandbox() {
-    RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
-    RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
-    if (user_) RegCloseKey(user_);
-    if (machine_) RegCloseKey(machine_);
-    RegDeleteTreeA(HKEY_CURRENT_USER, path_);
-    // Goes only once no other test's sandbox is left below it.
-    RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\ZelmTestSandbox");
-  }
-  RegistrySandbox(const RegistrySandbox&) = delete;
-  RegistrySandbox& operator=(const RegistrySandbox&) = delete;
-
-  bool Ok() const { return ok_; }
-
- private:
-  HKEY CreateKey(const char* leaf) {
-    char p[160];
-    snprintf(p, sizeof p, "%s\\%s", path_, leaf);
-    HKEY k = nullptr;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, p, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k,
-                        nullptr) != ERROR_SUCCESS)
-      return nullptr;
-    return k;
-  }
-
-  char path_[96];
-  HKEY user_ = nullptr;
-  HKEY machine_ = nullptr;
-  bool ok_ = false;
-};
+#include "../../support/registry_sandbox.h"
 
 // Direct registry access for arranging and checking, below a hive that the
 // sandbox redirects. Paths are relative to "Software\Quorvel\ZELMShell".

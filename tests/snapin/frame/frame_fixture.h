@@ -19,6 +19,7 @@
 #include "dsclient32.h"
 #include "frame.h"
 #include "netcalls32.h"
+#include "registry_sandbox.h"
 
 namespace frametest {
 
@@ -71,16 +72,8 @@ class FrameTest : public ::testing::Test {
   }
 
   void SetUp() override {
-    snprintf(sandboxName_, sizeof sandboxName_, "Software\\ZelmTest\\frame-%lu", GetCurrentProcessId());
-    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, sandboxName_, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                              &sandbox_, nullptr),
-              ERROR_SUCCESS);
-    ASSERT_EQ(RegCreateKeyExA(sandbox_, "HKCU", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &user_, nullptr),
-              ERROR_SUCCESS);
-    ASSERT_EQ(RegCreateKeyExA(sandbox_, "HKLM", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &machine_, nullptr),
-              ERROR_SUCCESS);
-    ASSERT_EQ(RegOverridePredefKey(HKEY_CURRENT_USER, user_), ERROR_SUCCESS);
-    ASSERT_EQ(RegOverridePredefKey(HKEY_LOCAL_MACHINE, machine_), ERROR_SUCCESS);
+    registry_ = std::make_unique<RegistrySandbox>("frame");
+    ASSERT_TRUE(registry_->Ok());
 
     ASSERT_TRUE(service_.Start());
     service_.AddService(kRequestService, 11, 2, 0, 1);
@@ -108,13 +101,7 @@ class FrameTest : public ::testing::Test {
     service_.Stop();
     SetEnvironmentVariableA("ZELM_DIRECTORY", nullptr);
     SetEnvironmentVariableA("ZELM_IDENTITY", nullptr);
-    RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
-    RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
-    RegCloseKey(user_);
-    RegCloseKey(machine_);
-    RegCloseKey(sandbox_);
-    RegDeleteTreeA(HKEY_CURRENT_USER, sandboxName_);
-    RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\ZelmTest");  // once no other process uses it
+    registry_.reset();
   }
 
   virtual std::string Tree() { return FrameTree(service_.Address(), goneAddress_); }
@@ -138,8 +125,7 @@ class FrameTest : public ::testing::Test {
 
   inline static TempFolder* folder_ = nullptr;
   inline static int serial_ = 0;
-  char sandboxName_[96] = {};
-  HKEY sandbox_ = nullptr, user_ = nullptr, machine_ = nullptr;
+  std::unique_ptr<RegistrySandbox> registry_;
   RequestService service_;
   std::string goneAddress_;
   std::string path_;

@@ -149,13 +149,20 @@ int CreateDefaultDatabase(const std::string& path) {
   return r;
 }
 
+// The database file a new context uses (see dsclient32.h); byDefault when
+// nothing names one and the profile's default applies.
+std::string ConfiguredPath(bool* byDefault) {
+  std::string path = Env("ZELM_DIRECTORY");
+  if (path.empty()) path = RegistryValue("Database");
+  *byDefault = path.empty();
+  return *byDefault ? DefaultDatabasePath() : path;
+}
+
 // The database and identity a new context gets (see dsclient32.h).
 int OpenConfigured(std::shared_ptr<Directory>* directory, std::string* identity) {
   Library& lib = Lib();
-  std::string path = Env("ZELM_DIRECTORY");
-  if (path.empty()) path = RegistryValue("Database");
-  bool byDefault = path.empty();
-  if (byDefault) path = DefaultDatabasePath();
+  bool byDefault = false;
+  std::string path = ConfiguredPath(&byDefault);
   if (path.empty()) return DSC_ERR_NO_CONTEXT;
 
   if (!lib.open || lib.openPath != path) {
@@ -618,6 +625,17 @@ int32_t DSCCloseConnection(int32_t context, uint32_t connection) {
     if (it == Lib().connections.end() || it->second.context != context)
       return DSC_ERR_INVALID_REQUEST;
     Lib().connections.erase(it);
+    return 0;
+  });
+}
+
+int32_t DSCGetDatabasePath(char* path, uint32_t size) {
+  return Guarded([&]() -> int32_t {
+    if (!path || size == 0) return DSC_ERR_INVALID_REQUEST;
+    bool byDefault = false;
+    std::string configured = ConfiguredPath(&byDefault);
+    if (configured.size() >= size) return DSC_ERR_INSUFFICIENT_BUFFER;
+    CopyOut(path, configured);
     return 0;
   });
 }

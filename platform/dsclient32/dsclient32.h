@@ -226,6 +226,9 @@ int32_t DSCGetConnectionAddress(uint32_t connection, char* address, uint32_t siz
 int32_t DSCCloseConnection(int32_t context, uint32_t connection);          /* 1204 */
 /* The context's identity (DSC_NAME_BYTES; "" when anonymous). */
 int32_t DSCWhoAmI(int32_t context, char* identity);                         /* 1205 */
+/* The database file a new context would use, by the rules above, whether or
+   not it can be opened. -649 when it does not fit size bytes. */
+int32_t DSCGetDatabasePath(char* path, uint32_t size);                      /* 1206 */
 
 /* Ordinals, for GetProcAddress(module, MAKEINTRESOURCEA(...)). */
 enum {
@@ -239,7 +242,7 @@ enum {
   DSC_ORD_CLOSE_ITERATION = 1072, DSC_ORD_GET_EFFECTIVE_RIGHTS = 1046,
   DSC_ORD_OPEN_CONNECTION = 1157, DSC_ORD_AUTHENTICATE_CONNECTION = 1164,
   DSC_ORD_REMOVE_OBJECT = 1201, DSC_ORD_SET_RIGHTS = 1202, DSC_ORD_GET_CONNECTION_ADDRESS = 1203,
-  DSC_ORD_CLOSE_CONNECTION = 1204, DSC_ORD_WHO_AM_I = 1205
+  DSC_ORD_CLOSE_CONNECTION = 1204, DSC_ORD_WHO_AM_I = 1205, DSC_ORD_GET_DATABASE_PATH = 1206
 };
 
 #ifdef __cplusplus

@@ -1,7 +1,6 @@
 #include "host_directory.h"
 
 #include <windows.h>
-#include <shlobj.h>
 
 #include "dsclient32.h"
 #include "host_text.h"
@@ -109,34 +108,6 @@ int ReadObject(const std::string& full, const char* attribute, Take take) {
   return 0;
 }
 
-std::string Env(const char* name) {
-  char buf[1024];
-  DWORD n = GetEnvironmentVariableA(name, buf, sizeof buf);
-  return (n > 0 && n < sizeof buf) ? std::string(buf, n) : std::string();
-}
-
-std::string ClientSetting(const char* name) {
-  for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
-    HKEY key;
-    if (RegOpenKeyExA(root, "Software\\Zelm\\Directory", 0, KEY_READ, &key) != ERROR_SUCCESS)
-      continue;
-    char buf[1024];
-    DWORD size = sizeof buf - 1, type = 0;
-    LONG r = RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(buf), &size);
-    RegCloseKey(key);
-    if (r != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) continue;
-    buf[size] = '\0';
-    std::string value(buf);
-    if (type == REG_EXPAND_SZ) {
-      char expanded[1024];
-      DWORD n = ExpandEnvironmentStringsA(value.c_str(), expanded, sizeof expanded);
-      if (n > 0 && n <= sizeof expanded) value = expanded;
-    }
-    if (!value.empty()) return value;
-  }
-  return std::string();
-}
-
 }  // namespace
 
 std::string ClientName(const std::string& full) {
@@ -238,16 +209,8 @@ int WhoAmI(std::string* identity) {
 }
 
 std::string ConfiguredDatabasePath() {
-  std::string path = Env("ZELM_DIRECTORY");
-  if (path.empty()) path = ClientSetting("Database");
-  if (!path.empty()) return path;
-  std::string base = Env("APPDATA");
-  if (base.empty()) {
-    char folder[MAX_PATH];
-    if (SUCCEEDED(SHGetFolderPathA(nullptr, CSIDL_APPDATA, nullptr, 0, folder))) base = folder;
-  }
-  if (base.empty()) base = Env("USERPROFILE");
-  return base.empty() ? std::string() : base + "\\Zelm\\directory.zdb";
+  char path[1024];
+  return DSCGetDatabasePath(path, sizeof path) == 0 ? std::string(path) : std::string();
 }
 
 }  // namespace zelm::host

@@ -32,3 +32,11 @@
 // Server selection dialog "SelectZELM".
 #define IDC_SERVER_COMBO 10
 #define IDC_HELP_BUTTON 9
+
+// Preferences dialog "Preferences" (OK, Cancel and IDC_HELP_BUTTON too).
+#define IDC_PREF_AUTOCONNECT 11
+#define IDC_PREF_READONLY 12
+#define IDC_PREF_MAXBODY 13
+
+// Confirmation dialog "YesNo": the question; the buttons are IDYES and IDNO.
+#define IDC_YESNO_TEXT 108

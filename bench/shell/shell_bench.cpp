@@ -1,0 +1,234 @@
+// shell_bench: selecting a large mailbox in the real main window (shown, so
+// painting counts) against a raw socket reader that only reads the same INFO
+// answer, and the memory the filled list takes beyond its texts.
+//   shell_bench ADDR USER MAILBOX [RUNS]
+// The store server must serve ADDR:999. Settings go to a registry sandbox
+// that is removed at the end.
+#include <windows.h>
+#include <winsock.h>
+
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "main_window.h"
+#include "zelmsh_ids.h"
+
+namespace {
+
+double g_frequency;
+
+double Now() {
+  LARGE_INTEGER t;
+  QueryPerformanceCounter(&t);
+  return static_cast<double>(t.QuadPart) / g_frequency;
+}
+
+void Pump() {
+  MSG msg;
+  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+  }
+}
+
+// Bytes in use in every heap of the process, block overheads included.
+double HeapBytes() {
+  HANDLE heaps[64];
+  DWORD n = GetProcessHeaps(64, heaps);
+  double total = 0;
+  for (DWORD i = 0; i < n && i < 64; ++i) {
+    PROCESS_HEAP_ENTRY e;
+    e.lpData = nullptr;
+    HeapLock(heaps[i]);
+    while (HeapWalk(heaps[i], &e))
+      if (e.wFlags & PROCESS_HEAP_ENTRY_BUSY) total += e.cbData + e.cbOverhead;
+    HeapUnlock(heaps[i]);
+  }
+  return total;
+}
+
+// What the shell's own store client takes for the same listing, without
+// a window: the part of the shell's time that the transport costs.
+double ClientRead(const char* addr, const char* user, const char* mailbox) {
+  auto* c = static_cast<StoreConnection*>(calloc(1, sizeof(StoreConnection)));
+  double start = Now();
+  if (!ConnectToHost(&c->socket, addr, kStorePort)) return -1;
+  c->nodeKind = kNodeServer;
+  MessageListSink sink = {nullptr, nullptr, nullptr};
+  char greeting[kReplyCapacity];
+  ReadReply(c, greeting, sizeof greeting, true);
+  StoreListMessages(c, user, mailbox, sink);
+  double t = Now() - start;
+  FreeStoreRecord(c);
+  return t;
+}
+
+// The same batch the shell sends, read with large receives; counts the
+// message lines. Seconds, or a negative value on failure.
+double RawRead(const char* addr, const char* user, const char* mailbox, unsigned long* lines) {
+  double start = Now();
+  SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+  sockaddr_in a = {};
+  a.sin_family = AF_INET;
+  a.sin_port = htons(999);
+  a.sin_addr.s_addr = inet_addr(addr);
+  if (connect(s, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) return -1;
+  char command[1024];
+  snprintf(command, sizeof command,
+           "RSET MBOX\r\nUSER %s\r\nMBOX %s\r\nFLAG 2147483648\r\nINFO\r\n", user, mailbox);
+  send(s, command, static_cast<int>(strlen(command)), 0);
+  // Greeting, four replies, the INFO line, N lines, the closing line.
+  static char buf[1 << 16];
+  unsigned long seen = 0, expected = 0;
+  bool counted = false;
+  std::string partial;
+  for (;;) {
+    int n = recv(s, buf, sizeof buf, 0);
+    if (n <= 0) break;
+    for (int i = 0; i < n; ++i) {
+      if (buf[i] != '\n') {
+        if (!counted && partial.size() < 64) partial += buf[i];
+        continue;
+      }
+      ++seen;
+      if (seen == 6 && !counted) {  // "2002 <n> messages"
+        expected = strtoul(partial.c_str() + 5, nullptr, 10);
+        counted = true;
+      }
+      partial.clear();
+    }
+    if (counted && seen >= 6 + expected + 1) break;
+  }
+  closesocket(s);
+  *lines = expected;
+  return counted ? Now() - start : -1;
+}
+
+TreeItem* ChildNamed(TreeItem* parent, const char* text) {
+  for (TreeItem* c = parent ? parent->firstChild : nullptr; c; c = c->nextSibling)
+    if (strcmp(c->text, text) == 0) return c;
+  return nullptr;
+}
+
+// A registry of our own for the shell's settings while the bench runs.
+char g_sandbox[96];
+void EnterSandbox() {
+  snprintf(g_sandbox, sizeof g_sandbox, "Software\\ZelmBenchSandbox\\%lu", GetCurrentProcessId());
+  HKEY user = nullptr, machine = nullptr;
+  std::string u = std::string(g_sandbox) + "\\user", m = std::string(g_sandbox) + "\\machine";
+  RegCreateKeyExA(HKEY_CURRENT_USER, u.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &user, nullptr);
+  RegCreateKeyExA(HKEY_CURRENT_USER, m.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &machine,
+                  nullptr);
+  RegOverridePredefKey(HKEY_CURRENT_USER, user);
+  RegOverridePredefKey(HKEY_LOCAL_MACHINE, machine);
+}
+void LeaveSandbox() {
+  RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
+  RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
+  RegDeleteTreeA(HKEY_CURRENT_USER, g_sandbox);
+  RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\ZelmBenchSandbox");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 4) {
+    fprintf(stderr, "usage: shell_bench ADDR USER MAILBOX [RUNS]\n");
+    return 2;
+  }
+  const char* addr = argv[1];
+  const char* user = argv[2];
+  const char* mailbox = argv[3];
+  int runs = argc > 4 ? atoi(argv[4]) : 3;
+  LARGE_INTEGER f;
+  QueryPerformanceFrequency(&f);
+  g_frequency = static_cast<double>(f.QuadPart);
+  EnterSandbox();
+  if (!ShellStartup(GetModuleHandleA(nullptr))) {
+    fprintf(stderr, "shell_bench: start-up failed\n");
+    return 1;
+  }
+
+  // The raw reader first, which also warms the server's cache for both.
+  unsigned long count = 0;
+  double raw = 1e9, client = 1e9;
+  for (int i = 0; i <= runs; ++i) {
+    double t = RawRead(addr, user, mailbox, &count);
+    if (t < 0) {
+      fprintf(stderr, "shell_bench: no INFO answer from %s\n", addr);
+      return 1;
+    }
+    if (i > 0 && t < raw) raw = t;  // the first run only warms up
+  }
+  for (int i = 0; i < runs; ++i) {
+    double t = ClientRead(addr, user, mailbox);
+    if (t >= 0 && t < client) client = t;
+  }
+
+  HWND main = CreateMainWindow(true);
+  MainWindow* m = main ? GetMainWindow(main) : nullptr;
+  if (!m) {
+    fprintf(stderr, "shell_bench: no main window\n");
+    return 1;
+  }
+  Pump();
+  snprintf(g_shellPrefs.lastConnected, sizeof g_shellPrefs.lastConnected, "%s", addr);
+  SendMessageA(main, WM_COMMAND, IDM_RECENT_SERVER, 0);
+  Pump();
+  TreeItem* server = ChildNamed(TvRootItem(m->treeControl), addr);
+  TreeItem* userItem = ChildNamed(server, user);
+  if (!userItem) {
+    fprintf(stderr, "shell_bench: user %s not listed\n", user);
+    return 1;
+  }
+  TvSelectItem(m->treeControl, userItem);
+  Pump();
+  TreeItem* box = ChildNamed(userItem, mailbox);
+  if (!box) {
+    fprintf(stderr, "shell_bench: mailbox %s not listed\n", mailbox);
+    return 1;
+  }
+
+  double shell = 1e9;
+  double perMessage = 0;
+  unsigned long listed = 0;
+  for (int i = 0; i < runs; ++i) {
+    TvSelectItem(m->treeControl, userItem);  // the same mailbox again must be another selection
+    TvDeleteAllEntries(m->treeControl);       // timed below: filling, not emptying
+    Pump();
+    double before = HeapBytes();
+    double start = Now();
+    TvSelectItem(m->treeControl, box);
+    Pump();  // the panes repaint once the rows are in
+    double t = Now() - start;
+    if (t < shell) shell = t;
+    if (i == 0) {
+      double after = HeapBytes();
+      unsigned long long text = 0;
+      listed = 0;
+      for (ListItem* e = TvFirstEntry(m->treeControl); e; e = e->next, ++listed)
+        text += strlen(e->text) + 1;
+      perMessage = listed ? (after - before - static_cast<double>(text)) / listed : 0;
+    }
+  }
+  DestroyWindow(main);
+  Pump();
+  ShellShutdown();
+  LeaveSandbox();
+
+  printf("%-44s %10lu\n", "messages in the mailbox", count);
+  printf("%-44s %10lu\n", "entries in the shell's list", listed);
+  printf("%-44s %10.3f s\n", "raw socket reader, INFO answer", raw);
+  printf("%-44s %10.3f s  %.2f x raw\n", "shell's store client alone, same listing", client,
+         client / raw);
+  printf("%-44s %10.3f s  %.2f x raw  %s\n", "shell, mailbox selected until list shown", shell,
+         shell / raw, shell <= 2 * raw ? "ok" : "SLOW (goal: 2 x raw)");
+  printf("%-44s %10.3f s  %.2f x raw\n", "  of which the window (shell - client)", shell - client,
+         (shell - client) / raw);
+  printf("%-44s %10.0f B   %s\n", "memory per message beyond its text", perMessage,
+         perMessage <= 200 ? "ok" : "OVER (goal: 200 B)");
+  return listed == count ? 0 : 1;
+}

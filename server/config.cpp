@@ -98,6 +98,17 @@ bool IsTrustedAddress(const StoreConfig& config, uint32_t address) {
   return false;
 }
 
+uint64_t QuotaFor(const StoreConfig& config, const std::string& user) {
+  if (!config.userQuotaKb.empty()) {
+    std::string folded = user;
+    for (char& ch : folded)
+      if (ch >= 'A' && ch <= 'Z') ch = static_cast<char>(ch - 'A' + 'a');
+    auto it = config.userQuotaKb.find(folded);
+    if (it != config.userQuotaKb.end()) return it->second;
+  }
+  return config.quotaKb;
+}
+
 bool ApplySetting(StoreConfig* c, const std::string& key, const std::string& rawValue,
                   std::string* error) {
   std::string value = Trim(rawValue);
@@ -121,6 +132,7 @@ bool ApplySetting(StoreConfig* c, const std::string& key, const std::string& raw
       return false;
     }
     c->listenAddress = value;
+    c->listenGiven = true;
   } else if (key == "port") {
     if (!number(1, 65535)) return false;
     c->port = static_cast<uint16_t>(n);
@@ -146,6 +158,23 @@ bool ApplySetting(StoreConfig* c, const std::string& key, const std::string& raw
     c->disabled = value == "1";
   } else if (key == "authserv-id") {
     c->authservId = value;
+  } else if (key == "request-port") {
+    if (!number(0, 65535)) return false;
+    c->requestPort = static_cast<uint16_t>(n);
+  } else if (key == "directory" || key == "server-object") {
+    if (value.empty()) {
+      *error = key + ": empty value";
+      return false;
+    }
+    (key == "directory" ? c->directoryFile : c->serverObject) = value;
+  } else if (key == "identity") {
+    c->identity = value;
+  } else if (key == "watch-directory") {
+    if (value != "0" && value != "1") {
+      *error = "watch-directory: expected 0 or 1";
+      return false;
+    }
+    c->watchDirectory = value == "1";
   } else {
     *error = "unknown setting: " + key;
     return false;
@@ -183,7 +212,10 @@ bool LoadConfigFile(const std::string& path, StoreConfig* config, std::string* e
 const char* UsageText() {
   return "usage: zelmstored --root DIR [--listen ADDR] [--port N] [--trusted LIST]\n"
          "                  [--quota-kb N] [--max-clients N] [--idle-seconds N]\n"
-         "                  [--send-timeout N] [--authserv-id ID] [--config FILE]\n";
+         "                  [--send-timeout N] [--authserv-id ID] [--disabled 0|1]\n"
+         "                  [--request-port N] [--config FILE]\n"
+         "       zelmstored --directory FILE --server-object NAME [--identity NAME]\n"
+         "                  [--watch-directory 0|1] [--root DIR] [other options]\n";
 }
 
 bool ParseCommandLine(int argc, char** argv, StoreConfig* config, std::string* error,
@@ -209,7 +241,16 @@ bool ParseCommandLine(int argc, char** argv, StoreConfig* config, std::string* e
     if (key == "config") continue;
     if (!ApplySetting(config, key, value, error)) return false;
   }
-  if (config->storeRoot.empty()) {
+  if (!config->directoryFile.empty()) {
+    // The directory names the store; --root is only the fallback.
+    if (config->serverObject.empty()) {
+      *error = "--directory needs the server's object (--server-object NAME)";
+      return false;
+    }
+  } else if (!config->serverObject.empty() || !config->identity.empty() || config->watchDirectory) {
+    *error = "--server-object, --identity and --watch-directory need --directory FILE";
+    return false;
+  } else if (config->storeRoot.empty()) {
     *error = "no store root given (--root DIR)";
     return false;
   }
@@ -217,7 +258,7 @@ bool ParseCommandLine(int argc, char** argv, StoreConfig* config, std::string* e
 }
 
 std::vector<std::string> ConfigEntries(const StoreConfig& c) {
-  return {
+  std::vector<std::string> entries = {
       "Store root:" + c.storeRoot,
       "Listen address:" + c.listenAddress,
       "Port:" + std::to_string(c.port),
@@ -227,5 +268,11 @@ std::vector<std::string> ConfigEntries(const StoreConfig& c) {
       "Idle timeout:" + std::to_string(c.idleSeconds) + " s",
       "Trusted authentication service:" + (c.authservId.empty() ? std::string("topmost result")
                                                                 : c.authservId),
+      "Request service port:" + (c.requestPort ? std::to_string(c.requestPort) : std::string("none")),
   };
+  if (!c.userQuotaKb.empty())
+    entries.push_back("Users with quotas of their own:" + std::to_string(c.userQuotaKb.size()));
+  if (!c.directoryFile.empty())
+    entries.push_back("Directory:" + c.directoryFile + " (" + c.serverObject + ")");
+  return entries;
 }

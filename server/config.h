@@ -1,9 +1,10 @@
 // The server's configuration: one record, filled from the command line and an
-// optional file today, and from the directory later (store path, trusted hosts,
-// quota, disabled).
+// optional file, and with --directory from the directory (store path, trusted
+// hosts, quota, disabled) each time the server takes its configuration there.
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,16 @@ struct StoreConfig {
   bool disabled = false;                  // every client is turned away
   std::string authservId;                 // Authentication-Results id to trust; empty = topmost
   std::string configFile;                 // where the file settings came from, if anywhere
+
+  uint16_t requestPort = 998;             // the request service, same address; 0 = none
+  std::string directoryFile;              // take the configuration from this directory database
+  std::string serverObject;               // this server's "HVX Server" object there
+  std::string identity;                   // who the server acts as there; "" = local system caller
+  bool watchDirectory = false;            // take every change, not only those notified
+  bool listenGiven = false;               // --listen given: the directory's address does not apply
+  // Per-user limits from the directory, by user name folded to lower case;
+  // users not listed get quotaKb.
+  std::map<std::string, uint64_t> userQuotaKb;
 };
 
 // "127.0.0.0/8,10.1.2.3" -> networks. False with a message on the first bad item.
@@ -31,6 +42,8 @@ bool ParseTrustedList(const std::string& text, std::vector<TrustedNet>* out, std
 std::string FormatTrustedList(const std::vector<TrustedNet>& nets);
 // Loopback only when no list was configured.
 bool IsTrustedAddress(const StoreConfig& config, uint32_t hostOrderAddress);
+// The limit SPACE reports for a user (0 = none).
+uint64_t QuotaFor(const StoreConfig& config, const std::string& user);
 
 // Applies one "key = value" setting (file keys and long options share names).
 bool ApplySetting(StoreConfig* config, const std::string& key, const std::string& value,
@@ -38,8 +51,10 @@ bool ApplySetting(StoreConfig* config, const std::string& key, const std::string
 // Reads "key = value" lines; '#' starts a comment.
 bool LoadConfigFile(const std::string& path, StoreConfig* config, std::string* error);
 // --root DIR --listen ADDR --port N --trusted LIST --quota-kb N --max-clients N
-// --idle-seconds N --send-timeout N --authserv-id ID --config FILE. Settings on the
-// command line win over the file's.
+// --idle-seconds N --send-timeout N --authserv-id ID --disabled 0|1 --request-port N
+// --directory FILE --server-object NAME --identity NAME --watch-directory 0|1
+// --config FILE. Settings on the command line win over the file's. Without
+// --directory a store root is required; with it, --server-object is.
 bool ParseCommandLine(int argc, char** argv, StoreConfig* config, std::string* error,
                       bool* help);
 const char* UsageText();

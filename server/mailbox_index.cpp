@@ -200,7 +200,8 @@ void MailboxIndex::Load(int dirfd) {
   state_ = std::move(s);
 }
 
-bool MailboxIndex::Scan(int dirfd, const std::string& authservId, std::string* error) {
+bool MailboxIndex::Scan(int dirfd, const std::string& authservId, std::string* error,
+                        Arrivals* arrived) {
   // Stamps and time are taken before reading, so that any change made while
   // reading shows as a change next time.
   Snapshot next;
@@ -277,9 +278,14 @@ bool MailboxIndex::Scan(int dirfd, const std::string& authservId, std::string* e
   // New messages get IDs in delivery order (Maildir names start with the time).
   std::sort(fresh.begin(), fresh.end(),
             [](const auto& a, const auto& b) { return a->base < b->base; });
+  bool looked = listing_ != nullptr;  // read before, or known from the index file
   for (auto& r : fresh) {
     if (next.nextUid == 0xFFFFFFFFu) break;  // clients read 32 bits; IDs never wrap
     r->uid = next.nextUid++;
+    if (looked && arrived) {
+      ++arrived->messages;
+      arrived->bytes += r->rawSize;
+    }
   }
   std::vector<ListedMessage> listing;
   listing.reserve(seen.size());
@@ -316,7 +322,7 @@ bool MailboxIndex::Scan(int dirfd, const std::string& authservId, std::string* e
 }
 
 bool MailboxIndex::Refresh(int dirfd, const std::string& authservId, Listing* out,
-                           std::string* error) {
+                           std::string* error, Arrivals* arrived) {
   out->reset();
   std::lock_guard<std::mutex> lock(mu_);
   // Other server processes on the same store take the same lock.
@@ -335,7 +341,7 @@ bool MailboxIndex::Refresh(int dirfd, const std::string& authservId, Listing* ou
   // the last reading might not move the stamp, so such a listing is read again.
   bool unchanged = listing_ && cur == state_.cur && fresh == state_.fresh &&
                    cur.sec < state_.scannedAt - 1 && fresh.sec < state_.scannedAt - 1;
-  if (!unchanged && !Scan(dirfd, authservId, error)) return false;
+  if (!unchanged && !Scan(dirfd, authservId, error, arrived)) return false;
   *out = listing_;
   return true;
 }

@@ -53,7 +53,14 @@ class MailboxIndex {
   // is rewritten when something changed and the folder is writable. False
   // (with a reason) when the folder cannot be read.
   using Listing = std::shared_ptr<const std::vector<ListedMessage>>;
-  bool Refresh(int dirfd, const std::string& authservId, Listing* out, std::string* error);
+  // Messages that appeared since an earlier look (a first look at a Maildir
+  // without an index finds none: what is there already is not news).
+  struct Arrivals {
+    uint64_t messages = 0;
+    uint64_t bytes = 0;  // of their files
+  };
+  bool Refresh(int dirfd, const std::string& authservId, Listing* out, std::string* error,
+               Arrivals* arrived = nullptr);
 
   // MIME answers are kept once computed, within a budget shared by all
   // mailboxes of the process.
@@ -74,7 +81,7 @@ class MailboxIndex {
 
  private:
   void Load(int dirfd);
-  bool Scan(int dirfd, const std::string& authservId, std::string* error);
+  bool Scan(int dirfd, const std::string& authservId, std::string* error, Arrivals* arrived);
 
   std::mutex mu_;
   bool loaded_ = false;

@@ -1,5 +1,6 @@
 // zelmstored: the reference message store server. Serves the store protocol
-// over a folder of users' Maildirs until SIGINT or SIGTERM.
+// over a folder of users' Maildirs, and the request service beside it, until
+// SIGINT or SIGTERM. README.md tells how to run it, with or without a directory.
 #include <signal.h>
 #include <unistd.h>
 
@@ -34,8 +35,16 @@ int main(int argc, char** argv) {
     fprintf(stderr, "zelmstored: %s\n", error.c_str());
     return 1;
   }
-  printf("zelmstored: serving %s on %s:%u\n", config.storeRoot.c_str(),
-         config.listenAddress.c_str(), config.port);
+  const StoreConfig& base = server.Base();
+  if (base.requestPort)
+    printf("zelmstored: request service on %s:%u\n", base.listenAddress.c_str(), base.requestPort);
+  if (server.StoreListening()) {
+    printf("zelmstored: serving %s on %s:%u\n", server.Store().Config()->storeRoot.c_str(),
+           base.listenAddress.c_str(), base.port);
+  } else {
+    printf("zelmstored: not serving the store (%s): %s\n", server.Status().c_str(),
+           server.Unavailable().empty() ? "see above" : server.Unavailable().c_str());
+  }
   fflush(stdout);
   std::thread waiter([&] {
     int sig = 0;

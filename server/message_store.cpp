@@ -48,19 +48,53 @@ uint64_t MaildirBytes(int mailboxfd) {
 
 }  // namespace
 
-bool MessageStore::Open(std::string* error) {
-  root_ = UniqueFd(open(config_.storeRoot.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (!root_.Valid()) {
-    *error = "cannot open the store folder " + config_.storeRoot;
-    return false;
+bool MessageStore::Open(std::string* error) { return Reconfigure(*Config(), error); }
+
+bool MessageStore::Reconfigure(const StoreConfig& config, std::string* error) {
+  std::shared_ptr<const UniqueFd> root;
+  {
+    std::lock_guard<std::mutex> lock(configMu_);
+    if (root_ && config.storeRoot == config_->storeRoot) root = root_;
   }
-  return true;
+  bool opened = true;
+  if (!root) {
+    UniqueFd fd;
+    if (!config.storeRoot.empty())
+      fd = UniqueFd(open(config.storeRoot.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (fd.Valid()) {
+      root = std::make_shared<const UniqueFd>(std::move(fd));
+    } else {
+      *error = config.storeRoot.empty() ? "no store folder configured"
+                                        : "cannot open the store folder " + config.storeRoot;
+      opened = false;
+    }
+  }
+  std::lock_guard<std::mutex> lock(configMu_);
+  config_ = std::make_shared<const StoreConfig>(config);
+  root_ = std::move(root);
+  return opened;
+}
+
+bool MessageStore::IsOpen() const {
+  std::lock_guard<std::mutex> lock(configMu_);
+  return root_ != nullptr;
+}
+
+std::shared_ptr<const StoreConfig> MessageStore::Config() const {
+  std::lock_guard<std::mutex> lock(configMu_);
+  return config_;
+}
+
+std::shared_ptr<const UniqueFd> MessageStore::Root() const {
+  std::lock_guard<std::mutex> lock(configMu_);
+  return root_;
 }
 
 bool MessageStore::ListUsers(std::vector<std::string>* out) const {
   out->clear();
   std::vector<DirEntry> entries;
-  if (!ListDirectory(root_.Get(), &entries)) return false;
+  std::shared_ptr<const UniqueFd> root = Root();
+  if (!root || !ListDirectory(root->Get(), &entries)) return false;
   for (const DirEntry& e : entries)
     if (e.kind == EntryKind::kDir && ValidUserName(e.name)) out->push_back(e.name);
   std::sort(out->begin(), out->end());
@@ -68,8 +102,9 @@ bool MessageStore::ListUsers(std::vector<std::string>* out) const {
 }
 
 UniqueFd MessageStore::OpenUser(const std::string& name) const {
-  if (!ValidUserName(name)) return UniqueFd();
-  return OpenDirBeneath(root_.Get(), name);
+  std::shared_ptr<const UniqueFd> root = Root();
+  if (!root || !ValidUserName(name)) return UniqueFd();
+  return OpenDirBeneath(root->Get(), name);
 }
 
 bool MessageStore::ListMailboxes(int userfd, std::vector<std::string>* out) const {
@@ -100,6 +135,17 @@ std::shared_ptr<MailboxIndex> MessageStore::IndexFor(int mailboxfd) {
   auto& slot = indexes_[{st.st_dev, st.st_ino}];
   if (!slot) slot = std::make_shared<MailboxIndex>();
   return slot;
+}
+
+bool MessageStore::Refresh(MailboxIndex* index, int mailboxfd, MailboxIndex::Listing* out,
+                           std::string* error) {
+  MailboxIndex::Arrivals arrived;
+  if (!index->Refresh(mailboxfd, Config()->authservId, out, error, &arrived)) return false;
+  if (arrived.messages) {
+    stats_.receivedMessages.fetch_add(arrived.messages);
+    stats_.receivedBytes.fetch_add(arrived.bytes);
+  }
+  return true;
 }
 
 uint64_t MessageStore::UsedKb(int userfd) const {

@@ -14,14 +14,24 @@
 
 #include "config.h"
 #include "mailbox_index.h"
+#include "server_stats.h"
 #include "store_fs.h"
 
 class MessageStore {
  public:
-  explicit MessageStore(const StoreConfig& config) : config_(config) {}
+  explicit MessageStore(const StoreConfig& config)
+      : config_(std::make_shared<const StoreConfig>(config)) {}
   // Opens the root folder. False with a reason when it is not a readable folder.
   bool Open(std::string* error);
-  const StoreConfig& Config() const { return config_; }
+  // Takes a new configuration while clients are served; opens its root when
+  // it names another folder (or none is open). False with a reason when that
+  // folder cannot be opened: the store is then closed (nothing is listed)
+  // until a configuration with a usable root comes.
+  bool Reconfigure(const StoreConfig& config, std::string* error);
+  bool IsOpen() const;
+  // The configuration as it is now; callers keep the snapshot they got.
+  std::shared_ptr<const StoreConfig> Config() const;
+  ServerStats& Stats() { return stats_; }
 
   // User folders beneath the root (valid names only), sorted.
   bool ListUsers(std::vector<std::string>* out) const;
@@ -32,6 +42,8 @@ class MessageStore {
   // folder "" is INBOX. Invalid when it is missing or not a Maildir.
   UniqueFd OpenMailbox(int userfd, const std::string& folder) const;
   std::shared_ptr<MailboxIndex> IndexFor(int mailboxfd);
+  // MailboxIndex::Refresh, counting messages that appeared since the last look.
+  bool Refresh(MailboxIndex* index, int mailboxfd, MailboxIndex::Listing* out, std::string* error);
   // Kilobytes (rounded up) of the messages in all the user's mailboxes.
   uint64_t UsedKb(int userfd) const;
 
@@ -40,8 +52,12 @@ class MessageStore {
   RemoveResult RemoveMailbox(int userfd, const std::string& folder);
 
  private:
-  StoreConfig config_;
-  UniqueFd root_;
+  std::shared_ptr<const UniqueFd> Root() const;
+
+  mutable std::mutex configMu_;  // guards config_ and root_
+  std::shared_ptr<const StoreConfig> config_;
+  std::shared_ptr<const UniqueFd> root_;  // null while closed
+  ServerStats stats_;
   std::mutex mu_;
   std::map<std::pair<dev_t, ino_t>, std::shared_ptr<MailboxIndex>> indexes_;
 };

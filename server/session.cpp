@@ -1,5 +1,6 @@
 #include "session.h"
 
+#include <arpa/inet.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -286,7 +287,7 @@ void StoreSession::Info(std::string* out) {
   }
   MailboxIndex::Listing all;
   std::string why;
-  if (!index_->Refresh(mailboxFd_.Get(), store_->Config().authservId, &all, &why)) {
+  if (!store_->Refresh(index_.get(), mailboxFd_.Get(), &all, &why)) {
     Reply(out, kErrStore, "cannot read the mailbox: " + why);
     return;
   }
@@ -359,7 +360,7 @@ void StoreSession::Capabilities(std::string* out) {
 }
 
 void StoreSession::Configuration(std::string* out) {
-  for (const std::string& e : ConfigEntries(store_->Config())) Reply(out, kReplyListLine, e);
+  for (const std::string& e : ConfigEntries(*store_->Config())) Reply(out, kReplyListLine, e);
   Reply(out, kReplyOk, "end of configuration");
 }
 
@@ -370,7 +371,7 @@ void StoreSession::Space(std::string* out) {
   }
   Reply(out, kReplyOk,
         std::to_string(store_->UsedKb(userFd_.Get())) + " " +
-            std::to_string(store_->Config().quotaKb));
+            std::to_string(QuotaFor(*store_->Config(), user_)));
 }
 
 void StoreSession::Stat(std::string* out) {
@@ -381,7 +382,7 @@ void StoreSession::Stat(std::string* out) {
   }
   MailboxIndex::Listing all;
   std::string why;
-  if (!index_->Refresh(mailboxFd_.Get(), store_->Config().authservId, &all, &why)) {
+  if (!store_->Refresh(index_.get(), mailboxFd_.Get(), &all, &why)) {
     Reply(out, kErrStore, "cannot read the mailbox: " + why);
     return;
   }
@@ -576,21 +577,29 @@ void StoreSession::Body(const std::string& args, bool range, std::string* out) {
     if (!piece.empty() && piece.back() != '\n') piece += "\r\n";
     body.swap(piece);
   }
+  // A fetch from the start of a body is a message delivered to the client;
+  // every byte sent counts.
+  uint32_t listen = 0;
+  in_addr a;
+  if (inet_pton(AF_INET, store_->Config()->listenAddress.c_str(), &a) == 1) listen = ntohl(a.s_addr);
+  store_->Stats().Delivered(peer_, listen, !range || offset == 0, body.size());
   Reply(out, range ? kReplyRangeFollows : kReplyBodyFollows,
         std::to_string(body.size()) + " bytes follow");
   *out += body;
   Reply(out, kReplyOk, "end of body");
 }
 
-void ServeStoreConnection(MessageStore* store, int fd) {
-  const StoreConfig& config = store->Config();
-  timeval tv{config.sendTimeoutSeconds, 0};
+void ServeStoreConnection(MessageStore* store, int fd, uint32_t peer) {
+  // Limits stay as they were when the client came; a change that must reach
+  // connected clients ends them instead (see StoreServer).
+  std::shared_ptr<const StoreConfig> config = store->Config();
+  timeval tv{config->sendTimeoutSeconds, 0};
   setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv);
-  if (config.disabled) {
+  if (config->disabled) {
     SendAllBytes(fd, "5001 service disabled\r\n");
     return;
   }
-  StoreSession session(store);
+  StoreSession session(store, peer);
   std::string out = "1000 zelmstored ready\r\n";
   if (!SendAllBytes(fd, out)) return;
   out.clear();
@@ -599,7 +608,7 @@ void ServeStoreConnection(MessageStore* store, int fd) {
   char buf[16384];
   for (;;) {
     pollfd p{fd, POLLIN, 0};
-    int ready = poll(&p, 1, config.idleSeconds * 1000);
+    int ready = poll(&p, 1, config->idleSeconds * 1000);
     if (ready < 0 && errno == EINTR) continue;
     if (ready == 0) {
       SendAllBytes(fd, "5001 idle timeout\r\n");

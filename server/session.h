@@ -40,7 +40,9 @@ enum StoreReplyCode {
 
 class StoreSession {
  public:
-  explicit StoreSession(MessageStore* store) : store_(store) {}
+  // peer: the client's address (host byte order), for the statistics.
+  explicit StoreSession(MessageStore* store, uint32_t peer = 0x7F000001)
+      : store_(store), peer_(peer) {}
   // False when the connection is to end once the output has been sent (QUIT).
   bool Handle(const std::string& line, std::string* out);
   // The answer to a line that was too long to take.
@@ -81,6 +83,7 @@ class StoreSession {
                    uint64_t* number, std::string* out);
 
   MessageStore* store_;
+  uint32_t peer_;
   std::string user_;
   UniqueFd userFd_;
   std::string mailbox_;
@@ -95,5 +98,5 @@ class StoreSession {
 
 // Serves one accepted connection until the client leaves, idles too long or
 // the server stops (fd is shut down from outside). Closes nothing: the caller
-// owns fd.
-void ServeStoreConnection(MessageStore* store, int fd);
+// owns fd. peer: the client's address (host byte order).
+void ServeStoreConnection(MessageStore* store, int fd, uint32_t peer = 0x7F000001);

@@ -1,15 +1,356 @@
 #include "store_server.h"
 
+#include <arpa/inet.h>
+#include <strings.h>
+
+#include <cstdio>
+#include <ctime>
+
 #include "mime_structure.h"
 #include "session.h"
 
+const char kStatusUp[] = "Up";
+const char kStatusDisabled[] = "Disabled";
+const char kStatusUnloaded[] = "Unloaded";
+const char kStatusDown[] = "Down";
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// How the server follows the database: it looks every kPoll, and takes a
+// change once the file has been quiet for kSettle (a page's apply is several
+// writes in a row), or after kLongest of steady writing. A notice opens a
+// window of kNoticeWindow in which changes are taken even without
+// watchDirectory: the notifying tool sets the change flag just after.
+constexpr auto kPoll = std::chrono::milliseconds(100);
+constexpr auto kSettle = std::chrono::milliseconds(500);
+constexpr auto kLongest = std::chrono::seconds(2);
+constexpr auto kNoticeWindow = std::chrono::seconds(10);
+
+std::string Dotted(uint32_t hostOrder) {
+  in_addr a;
+  a.s_addr = htonl(hostOrder);
+  char buf[INET_ADDRSTRLEN];
+  inet_ntop(AF_INET, &a, buf, sizeof buf);
+  return buf;
+}
+
+bool SameNets(const std::vector<TrustedNet>& a, const std::vector<TrustedNet>& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (a[i].address != b[i].address || a[i].mask != b[i].mask) return false;
+  return true;
+}
+
+}  // namespace
+
+StoreServer::StoreServer(const StoreConfig& config) : base_(config), store_(config) {}
+
+StoreServer::~StoreServer() {
+  Stop();
+  if (watcher_.joinable()) watcher_.join();
+}
+
+void StoreServer::Log(const std::string& line) {
+  fprintf(stderr, "zelmstored: %s\n", line.c_str());
+  fflush(stderr);
+}
+
 bool StoreServer::Start(std::string* error) {
   EnsureMimeLibrary();
-  if (!store_.Open(error)) return false;
-  const StoreConfig& config = store_.Config();
+  if (!base_.directoryFile.empty()) {
+    directory_ = std::make_unique<DirectoryLink>();
+    if (!directory_->Open(base_.directoryFile, base_.serverObject, base_.identity, error))
+      return false;
+    // The request service answers where the directory says the server is.
+    networkAddress_ = directory_->NetworkAddress();
+    uint32_t ip = 0;
+    uint16_t port = 0;
+    if (!base_.listenGiven && !networkAddress_.empty()) {
+      if (ncw_parse_address(networkAddress_.c_str(), &ip, &port) == 0) {
+        base_.listenAddress = Dotted(ip);
+        if (base_.requestPort) base_.requestPort = port;
+      } else {
+        Log("the network address \"" + networkAddress_ + "\" of " + directory_->ServerObject() +
+            " is not a.b.c.d[:port]; listening on " + base_.listenAddress);
+      }
+    }
+  } else if (!store_.Open(error)) {
+    return false;
+  }
+
   ServiceHandlers h;
-  h.serve = [this](int fd) { ServeStoreConnection(&store_, fd); };
-  h.trusted = [this](uint32_t address) { return IsTrustedAddress(store_.Config(), address); };
-  h.maxClients = config.maxClients;
-  return acceptor_.Listen(config.listenAddress, config.port, std::move(h), error);
+  h.serve = [this](int fd, uint32_t peer) { ServeStoreConnection(&store_, fd, peer); };
+  h.trusted = [this](uint32_t address) { return IsTrustedAddress(*store_.Config(), address); };
+  h.maxClients = base_.maxClients;
+  storeService_ = acceptor_.Register(base_.listenAddress, base_.port, std::move(h));
+  if (base_.requestPort) {
+    ServiceHandlers r;
+    r.serve = [this](int fd, uint32_t peer) { ServeRequestConnection(this, fd, peer); };
+    // Who may load and unload modules is the command line's business only:
+    // the directory's list is the store's, and may shut out its own editor.
+    r.trusted = [this](uint32_t address) { return IsTrustedAddress(base_, address); };
+    r.maxClients = 16;
+    r.refusal.clear();  // the wire has no words for it: the connection just closes
+    r.busy.clear();
+    if (!acceptor_.Listen(base_.listenAddress, base_.requestPort, std::move(r), error,
+                          &requestService_))
+      return false;
+  }
+  std::lock_guard<std::mutex> lock(control_);
+  if (directory_) {
+    TakeLocked("start", error);
+    if (!error->empty()) {
+      ReportLocked(kStatusDown);
+      return false;
+    }
+    seen_ = directory_->Stamp();
+    watcher_ = std::thread([this] { Watch(); });
+  } else if (!ReconcileLocked(error)) {
+    return false;
+  }
+  return true;
+}
+
+void StoreServer::Run() {
+  acceptor_.Run();
+  {
+    std::lock_guard<std::mutex> lock(watchMu_);
+    stopping_ = true;
+  }
+  watchWake_.notify_all();
+  if (watcher_.joinable()) watcher_.join();
+  std::lock_guard<std::mutex> lock(control_);
+  if (directory_) ReportLocked(kStatusDown);
+}
+
+void StoreServer::Stop() {
+  acceptor_.Stop();
+  {
+    std::lock_guard<std::mutex> lock(watchMu_);
+    stopping_ = true;
+  }
+  watchWake_.notify_all();
+}
+
+bool StoreServer::StoreListening() { return acceptor_.Listening(storeService_); }
+
+bool StoreServer::ModuleLoaded() {
+  std::lock_guard<std::mutex> lock(control_);
+  return moduleLoaded_;
+}
+
+std::string StoreServer::Status() {
+  std::lock_guard<std::mutex> lock(control_);
+  return StatusLocked();
+}
+
+std::string StoreServer::Unavailable() {
+  std::lock_guard<std::mutex> lock(control_);
+  return unavailable_;
+}
+
+std::vector<NoticeRecord> StoreServer::Notices() {
+  std::lock_guard<std::mutex> lock(noticesMu_);
+  return std::vector<NoticeRecord>(notices_.begin(), notices_.end());
+}
+
+int StoreServer::TakeConfiguration(const std::string& why) {
+  std::lock_guard<std::mutex> lock(control_);
+  std::string bindError;
+  int cleared = TakeLocked(why, &bindError);
+  if (!bindError.empty()) Log(bindError);
+  return cleared;
+}
+
+std::string StoreServer::StatusLocked() {
+  if (!moduleLoaded_) return kStatusUnloaded;
+  if (!unavailable_.empty() || !store_.IsOpen()) return kStatusDown;
+  if (store_.Config()->disabled) return kStatusDisabled;
+  return kStatusUp;
+}
+
+std::string StoreServer::AddressText() {
+  // A server listening on every address is reached at the one the directory names.
+  if (base_.listenAddress != "0.0.0.0" || networkAddress_.empty()) return base_.listenAddress;
+  uint32_t ip = 0;
+  uint16_t port = 0;
+  return ncw_parse_address(networkAddress_.c_str(), &ip, &port) == 0 ? Dotted(ip)
+                                                                     : base_.listenAddress;
+}
+
+void StoreServer::ReportLocked(const char* status) {
+  if (!directory_ || messagingServer_.empty()) return;
+  DirectoryLink::Hold hold(directory_.get());
+  if (int r = directory_->Report(messagingServer_, status ? status : StatusLocked(), AddressText()))
+    Log("cannot write the status of " + messagingServer_ + ": " + std::to_string(r) + " " +
+        zelm::dir::ResultText(r));
+  seen_ = directory_->Stamp();
+}
+
+int StoreServer::TakeLocked(const std::string& why, std::string* bindError) {
+  bindError->clear();
+  if (!directory_) return 0;
+  DirectoryLink::Hold hold(directory_.get());
+  DirectoryReading r;
+  std::string error;
+  if (!directory_->Read(base_, &r, &error)) {
+    Log("directory: " + error + "; configuration kept");
+    return 0;
+  }
+  for (const std::string& note : r.notes) Log("directory: " + note);
+  messagingServer_ = r.messagingServer;
+  storeModule_ = r.storeModule;
+  ApplyLocked(r.config, r.unavailable);
+  ReconcileLocked(bindError);
+  taken_.fetch_add(1);  // counted before the flags say so
+  std::string status = StatusLocked();
+  if (int w = directory_->Report(messagingServer_, status, AddressText()))
+    Log("cannot write the status of " + messagingServer_ + ": " + std::to_string(w) + " " +
+        zelm::dir::ResultText(w));
+  std::vector<std::string> errors;
+  int cleared = directory_->ClearFlags(r.changed, &errors);
+  for (const std::string& e : errors) Log("directory: " + e);
+  seen_ = directory_->Stamp();
+  std::shared_ptr<const StoreConfig> c = store_.Config();
+  Log("configuration taken (" + why + "): store " +
+      (c->storeRoot.empty() ? std::string("none") : c->storeRoot) + ", trusted " +
+      FormatTrustedList(c->trusted) + ", quota " + std::to_string(c->quotaKb) + " KB" +
+      (c->userQuotaKb.empty() ? "" : " (" + std::to_string(c->userQuotaKb.size()) + " users of their own)") +
+      ", status " + status + (unavailable_.empty() ? "" : " (" + unavailable_ + ")") +
+      (cleared ? ", change flags cleared: " + std::to_string(cleared) : ""));
+  return cleared;
+}
+
+void StoreServer::ApplyLocked(const StoreConfig& next, const std::string& unavailable) {
+  std::shared_ptr<const StoreConfig> old = store_.Config();
+  std::string why;
+  bool opened = store_.Reconfigure(next, &why);
+  unavailable_ = unavailable.empty() && !opened ? why : unavailable;
+  // Connected clients keep what they were admitted with, so a change that
+  // takes something away from them ends their connections.
+  if (old->storeRoot != next.storeRoot || (next.disabled && !old->disabled)) {
+    acceptor_.EndClients(storeService_);
+  } else if (!SameNets(old->trusted, next.trusted)) {
+    StoreConfig now = next;
+    acceptor_.EndClients(storeService_, [&now](uint32_t peer) { return !IsTrustedAddress(now, peer); });
+  }
+}
+
+bool StoreServer::ReconcileLocked(std::string* error) {
+  bool wanted = moduleLoaded_ && unavailable_.empty() && store_.IsOpen();
+  bool listening = acceptor_.Listening(storeService_);
+  if (wanted && !listening) {
+    if (!acceptor_.Reopen(storeService_, error)) return false;
+    Log("serving " + store_.Config()->storeRoot + " on " + base_.listenAddress + ":" +
+        std::to_string(base_.port));
+  } else if (!wanted && listening) {
+    acceptor_.Close(storeService_);
+    Log("store port closed: " + (!moduleLoaded_ ? std::string("MSGSRV unloaded") : unavailable_));
+  }
+  return true;
+}
+
+void StoreServer::Notice(uint32_t code, const std::string& module, uint32_t peer) {
+  bool ours = false;
+  {
+    std::lock_guard<std::mutex> lock(control_);
+    ours = directory_ && strcasecmp(module.c_str(), storeModule_.c_str()) == 0;
+  }
+  Log("notice " + NoticeCodeText(code) + " for " + (module.empty() ? "(no module)" : module) +
+      " from " + Dotted(peer) +
+      (ours ? "" : directory_ ? ": not the store's module" : ": no directory to take it from"));
+  {
+    std::lock_guard<std::mutex> lock(noticesMu_);
+    notices_.push_back({static_cast<int64_t>(time(nullptr)), code, module, peer, ours});
+    while (notices_.size() > kNoticesKept) notices_.pop_front();
+  }
+  if (!ours) return;
+  std::lock_guard<std::mutex> lock(control_);
+  std::string bindError;
+  TakeLocked("notice " + std::to_string(code) + " for " + module, &bindError);
+  if (!bindError.empty()) Log(bindError);
+  noticeWindowEnd_ = Clock::now() + kNoticeWindow;
+}
+
+void StoreServer::Statistics(unsigned char reply[kNoticeBytes]) {
+  ServerStats& s = store_.Stats();
+  s.storeConnections.store(acceptor_.Accepted(storeService_));
+  s.storeRefusals.store(acceptor_.Refused(storeService_));
+  s.requestConnections.store(acceptor_.Accepted(requestService_));
+  EncodeStatistics(CollectStatistics(s), reply);
+}
+
+int32_t StoreServer::LoadModule(const std::string& module) {
+  if (strcasecmp(module.c_str(), kStoreModule) != 0) return NCW_NO_SUCH_MODULE;
+  std::lock_guard<std::mutex> lock(control_);
+  moduleLoaded_ = true;
+  std::string error;
+  // Loading is when the module reads its configuration (the status page
+  // writes "Quorvel:Disabled" just before it asks).
+  if (directory_) {
+    TakeLocked("MSGSRV loaded", &error);
+  } else {
+    ReconcileLocked(&error);
+  }
+  if (!error.empty()) {
+    Log("MSGSRV could not be loaded: " + error);
+    moduleLoaded_ = false;
+    ReportLocked();
+    return NCW_MODULE_FAILED;
+  }
+  Log("MSGSRV loaded");
+  return NCW_OK;
+}
+
+int32_t StoreServer::UnloadModule(const std::string& module) {
+  if (strcasecmp(module.c_str(), kStoreModule) != 0) return NCW_NO_SUCH_MODULE;
+  std::lock_guard<std::mutex> lock(control_);
+  if (!moduleLoaded_) return NCW_NO_SUCH_MODULE;
+  moduleLoaded_ = false;
+  std::string unused;
+  ReconcileLocked(&unused);
+  ReportLocked();
+  Log("MSGSRV unloaded");
+  return NCW_OK;
+}
+
+void StoreServer::Watch() {
+  Clock::time_point firstChange{}, lastChange{};
+  bool pending = false;
+  FileStamp last;
+  {
+    std::lock_guard<std::mutex> lock(control_);
+    last = seen_;
+  }
+  for (;;) {
+    {
+      std::unique_lock<std::mutex> lock(watchMu_);
+      if (watchWake_.wait_for(lock, kPoll, [this] { return stopping_; })) return;
+    }
+    FileStamp now = directory_->Stamp();
+    Clock::time_point t = Clock::now();
+    {
+      std::lock_guard<std::mutex> lock(control_);
+      if (!pending && seen_ != last) last = seen_;  // the server's own writes
+    }
+    if (now != last) {
+      if (!pending) firstChange = t;
+      pending = true;
+      lastChange = t;
+      last = now;
+    }
+    if (!pending || (t - lastChange < kSettle && t - firstChange < kLongest)) continue;
+    pending = false;
+    std::lock_guard<std::mutex> lock(control_);
+    if (now == seen_) continue;  // nothing but the server's own writes
+    if (!base_.watchDirectory && t >= noticeWindowEnd_) continue;
+    std::string bindError;
+    int cleared = TakeLocked("directory changed", &bindError);
+    if (!bindError.empty()) Log(bindError);
+    // The flag a notice announced is taken: the window has done its work.
+    if (cleared > 0) noticeWindowEnd_ = Clock::time_point{};
+    last = seen_;
+  }
 }

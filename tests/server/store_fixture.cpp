@@ -1,5 +1,7 @@
 #include "store_fixture.h"
 
+#include "netcalls_wire.h"
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -78,11 +80,16 @@ std::vector<std::string> TestClient::UntilDone() {
 }
 
 bool TestClient::Closed() {
-  while (buf_.empty() || buf_.find('\n') != std::string::npos) {
-    buf_.clear();
-    if (!Fill()) return true;
+  // Whatever still comes is read past; only an end of the connection within
+  // the wait counts (a silent, open connection is not closed).
+  buf_.clear();
+  for (;;) {
+    pollfd p{fd_, POLLIN, 0};
+    if (poll(&p, 1, 10000) <= 0) return false;
+    char b[65536];
+    ssize_t n = recv(fd_, b, sizeof b, 0);
+    if (n <= 0) return true;
   }
-  return false;
 }
 
 void TestClient::ShutdownWrite() { shutdown(fd_, SHUT_WR); }
@@ -174,4 +181,75 @@ std::string ReadFileText(const std::string& path) {
 bool FileExists(const std::string& path) {
   struct stat st;
   return lstat(path.c_str(), &st) == 0;
+}
+
+void WireClient::SendFrame(uint16_t type, const std::string& payload) {
+  unsigned char header[NCW_HEADER_BYTES];
+  ncw_write_header(header, type, static_cast<uint32_t>(payload.size()));
+  tcp_.Send(std::string(reinterpret_cast<char*>(header), sizeof header) + payload);
+}
+
+int32_t WireClient::Reply::Status() const {
+  return payload.size() >= 4 ? static_cast<int32_t>(FieldAt(payload, 0)) : -1;
+}
+
+WireClient::Reply WireClient::Read() {
+  Reply r;
+  std::string header = tcp_.Bytes(NCW_HEADER_BYTES);
+  uint32_t length = 0;
+  if (header.size() != NCW_HEADER_BYTES ||
+      ncw_read_header(reinterpret_cast<const unsigned char*>(header.data()), &r.type, &length) != 0)
+    return r;
+  r.payload = tcp_.Bytes(length);
+  r.ok = r.payload.size() == length;
+  return r;
+}
+
+WireClient::Reply WireClient::Lookup(const std::string& name) {
+  std::string p(2, '\0');
+  p[0] = static_cast<char>(name.size() & 0xFF);
+  p[1] = static_cast<char>(name.size() >> 8);
+  SendFrame(NCW_LOOKUP, p + name);
+  return Read();
+}
+
+WireClient::Reply WireClient::Send(uint32_t service, const std::string& request, uint32_t capacity) {
+  unsigned char fixed[12];
+  ncw_put_u32(fixed, service);
+  ncw_put_u32(fixed + 4, capacity);
+  ncw_put_u32(fixed + 8, static_cast<uint32_t>(request.size()));
+  SendFrame(NCW_SEND, std::string(reinterpret_cast<char*>(fixed), sizeof fixed) + request);
+  return Read();
+}
+
+WireClient::Reply WireClient::Module(uint16_t type, const std::string& name) {
+  std::string p(2, '\0');
+  p[0] = static_cast<char>(name.size() & 0xFF);
+  p[1] = static_cast<char>(name.size() >> 8);
+  SendFrame(type, p + name);
+  return Read();
+}
+
+std::string NoticeBytes(uint32_t code, const std::string& module) {
+  std::string bytes(140, '\0');
+  ncw_put_u32(reinterpret_cast<unsigned char*>(&bytes[0]), code);
+  bytes.replace(4, module.size(), module);
+  return bytes;
+}
+
+uint32_t FieldAt(const std::string& bytes, size_t offset) {
+  return ncw_get_u32(reinterpret_cast<const unsigned char*>(bytes.data() + offset));
+}
+
+std::unique_ptr<WireClient> StoreFixture::Wire() {
+  auto w = std::make_unique<WireClient>();
+  EXPECT_TRUE(w->Connect(server_ ? server_->Base().listenAddress : address_,
+                         server_ ? server_->Base().requestPort : 998));
+  return w;
+}
+
+int32_t StoreFixture::SendNotice(uint32_t code, const std::string& module) {
+  auto w = Wire();
+  WireClient::Reply r = w->Send(7, NoticeBytes(code, module));
+  return r.ok ? r.Status() : -1;
 }

@@ -25,7 +25,8 @@ class TestClient {
   std::string Bytes(size_t n);
   // Lines up to and including the first that starts with "1000".
   std::vector<std::string> UntilDone();
-  // Whether the server closed the connection (reads EOF within the wait).
+  // Whether the server closed the connection within the wait (anything it
+  // still sends first is skipped); false when it stays open and silent.
   bool Closed();
   void ShutdownWrite();
   int Fd() const { return fd_; }
@@ -35,6 +36,36 @@ class TestClient {
   int fd_ = -1;
   std::string buf_;
 };
+
+// A client of the request wire (netcalls_wire.h): one frame out, one frame
+// back, each read bounded by 10 s.
+class WireClient {
+ public:
+  bool Connect(const std::string& address, uint16_t port) { return tcp_.Connect(address, port); }
+  void SendFrame(uint16_t type, const std::string& payload);
+  void SendRaw(const std::string& bytes) { tcp_.Send(bytes); }
+  struct Reply {
+    bool ok = false;  // a whole frame came
+    uint16_t type = 0;
+    std::string payload;
+    int32_t Status() const;
+  };
+  Reply Read();
+  // Lookup, send, load and unload in one call each.
+  Reply Lookup(const std::string& name);
+  Reply Send(uint32_t service, const std::string& request, uint32_t capacity = 140);
+  Reply Module(uint16_t type, const std::string& name);
+  bool Closed() { return tcp_.Closed(); }
+  int Fd() const { return tcp_.Fd(); }
+
+ private:
+  TestClient tcp_;
+};
+
+// A 140-byte notice: code and module file name, zero-filled.
+std::string NoticeBytes(uint32_t code, const std::string& module);
+// Unsigned 32-bit little-endian field of a reply.
+uint32_t FieldAt(const std::string& bytes, size_t offset);
 
 class StoreFixture : public ::testing::Test {
  protected:
@@ -53,6 +84,11 @@ class StoreFixture : public ::testing::Test {
   std::string Deliver(const std::string& rel, const std::string& sub, const std::string& name,
                       const std::string& content);
   std::string Path(const std::string& rel) const { return root_ + "/" + rel; }
+
+  // A request-wire client connected to the server's request service.
+  std::unique_ptr<WireClient> Wire();
+  // Sends a notice over the wire; the status it got.
+  int32_t SendNotice(uint32_t code, const std::string& module);
 
   // Sends commands (joined with CR LF) and returns the next line.
   std::string Ask(TestClient* c, const std::string& command);

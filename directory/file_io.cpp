@@ -9,7 +9,6 @@
 #include <windows.h>
 #else
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -201,8 +200,18 @@ int WriteAll(int fd, uint64_t offset, const void* data, size_t size) {
   return kOk;
 }
 
-int Flock(int fd, int op) {
-  while (flock(fd, op) != 0) {
+// The lock is one byte at 2^62, taken as an open-file record lock: Windows
+// processes under Wine lock that byte with LockFileEx, which Wine turns into a
+// record lock, so native and Windows users of one database exclude each other.
+// Open-file locks belong to the descriptor, so two File objects of one process
+// exclude each other too, and closing another descriptor never drops them.
+int RecordLock(int fd, short type) {
+  struct flock lock = {};
+  lock.l_type = type;
+  lock.l_whence = SEEK_SET;
+  lock.l_start = static_cast<off_t>(1) << 62;
+  lock.l_len = 1;
+  while (fcntl(fd, type == F_UNLCK ? F_OFD_SETLK : F_OFD_SETLKW, &lock) != 0) {
     if (errno != EINTR) return kErrSystemFailure;
   }
   return kOk;
@@ -272,11 +281,9 @@ int File::Truncate(uint64_t size) {
 
 int File::Sync() { return fdatasync(fd_) == 0 ? kOk : kErrSystemFailure; }
 
-// flock locks belong to the open file, so two File objects of one process
-// exclude each other just as two processes do.
-int File::LockShared() { return Flock(fd_, LOCK_SH); }
-int File::LockExclusive() { return Flock(fd_, LOCK_EX); }
-void File::Unlock() { Flock(fd_, LOCK_UN); }
+int File::LockShared() { return RecordLock(fd_, F_RDLCK); }
+int File::LockExclusive() { return RecordLock(fd_, F_WRLCK); }
+void File::Unlock() { RecordLock(fd_, F_UNLCK); }
 
 int CreateFileAtomically(const std::string& path, const std::string& bytes) {
   std::string temp = path + ".new" + std::to_string(getpid()) + "-" +

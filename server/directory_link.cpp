@@ -1,8 +1,6 @@
 #include "directory_link.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
@@ -21,11 +19,6 @@ constexpr char kConfigChanged[] = "Quorvel:Config Changed";
 constexpr int kMaxDepth = 32;
 constexpr size_t kListPage = 256;
 
-// Where Windows processes (the administration host and its snap-ins under
-// Wine) lock the database: one byte at 2^62, by a record lock. The engine's
-// own lock on Linux is a whole-file lock of another kind that never meets
-// theirs, so the server takes this one too around everything it does there.
-constexpr off_t kWindowsLockOffset = off_t(0x40000000) << 32;
 
 std::string Text(int code) { return std::to_string(code) + " " + dir::ResultText(code); }
 
@@ -55,19 +48,11 @@ std::string FullName(const std::string& value) {
 
 }  // namespace
 
-DirectoryLink::~DirectoryLink() {
-  if (lockFd_ >= 0) close(lockFd_);
-}
+DirectoryLink::~DirectoryLink() = default;
 
 bool DirectoryLink::Open(const std::string& databasePath, const std::string& serverObject,
                          const std::string& identity, std::string* error) {
   path_ = databasePath;
-  lockFd_ = open(databasePath.c_str(), O_RDWR | O_CLOEXEC);
-  if (lockFd_ < 0) {
-    *error = "cannot open the directory " + databasePath + ": " + strerror(errno);
-    return false;
-  }
-  Hold hold(this);
   if (int r = dir::Directory::Open(databasePath, &dir_)) {
     *error = "cannot open the directory " + databasePath + ": " + Text(r);
     return false;
@@ -88,27 +73,6 @@ bool DirectoryLink::Open(const std::string& databasePath, const std::string& ser
     }
   }
   return true;
-}
-
-DirectoryLink::Hold::Hold(DirectoryLink* link) : link_(link) {
-  flock lock{};
-  lock.l_type = F_WRLCK;
-  lock.l_whence = SEEK_SET;
-  lock.l_start = kWindowsLockOffset;
-  lock.l_len = 1;
-  // An open-file lock: it belongs to this descriptor, not to the process, so
-  // the engine opening and closing the file never drops it.
-  while (link_->lockFd_ >= 0 && fcntl(link_->lockFd_, F_OFD_SETLKW, &lock) != 0 && errno == EINTR) {
-  }
-}
-
-DirectoryLink::Hold::~Hold() {
-  flock lock{};
-  lock.l_type = F_UNLCK;
-  lock.l_whence = SEEK_SET;
-  lock.l_start = kWindowsLockOffset;
-  lock.l_len = 1;
-  if (link_->lockFd_ >= 0) fcntl(link_->lockFd_, F_OFD_SETLK, &lock);
 }
 
 dir::Caller DirectoryLink::Caller() const {
@@ -134,7 +98,6 @@ std::vector<std::string> DirectoryLink::Values(const std::string& object,
 }
 
 std::string DirectoryLink::NetworkAddress() {
-  Hold hold(this);
   std::vector<std::string> v = Values(server_, "Network Address");
   return v.empty() ? std::string() : v[0];
 }

@@ -59,19 +59,6 @@ class DirectoryLink {
   std::string NetworkAddress();
   const std::string& ServerObject() const { return server_; }
 
-  // Holds off other processes' directory writes, Windows processes included
-  // (see directory_link.cpp), while the server reads its configuration and
-  // writes back what follows from it. One at a time per link.
-  class Hold {
-   public:
-    explicit Hold(DirectoryLink* link);
-    ~Hold();
-    Hold(const Hold&) = delete;
-    Hold& operator=(const Hold&) = delete;
-
-   private:
-    DirectoryLink* link_;
-  };
 
   // Reads the configuration on top of base. False with a reason only when
   // the directory itself failed; missing objects leave the reading's
@@ -107,5 +94,4 @@ class DirectoryLink {
   std::string server_;     // full name of the "HVX Server" object
   std::string identity_;   // full name, "" = system
   std::string messaging_;  // the messaging server found last
-  int lockFd_ = -1;
 };

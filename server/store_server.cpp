@@ -182,7 +182,6 @@ std::string StoreServer::AddressText() {
 
 void StoreServer::ReportLocked(const char* status) {
   if (!directory_ || messagingServer_.empty()) return;
-  DirectoryLink::Hold hold(directory_.get());
   if (int r = directory_->Report(messagingServer_, status ? status : StatusLocked(), AddressText()))
     Log("cannot write the status of " + messagingServer_ + ": " + std::to_string(r) + " " +
         zelm::dir::ResultText(r));
@@ -192,7 +191,6 @@ void StoreServer::ReportLocked(const char* status) {
 int StoreServer::TakeLocked(const std::string& why, std::string* bindError) {
   bindError->clear();
   if (!directory_) return 0;
-  DirectoryLink::Hold hold(directory_.get());
   DirectoryReading r;
   std::string error;
   if (!directory_->Read(base_, &r, &error)) {

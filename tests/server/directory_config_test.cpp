@@ -391,6 +391,7 @@ TEST_F(DirectoryConfig, TheNetworkAddressSaysWhereToListen) {
 
 TEST_F(DirectoryConfig, WindowsWritersHoldTheServerOff) {
   Start();
+  Set(kAgent, "Quorvel:ZELM Trusted Hosts", {"10.9.9.9"});
   // A Windows process locks one byte at 2^62 (what the directory engine does
   // under Wine); the server must wait for it before it reads or writes.
   int fd = open(db_.c_str(), O_RDWR | O_CLOEXEC);
@@ -401,7 +402,6 @@ TEST_F(DirectoryConfig, WindowsWritersHoldTheServerOff) {
   lock.l_start = off_t(0x40000000) << 32;
   lock.l_len = 1;
   ASSERT_EQ(0, fcntl(fd, F_OFD_SETLK, &lock));
-  Set(kAgent, "Quorvel:ZELM Trusted Hosts", {"10.9.9.9"});
   auto w = Wire();
   w->SendFrame(NCW_SEND, [] {
     unsigned char fixed[12];

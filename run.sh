@@ -5,6 +5,7 @@
 #   ./run.sh build   build both sides (Windows cross build and native build)
 #   ./run.sh bench   build and run the benchmarks
 #   ./run.sh deps    install the Debian packages only
+#   ./run.sh dist    build the Windows side and write dist/zelm-windows.zip
 set -euo pipefail
 cd "$(dirname "$0")"
 ROOT=$PWD
@@ -72,5 +73,6 @@ case "${1:-}" in
   test) deps; build; prefix; run_tests ;;
   demo) deps; build; prefix; demo ;;
   bench) deps; build; prefix; scripts/bench.sh ;;
-  *) sed -n '2,8p' "$0"; exit 2 ;;
+  dist) deps; scripts/dist.sh ;;
+  *) sed -n '2,9p' "$0"; exit 2 ;;
 esac

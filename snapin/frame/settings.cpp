@@ -5,6 +5,9 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "names.h"
+#include "snapin_state.h"
+
 const char kSettingAutoReload[] = "Auto QMD Reload";
 
 namespace {
@@ -57,3 +60,11 @@ void WriteSetting(const char* name, const char* text) {
     RegDeleteValueA(key, name);
   RegCloseKey(key);
 }
+
+void LoadReloadSetting() {
+  char value[512];
+  ReadSetting(kSettingAutoReload, value, sizeof value);
+  g_snapin.autoReload = SameText(value, "Off") ? 0 : 1;
+}
+
+void StoreReloadSetting() { WriteSetting(kSettingAutoReload, g_snapin.autoReload ? "On" : "Off"); }

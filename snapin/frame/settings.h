@@ -13,3 +13,9 @@ int ReadSetting(const char* name, char* buffer, int size);
 // deletes the value when text is null. Nothing is reported when the key
 // cannot be created.
 void WriteSetting(const char* name, const char* text);
+
+// The automatic module reload flag (g_snapin.autoReload) kept in the setting:
+// InitSnapin turns it off only when the value reads "Off" in any letter case
+// (anything else, or no value, leaves it on); ShutDown stores "On" or "Off".
+void LoadReloadSetting();
+void StoreReloadSetting();

@@ -1,0 +1,35 @@
+// The one place a class's object procedure is named for the host. A class
+// whose own procedure is built replaces its placeholder here (and tarq.def
+// exports the procedure when it is exported by name); the order is the
+// order of registration and stays as it is.
+#include "registrations.h"
+
+#include "class_table.h"
+#include "placeholder.h"
+
+const TarqRegistration kRegistrations[kRegistrationCount] = {
+    {kClassUser, PlaceholderObjProc<kClassUser>, QZX_SELECT_SINGLE},  // UserObjProc
+    {kClassOrganization, PlaceholderObjProc<kClassOrganization>, QZX_SELECT_SINGLE},  // ContainerObjProc
+    {kClassOrganizationalUnit, PlaceholderObjProc<kClassOrganizationalUnit>,
+     QZX_SELECT_SINGLE},                                                     // ContainerObjProc
+    {kClassUser, PlaceholderObjProc<kClassUser>, QZX_SELECT_MULTIPLE},        // MultiUserObjProc
+    {kClassHVXServer, PlaceholderObjProc<kClassHVXServer>, QZX_SELECT_SINGLE},  // ServerObjProc
+    {kClassMessagingServer, PlaceholderObjProc<kClassMessagingServer>,
+     QZX_SELECT_SINGLE},                                                      // MessagingServerObjProc
+    {kClassServices, PlaceholderObjProc<kClassServices>, QZX_SELECT_SINGLE},  // ServicesObjProc
+    {kClassMailAgent, PlaceholderObjProc<kClassMailAgent>, QZX_SELECT_SINGLE},  // MailAgentObjProc
+    {kClassZELM, PlaceholderObjProc<kClassZELM>, QZX_SELECT_SINGLE},            // ZELMObjProc
+    {kClassPOP, PlaceholderObjProc<kClassPOP>, QZX_SELECT_SINGLE},              // POPObjProc
+    {kClassFinger, PlaceholderObjProc<kClassFinger>, QZX_SELECT_SINGLE},        // FingerObjProc
+    {kClassProxy, PlaceholderObjProc<kClassProxy>, QZX_SELECT_SINGLE},          // ProxyObjProc
+    {kClassIMAP, PlaceholderObjProc<kClassIMAP>, QZX_SELECT_SINGLE},            // IMAPObjProc
+    {kClassSMTP, PlaceholderObjProc<kClassSMTP>, QZX_SELECT_SINGLE},            // SMTPObjProc
+    {kClassWebMail, PlaceholderObjProc<kClassWebMail>, QZX_SELECT_SINGLE},      // WebMailObjProc
+    {kClassAntiSpam, PlaceholderObjProc<kClassAntiSpam>, QZX_SELECT_SINGLE},    // AntiSpamObjProc
+    {kClassAutoReply, PlaceholderObjProc<kClassAutoReply>, QZX_SELECT_SINGLE},  // AutoReplyObjProc
+    {kClassAlias, PlaceholderObjProc<kClassAlias>, QZX_SELECT_SINGLE},          // AliasObjProc
+    {kClassAddressBook, PlaceholderObjProc<kClassAddressBook>,
+     QZX_SELECT_SINGLE},                                                      // AddressBookObjProc
+    {kClassSignup, PlaceholderObjProc<kClassSignup>, QZX_SELECT_SINGLE},        // SignupObjProc
+    {kClassConnMgr, PlaceholderObjProc<kClassConnMgr>, QZX_SELECT_SINGLE},      // ConnMgrObjProc
+};

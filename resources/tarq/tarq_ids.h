@@ -26,3 +26,8 @@
 
 // Plain message dialogs "ObjectExists" and "ServerExists".
 #define IDC_MESSAGE_TEXT 100
+
+// The areas' own numbers.
+#include "server_ids.h"
+#include "agents_ids.h"
+#include "users_ids.h"

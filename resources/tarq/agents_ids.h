@@ -1,0 +1,2 @@
+// Resource numbers of the agent classes: creation dialogs and pages.
+#pragma once

@@ -1,0 +1,2 @@
+// Resource numbers of the pages on directory users.
+#pragma once

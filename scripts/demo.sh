@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The main job: a store of real mail on this machine, served by the store
-# server at 127.0.0.1:999, browsed by the store shell zelmsh.exe under Wine.
+# server at 127.0.0.1:999, browsed by the store shell zelmsh.exe under Wine;
+# then the administration host with both snap-ins on a sample directory.
 # The store is built anew under build/demo from the mail corpus.
-# With $DISPLAY set the shell opens on that display (close it to end the
-# demo); without one it runs on a virtual screen and pictures of its main
+# With $DISPLAY set each program opens on that display (close it to go on);
+# without one they run on a virtual screen and pictures of their main
 # screens are written to build/shots.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -50,3 +51,5 @@ if [ -n "${DISPLAY:-}" ]; then
 else
   scripts/with-store.sh --server "$native_bin/zelmstored" --store "$store" --address 127.0.0.1 -- bash -c headless
 fi
+
+scripts/host-demo.sh

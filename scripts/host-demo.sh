@@ -1,0 +1,66 @@
+#!/usr/bin/env bash
+# The administration host with both snap-ins on a directory of its own:
+#   scripts/host-demo.sh            on $DISPLAY when set (close it to end), else
+#                                   on a virtual screen, writing build/shots/host-*.png
+# The directory is made anew from the sample tree in build/demo/directory.zdb.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+native_bin=${ZELM_NATIVE_BIN:-$root/build/native/bin}
+win_bin=${ZELM_WIN_BIN:-$root/build/win/bin}
+out=${ZELM_SHOTS:-$root/build/shots}
+db=$root/build/demo/directory.zdb
+for f in "$native_bin/dsadm" "$win_bin/zelmadmin.exe" "$win_bin/tarq.dll" "$win_bin/logpage.dll"; do
+  [ -f "$f" ] || { echo "host-demo.sh: $f is not built" >&2; exit 1; }
+done
+mkdir -p "$(dirname "$db")" "$out"
+rm -f "$db"
+"$native_bin/dsadm" create "$db" "$root/directory/sample-directory.txt" >/dev/null
+echo "Demo directory $db (the sample tree; signed in as Admin.Acme)"
+
+prefix=${ZELM_HOST_PREFIX:-$root/build/wine/host-demo}
+"$root/scripts/prefix.sh" x11 "$root/build/wine/template" "$prefix"
+export WINEPREFIX=$prefix WINEDEBUG=-all
+unset ZELM_DIRECTORY ZELM_IDENTITY
+# Wine sees the Linux root as drive Z:.
+args=(--database "Z:${db//\//\\}" --identity Admin.Acme --snapin tarq.dll --snapin logpage.dll)
+
+xvfb="" app=""
+cleanup() {
+  if [ -n "$app" ]; then kill "$app" 2>/dev/null || true; wait "$app" 2>/dev/null || true; fi
+  wineserver -k >/dev/null 2>&1 || true
+  if [ -n "$xvfb" ]; then kill "$xvfb" 2>/dev/null || true; wait "$xvfb" 2>/dev/null || true; fi
+}
+trap cleanup EXIT
+
+if [ -n "${DISPLAY:-}" ] && [ -z "${ZELM_HEADLESS:-}" ]; then
+  echo "zelmadmin.exe is open on $DISPLAY with tarq and logpage; close it to end."
+  (cd "$win_bin" && wine zelmadmin.exe "${args[@]}" </dev/null >/dev/null 2>&1)
+  exit 0
+fi
+
+num=95
+while [ -e "/tmp/.X11-unix/X$num" ] || [ -e "/tmp/.X$num-lock" ]; do num=$((num + 1)); done
+export DISPLAY=:$num
+Xvfb ":$num" -screen 0 1024x768x24 -nolisten tcp </dev/null >/dev/null 2>&1 &
+xvfb=$!
+for _ in $(seq 1 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+
+shoot() { # file window-title args...
+  local file=$1 title=$2; shift 2
+  (cd "$win_bin" && exec wine zelmadmin.exe "${args[@]}" "$@" </dev/null >/dev/null 2>&1) &
+  app=$!
+  local n=0
+  until xwininfo -name "$title" 2>/dev/null | grep -q IsViewable; do
+    n=$((n + 1))
+    [ $n -lt 300 ] || { echo "host-demo.sh: no window '$title'" >&2; return 1; }
+    sleep 0.2
+  done
+  sleep 1
+  xwd -name "$title" -silent | convert xwd:- "$out/$file"
+  kill "$app" 2>/dev/null || true
+  wait "$app" 2>/dev/null || true
+  app=""
+  wineserver -k >/dev/null 2>&1 || true
+}
+shoot host-main.png "Directory Administrator" --select "Sales.Acme"
+echo "No display: pictures of the administration host are in $out"

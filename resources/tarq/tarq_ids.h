@@ -27,6 +27,22 @@
 // Plain message dialogs "ObjectExists" and "ServerExists".
 #define IDC_MESSAGE_TEXT 100
 
+// Texts several areas show: refusals of mandatory values and paths, the
+// store agent browser's title, and the tab titles of the pages every agent
+// shares (the agents' page tables name them).
+#define IDS_MISSING_MANDATORY 25
+#define IDS_BAD_PATH 29
+#define IDS_PATH_NOT_ON_SERVER 30
+#define IDS_SELECT_ZELM_AGENT 35
+#define IDS_NEED_ZELM_AGENT 43
+#define IDS_TITLE_MONITORED_QUEUES 46
+#define IDS_TITLE_STATUS 47
+#define IDS_TITLE_MONITORED_SERVERS 68
+#define IDS_TITLE_QUEUE_SERVER 69
+
+// Caption of the refusals several areas show.
+#define IDS_ERROR_CAPTION 52
+
 // The areas' own numbers.
 #include "server_ids.h"
 #include "agents_ids.h"

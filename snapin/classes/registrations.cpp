@@ -6,6 +6,7 @@
 
 #include "class_table.h"
 #include "placeholder.h"
+#include "server_procs.h"
 
 const TarqRegistration kRegistrations[kRegistrationCount] = {
     {kClassUser, PlaceholderObjProc<kClassUser>, QZX_SELECT_SINGLE},  // UserObjProc
@@ -13,11 +14,10 @@ const TarqRegistration kRegistrations[kRegistrationCount] = {
     {kClassOrganizationalUnit, PlaceholderObjProc<kClassOrganizationalUnit>,
      QZX_SELECT_SINGLE},                                                     // ContainerObjProc
     {kClassUser, PlaceholderObjProc<kClassUser>, QZX_SELECT_MULTIPLE},        // MultiUserObjProc
-    {kClassHVXServer, PlaceholderObjProc<kClassHVXServer>, QZX_SELECT_SINGLE},  // ServerObjProc
-    {kClassMessagingServer, PlaceholderObjProc<kClassMessagingServer>,
-     QZX_SELECT_SINGLE},                                                      // MessagingServerObjProc
-    {kClassServices, PlaceholderObjProc<kClassServices>, QZX_SELECT_SINGLE},  // ServicesObjProc
-    {kClassMailAgent, PlaceholderObjProc<kClassMailAgent>, QZX_SELECT_SINGLE},  // MailAgentObjProc
+    {kClassHVXServer, ServerObjProc, QZX_SELECT_SINGLE},
+    {kClassMessagingServer, MessagingServerObjProc, QZX_SELECT_SINGLE},
+    {kClassServices, ServicesObjProc, QZX_SELECT_SINGLE},
+    {kClassMailAgent, MailAgentObjProc, QZX_SELECT_SINGLE},
     {kClassZELM, PlaceholderObjProc<kClassZELM>, QZX_SELECT_SINGLE},            // ZELMObjProc
     {kClassPOP, PlaceholderObjProc<kClassPOP>, QZX_SELECT_SINGLE},              // POPObjProc
     {kClassFinger, PlaceholderObjProc<kClassFinger>, QZX_SELECT_SINGLE},        // FingerObjProc

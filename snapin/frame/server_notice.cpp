@@ -22,8 +22,7 @@ bool WithServer(const char* server, Talk talk) {
   DSContext context = DSOpenContext(nullptr);
   if (context < 0) return false;
   uint32_t connection = 0;
-  bool connected = DSCOpenConnection(context, server, &connection) == 0 &&
-                   DSCAuthenticateConnection(context, connection) == 0;
+  bool connected = OpenServerConnection(context, server, &connection) == 0;
   if (connected) talk(connection);
   DSCloseContext(context);
   return connected;
@@ -60,6 +59,14 @@ int ControlServerModule(const char* hostServer, int load) {
     }
   });
   return result == 0;
+}
+
+int OpenServerConnection(int32_t context, const char* hostServer, uint32_t* connection) {
+  uint32_t opened = 0;
+  int32_t r = DSCOpenConnection(context, hostServer, &opened);
+  if (r == 0) r = DSCAuthenticateConnection(context, opened);
+  if (connection) *connection = r == 0 ? opened : 0;
+  return r;
 }
 
 int SendServerRequest(uint32_t connection, const ConfigChangeRequest* request, unsigned char* reply) {

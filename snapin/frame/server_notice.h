@@ -44,6 +44,11 @@ ConfigChangeRequest MakeRequest(uint32_t code, const char* moduleFile);
 // reached or refused.
 int ControlServerModule(const char* hostServer, int load);
 
+// Opens a connection to the host server (an "HVX Server" object name) on a
+// context the caller keeps open, and authenticates it: what SendServerRequest
+// takes. The connection goes with the context. 0, or the failing step's error.
+int OpenServerConnection(int32_t context, const char* hostServer, uint32_t* connection);
+
 // Looks up the request service on the connection (a dsclient32 connection,
 // opened and authenticated on a context still open) and sends request; the
 // reply (kRequestBytes, zero-filled past what arrived) is stored in reply

@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "binding_fixture.h"
@@ -183,9 +184,17 @@ TEST_F(InProcess, PageRequestsOutsideThePageListAreRefused) {
   EXPECT_STREQ(record.templateName, "Second");
 }
 
+// Whether a registration still holds the placeholder of its class (rows are
+// replaced as the classes' own procedures are built).
+template <size_t... Row>
+bool IsPlaceholder(QZXObjectProc proc, std::index_sequence<Row...>) {
+  return ((proc == &PlaceholderObjProc<static_cast<int>(Row)>) || ...);
+}
+
 TEST_F(InProcess, PlaceholdersOpenWithoutPagesRefuseCreationAndLetDeletionGo) {
   Start();
   for (const TarqRegistration& row : kRegistrations) {
+    if (!IsPlaceholder(row.procedure, std::make_index_sequence<kTarqClassCount>())) continue;
     const ClassInfo& info = ClassInfoOf(row.tarqClass);
     SCOPED_TRACE(info.className);
     char created[QZX_NAME_BYTES] = "untouched";

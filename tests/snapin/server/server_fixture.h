@@ -1,0 +1,320 @@
+// What the messaging server suites share: tarq's classes run in this process
+// inside the real host code (hostext32.dll and the host program's sheets,
+// creation and deletion), a real directory database made from text, request
+// services the file servers point at, registry hives of their own, and a
+// stand-in agent class that offers the shared agent pages as every agent
+// class will.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <commctrl.h>
+#include <prsht.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "entry_points.h"
+#include "frame.h"
+#include "host_fixture.h"
+#include "hostext_ids.h"
+#include "hostext_internal.h"
+#include "modal_driver.h"
+#include "object_actions.h"
+#include "netcalls_wire.h"
+#include "request_service.h"
+#include "server_procs.h"
+#include "snapins.h"
+#include "tarq_ids.h"
+#include "ui_driver.h"
+
+namespace msgsrvtest {
+
+constexpr int32_t kSuiteSnapin = 61;  // the host's tag for what this suite registers
+
+// FS1 runs MS1 and answers at the suite's request service; FS2 answers at an
+// address nobody listens on; FS3 is free and answers too; MAIL1 has no
+// address. Joe may write only MS1's official name and SMTP Agent's status;
+// Manager may write nothing of the services. MS1's agents: an SMTP agent
+// queueing at Store Q and monitoring Store A and B (all three name it as
+// client), a store agent C nobody uses; MS2 has a store agent of its own.
+inline std::string ServerTree(const std::string& service, const std::string& gone) {
+  return "supervisor Admin.Acme\n"
+         "identity Admin.Acme\n"
+         "object [Root]\n"
+         "    grant [Public] : [Entry Rights] = browse\n"
+         "    grant [Public] : [All Attributes Rights] = compare read\n"
+         "object Acme : Organization\n"
+         "object Admin.Acme : User\n"
+         "object Postie.Acme : User\n"
+         "object Sales.Acme : Organizational Unit\n"
+         "    grant Manager.Sales.Acme : [Entry Rights] = browse create delete\n"
+         "    grant Manager.Sales.Acme : [All Attributes Rights] = compare read write\n"
+         "object Manager.Sales.Acme : User\n"
+         "object Joe.Sales.Acme : User\n"
+         "object MAIL1.Sales.Acme : HVX Server\n"
+         "object FS1.Acme : HVX Server\n"
+         "    Network Address = " + service + "\n"
+         "    Volume = SYS=vol/SYS\n"
+         "    Quorvel:Messaging Server = MS1.Internet Services\n"
+         "object FS2.Acme : HVX Server\n"
+         "    Network Address = " + gone + "\n"
+         "object FS3.Acme : HVX Server\n"
+         "    Network Address = " + service + "\n"
+         "object Internet Services : Quorvel:Services\n"
+         "object MS1.Internet Services : Quorvel:Messaging Server\n"
+         "    grant Joe.Sales.Acme : Quorvel:Official Name = compare read write\n"
+         "    Quorvel:Host = FS1.Acme\n"
+         "    Quorvel:Postmaster = Admin.Acme\n"
+         "    Quorvel:Official Name = acme.example\n"
+         "    Quorvel:Context = .Internet Services\n"
+         "    Quorvel:Work Directory = FS1/SYS:mail\n"
+         "    Quorvel:Resolver = 10.0.0.53\n"
+         "    Quorvel:Resolver = 10.0.0.54\n"
+         "    TARQ:ConnMgr Config = 1\n"
+         "    TARQ:ConnMgr = Connection Manager.MS1.Internet Services\n"
+         "    Quorvel:Server Standalone = 0\n"
+         "    Quorvel:SSL Options = 5\n"
+         "    Quorvel:SNMP Organization = Acme\n"
+         "    Quorvel:SNMP Location = Basement\n"
+         "    Quorvel:SNMP Contact = Admin\n"
+         "    Quorvel:SNMP Name = mail1\n"
+         "    Quorvel:Disabled = 0\n"
+         "    Quorvel:IP Address = 10.1.2.3\n"
+         "    Quorvel:Server Status = Up\n"
+         "object Store Q.MS1.Internet Services : Quorvel:ZELM Agent\n"
+         "    Quorvel:Client = SMTP Agent.MS1.Internet Services\n"
+         "    Quorvel:Client = Other Agent.MS1.Internet Services\n"
+         "object Store A.MS1.Internet Services : Quorvel:ZELM Agent\n"
+         "    Quorvel:Client = SMTP Agent.MS1.Internet Services\n"
+         "object Store B.MS1.Internet Services : Quorvel:ZELM Agent\n"
+         "    Quorvel:Client = SMTP Agent.MS1.Internet Services\n"
+         "object Store C.MS1.Internet Services : Quorvel:ZELM Agent\n"
+         "object SMTP Agent.MS1.Internet Services : Quorvel:SMTP Agent\n"
+         "    grant Joe.Sales.Acme : Quorvel:Disabled = compare read write\n"
+         "    Quorvel:Module Name = SMTPAGNT.QMD\n"
+         "    Quorvel:Disabled = 0\n"
+         "    Quorvel:ZELM Queue Server = Store Q.MS1.Internet Services\n"
+         "    Quorvel:ZELM Server = Store A.MS1.Internet Services\n"
+         "    Quorvel:ZELM Server = Store B.MS1.Internet Services\n"
+         "object MS2.Internet Services : Quorvel:Messaging Server\n"
+         "    Quorvel:Host = FS2.Acme\n"
+         "    Quorvel:Context = .Internet Services\n"
+         "object ZELM Agent.MS2.Internet Services : Quorvel:ZELM Agent\n"
+         "object MS3.Internet Services : Quorvel:Messaging Server\n"
+         "    Quorvel:Context = .Internet Services\n";
+}
+
+constexpr char kMS1[] = "MS1.Internet Services";
+constexpr char kSMTP[] = "SMTP Agent.MS1.Internet Services";
+constexpr char kStoreQ[] = "Store Q.MS1.Internet Services";
+constexpr char kStoreA[] = "Store A.MS1.Internet Services";
+constexpr char kStoreB[] = "Store B.MS1.Internet Services";
+constexpr char kStoreC[] = "Store C.MS1.Internet Services";
+
+// The stand-in agent class: as an agent's object procedure hands out the
+// shared pages, with the SMTP agent's help ids and module.
+inline int32_t QZXAPI StandInAgentObjProc(const char* name, uint32_t message, intptr_t param3,
+                                          intptr_t param4) {
+  static const PageSpec pages[] = {
+      {ZELMQueueServerDlgProc, "ZELMQueueServer", IDS_TITLE_QUEUE_SERVER},
+      {ZELMToServiceDlgProc, "ZELMToService", IDS_TITLE_MONITORED_QUEUES},
+      {StatusDlgProc, "Status", IDS_TITLE_STATUS},
+  };
+  switch (message) {
+    case QZX_MSG_OPEN:
+      OpenObject(name);
+      SetCurrentModule("SMTPAGNT.QMD");
+      return 3;
+    case QZX_MSG_PAGE:
+      SetStoreServerHelpId(45);
+      SetQueueServerHelpId(37);
+      return HandOutPageOf(pages, 3, param3, param4);
+  }
+  return 0;
+}
+
+// An attribute's values, in the order stored.
+using Values = std::vector<std::string>;
+
+class ServerSnapin : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(registry_.Ok());
+    ASSERT_TRUE(service_.Start());
+    service_.AddService(kRequestService, 11, 2, 0, 1);
+    RequestService gone;  // its address is left with nobody listening
+    ASSERT_TRUE(gone.Start());
+    std::string goneAddress = gone.Address();
+    gone.Stop();
+    directory_ = std::make_unique<hosttest::HostDirectory>(ServerTree(service_.Address(), goneAddress));
+
+    owner_ = CreateWindowExA(0, "STATIC", "host", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                             nullptr, nullptr);
+    g_snapin.instance = GetModuleHandleA(nullptr);  // the suite carries tarq's resources
+    g_snapin.resources = g_snapin.instance;
+    HXSetSnapin(kSuiteSnapin);
+    ASSERT_EQ(InitSnapin(), 0);
+    RegisterObjectProc("Quorvel:SMTP Agent", StandInAgentObjProc, QZX_SELECT_SINGLE);
+    HXSetSnapin(-1);
+    PostInitSnapin(owner_);
+    std::vector<std::string> problems;
+    zelm::host::LoadSnapins({}, owner_, &problems);  // takes up what was registered
+    ASSERT_TRUE(problems.empty());
+    started_ = true;
+  }
+
+  void TearDown() override {
+    if (HWND sheet = zelm::host::OpenSheetWindow()) zelm::host::CloseSheet(sheet);
+    if (started_) {
+      zelm::host::CloseSnapins(nullptr);
+      ShutDown();
+      HXForgetSnapin(kSuiteSnapin);
+    }
+    if (owner_) DestroyWindow(owner_);
+    PumpMessages();
+    service_.Stop();
+    directory_.reset();
+  }
+
+  static void As(const char* identity) { hosttest::HostDirectory::As(identity); }
+  Values Read(const std::string& object, const std::string& attribute) const {
+    return directory_->Values(object, attribute);
+  }
+  // Changes what is stored behind an open page's back, as another
+  // administrator would.
+  void Store(const std::string& object, const std::string& attribute, const Values& values) {
+    std::vector<zelm::dir::Change> changes;
+    if (!Read(object, attribute).empty())
+      changes.push_back({zelm::dir::kChangeRemoveAttribute, attribute, {}});
+    std::vector<zelm::dir::ValueIn> in;
+    for (const std::string& v : values) in.push_back(zelm::dir::testing::Text(v));
+    if (!in.empty()) changes.push_back({zelm::dir::kChangeAddValue, attribute, in});
+    ASSERT_EQ(directory_->Engine()->Modify(zelm::dir::Caller::System(), object, changes), 0);
+  }
+
+  // The object's property sheet as the host opens it, on page `index`.
+  HWND OpenSheet(const std::string& name, const std::string& className, int index = 0) {
+    zelm::host::SheetTarget target;
+    target.names = {name};
+    target.className = className;
+    std::string problem;
+    HWND sheet = zelm::host::OpenSheet(owner_, target, &problem);
+    EXPECT_NE(sheet, nullptr) << problem;
+    if (sheet && index > 0) PropSheet_SetCurSel(sheet, nullptr, index);
+    return sheet;
+  }
+  static HWND CurrentPage(HWND sheet) { return PropSheet_GetCurrentPageHwnd(sheet); }
+  // Apply as the sheet's Apply button does: true when every page accepted.
+  static bool Apply(HWND sheet) { return PropSheet_Apply(sheet) != FALSE; }
+  static bool ApplyEnabled(HWND sheet) { return IsWindowEnabled(GetDlgItem(sheet, 0x3021)) != 0; }
+  static void Close(HWND sheet) { zelm::host::CloseSheet(sheet); }
+  static std::vector<std::string> Tabs(HWND sheet) {
+    HWND tabs = PropSheet_GetTabControl(sheet);
+    std::vector<std::string> out;
+    for (int i = 0, n = TabCtrl_GetItemCount(tabs); i < n; ++i) {
+      char text[128] = {};
+      TCITEMA item = {};
+      item.mask = TCIF_TEXT;
+      item.pszText = text;
+      item.cchTextMax = sizeof text;
+      SendMessageA(tabs, TCM_GETITEMA, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&item));
+      out.push_back(text);
+    }
+    return out;
+  }
+  static zelm::host::ClassProc ProcOf(const char* className) {
+    return zelm::host::ProcsFor(className, QZX_SELECT_SINGLE).at(0);
+  }
+  static bool HasFocus(HWND page, int id) { return GetFocus() == GetDlgItem(page, id); }
+
+  // The module requests the request service took (loads and unloads).
+  std::vector<std::string> ModuleRequests() {
+    std::vector<std::string> out;
+    for (const ServiceRequest& r : service_.Requests()) {
+      if (r.type == NCW_LOAD) out.push_back("load " + r.name);
+      if (r.type == NCW_UNLOAD) out.push_back("unload " + r.name);
+    }
+    return out;
+  }
+  // The codes of the configuration-change requests sent to the service.
+  std::vector<uint32_t> NoticeCodes() {
+    std::vector<uint32_t> out;
+    for (const ServiceRequest& r : service_.Requests())
+      if (r.type == NCW_SEND && r.data.size() >= 4)
+        out.push_back(uint32_t(uint8_t(r.data[0])) | uint32_t(uint8_t(r.data[1])) << 8 |
+                      uint32_t(uint8_t(r.data[2])) << 16 | uint32_t(uint8_t(r.data[3])) << 24);
+    return out;
+  }
+
+  hosttest::RegistrySandbox registry_;
+  RequestService service_;
+  std::unique_ptr<hosttest::HostDirectory> directory_;
+  HWND owner_ = nullptr;
+  bool started_ = false;
+};
+
+// Takes the help the snap-in asks for: WinHelp hands each request to the
+// window of class "MS_WINHELP" in a WM_COPYDATA, so this window stands where
+// the help viewer would and records file and context of each.
+class HelpViewer {
+ public:
+  HelpViewer() {
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = Proc;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = "MS_WINHELP";
+    RegisterClassA(&wc);
+    current_ = this;
+    window_ = CreateWindowExA(0, "MS_WINHELP", "help", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
+                              GetModuleHandleA(nullptr), nullptr);
+  }
+  ~HelpViewer() {
+    DestroyWindow(window_);
+    current_ = nullptr;
+  }
+  struct Request {
+    unsigned command;
+    long context;
+    std::string file;
+  };
+  std::vector<Request> requests;
+
+ private:
+  // The help request as WinHelp packs it.
+  struct Packed {
+    WORD size, command;
+    LONG data, reserved;
+    WORD fileAt, dataAt;
+  };
+  static LRESULT CALLBACK Proc(HWND w, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_COPYDATA && current_) {
+      const COPYDATASTRUCT* copy = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
+      const Packed* p = static_cast<const Packed*>(copy->lpData);
+      if (p && copy->cbData >= sizeof(Packed)) {
+        std::string file = p->fileAt ? reinterpret_cast<const char*>(p) + p->fileAt : "";
+        current_->requests.push_back({p->command, p->data, file});
+      }
+      return TRUE;
+    }
+    return DefWindowProcA(w, message, wParam, lParam);
+  }
+  inline static HelpViewer* current_ = nullptr;
+  HWND window_;
+};
+
+// Polls until done, pumping this thread's messages, for at most ms.
+template <class Done>
+bool PumpUntil(Done done, int ms = 10000) {
+  DWORD end = GetTickCount() + static_cast<DWORD>(ms);
+  while (!done()) {
+    if (static_cast<int32_t>(GetTickCount() - end) > 0) return false;
+    PumpMessages();
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+  }
+  return true;
+}
+
+}  // namespace msgsrvtest

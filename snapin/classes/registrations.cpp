@@ -7,13 +7,14 @@
 #include "class_table.h"
 #include "placeholder.h"
 #include "server_procs.h"
+#include "user_objproc.h"
 
 const TarqRegistration kRegistrations[kRegistrationCount] = {
-    {kClassUser, PlaceholderObjProc<kClassUser>, QZX_SELECT_SINGLE},  // UserObjProc
+    {kClassUser, UserObjProc, QZX_SELECT_SINGLE},
     {kClassOrganization, PlaceholderObjProc<kClassOrganization>, QZX_SELECT_SINGLE},  // ContainerObjProc
     {kClassOrganizationalUnit, PlaceholderObjProc<kClassOrganizationalUnit>,
      QZX_SELECT_SINGLE},                                                     // ContainerObjProc
-    {kClassUser, PlaceholderObjProc<kClassUser>, QZX_SELECT_MULTIPLE},        // MultiUserObjProc
+    {kClassUser, MultiUserObjProc, QZX_SELECT_MULTIPLE},
     {kClassHVXServer, ServerObjProc, QZX_SELECT_SINGLE},
     {kClassMessagingServer, MessagingServerObjProc, QZX_SELECT_SINGLE},
     {kClassServices, ServicesObjProc, QZX_SELECT_SINGLE},

@@ -2,11 +2,12 @@
 // snap-in's module) over the real hostext32.dll: SyslogObjProc registered for
 // the file server class and then the services container, the language
 // library found through the host's language folder holding the page and
-// freed again at Shutdown, and what the syslog procedure answers until its
-// page exists.
+// freed again at Shutdown, and what the syslog procedure answers.
 #include <gtest/gtest.h>
 
 #include <windows.h>
+
+#include <string.h>
 
 #include <string>
 #include <vector>
@@ -16,6 +17,7 @@
 #include "hostext_internal.h"
 #include "registry_sandbox.h"
 #include "syslog_objproc.h"
+#include "syslog_page.h"
 
 namespace {
 
@@ -102,17 +104,34 @@ TEST_F(LogpageInProcess, ItsLanguageLibraryHoldsThePageUntilShutdown) {
   EXPECT_EQ(g_host.api.registerObjectProc, nullptr);
 }
 
-TEST_F(LogpageInProcess, TheSyslogProcedureOpensObjectsWithoutPagesForNow) {
+TEST_F(LogpageInProcess, TheSyslogProcedureOffersOnePageWithAFixedTitle) {
   Start();
-  EXPECT_EQ(SyslogObjProc("HVX Server", QZX_MSG_CLASS_DATA, 0, 0), 0);
-  EXPECT_EQ(SyslogObjProc("HVX Server", QZX_MSG_CLASS_FLAGS, 0, 0), 0);
-  EXPECT_EQ(SyslogObjProc("FS1.Acme", QZX_MSG_OPEN, 0, 0), 0);
+  EXPECT_EQ(SyslogObjProc("FS1.Acme", QZX_MSG_OPEN, 0, 0), 1);
   EXPECT_STREQ(g_snapin.currentObject, "FS1.Acme");
   EXPECT_STREQ(g_snapin.pageContainer, "Acme.");
   QZXPageRecord record = {};
-  EXPECT_EQ(SyslogObjProc("FS1.Acme", QZX_MSG_PAGE, 0, reinterpret_cast<intptr_t>(&record)), -1);
-  EXPECT_EQ(record.procedure, nullptr);
-  EXPECT_EQ(SyslogObjProc("FS1.Acme", QZX_MSG_DELETE, 0, 0), 0);
+  EXPECT_EQ(SyslogObjProc("FS1.Acme", QZX_MSG_PAGE, 0, reinterpret_cast<intptr_t>(&record)), 0);
+  EXPECT_EQ(record.procedure, SyslogConfigDlgProc);
+  EXPECT_EQ(record.instance, ResourceModule());
+  EXPECT_STREQ(record.templateName, "LogConfig");
+  EXPECT_STREQ(record.title, "Syslog Configuration");
+  EXPECT_EQ(record.reserved, 0);
+  QZXPageRecord none = {};
+  EXPECT_EQ(SyslogObjProc("FS1.Acme", QZX_MSG_PAGE, 1, reinterpret_cast<intptr_t>(&none)), -1);
+  EXPECT_EQ(none.procedure, nullptr);
+  for (uint32_t m : {QZX_MSG_CREATE, QZX_MSG_CLASS_KIND, QZX_MSG_DELETE, QZX_MSG_CLASS_FLAGS})
+    EXPECT_EQ(SyslogObjProc("HVX Server", m, 0, 0), 0) << std::hex << m;
+}
+
+TEST_F(LogpageInProcess, ClassDataClearsTheFacilityRecords) {
+  g_facilities[3].level = 5;
+  g_facilities[3].mode = kModeFile;
+  strcpy(g_facilities[3].path, "SYS:/LOG/HDS.LOG");
+  strcpy(g_facilities[21].host, "10.0.0.7");
+  EXPECT_EQ(SyslogObjProc("HVX Server", QZX_MSG_CLASS_DATA, 0, 0), 0);
+  FacilityRecord zero;
+  memset(&zero, 0, sizeof zero);
+  for (const FacilityRecord& r : g_facilities) EXPECT_EQ(memcmp(&r, &zero, sizeof r), 0);
 }
 
 }  // namespace

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # The main job: a store of real mail on this machine, served by the store
-# server at 127.0.0.1:999, browsed by the store shell zelmsh.exe under Wine;
-# then the administration host with both snap-ins on a sample directory.
-# The store is built anew under build/demo from the mail corpus.
+# server at 127.0.0.1:999, which takes its configuration from a directory
+# (the sample tree with a messaging server and its store agent); the store
+# shell zelmsh.exe browses the store under Wine, and the administration host
+# shows the configuration and the server's live statistics.
+# The store and the directory are built anew under build/demo.
 # With $DISPLAY set each program opens on that display (close it to go on);
 # without one they run on a virtual screen and pictures of their main
 # screens are written to build/shots.
@@ -11,10 +13,19 @@ cd "$(dirname "$0")/.."
 root=$PWD
 native_bin=${ZELM_NATIVE_BIN:-$root/build/native/bin}
 win_bin=${ZELM_WIN_BIN:-$root/build/win/bin}
-store=build/demo/store
+demo=build/demo
+db=$root/$demo/directory.zdb
+# FS1.Acme's volume MAIL is the folder volumes/FS1/MAIL beside the database;
+# the store agent's store is "FS1/MAIL:zelm".
+store=$demo/volumes/FS1/MAIL/zelm
+rm -rf "$demo/volumes" "$db"
+mkdir -p "$demo"
 corpus=$(scripts/corpus.sh)
 python3 server/tools/mkstore.py demo --corpus "$corpus" --out "$store"
 printf 'Demo store %s: %s messages of real mail\n' "$store" "$(find "$store" -path '*/cur/*' -o -path '*/new/*' -type f | wc -l)"
+cat directory/sample-directory.txt scripts/demo-services.txt >"$demo/directory.txt"
+"$native_bin/dsadm" create "$db" "$demo/directory.txt" >/dev/null
+echo "Demo directory $db: the sample tree with messaging server MS1.Internet Services on FS1.Acme"
 
 on_display() {
   # Wine's X11 driver needs a prefix without the null display driver.
@@ -31,25 +42,30 @@ REGEDIT4
 "View Flags"="7"
 REG
   wine regedit /S 'C:\zelmsh-demo.reg' </dev/null >/dev/null 2>&1
-  echo "zelmsh.exe is open on $DISPLAY, connected to the store at $ZELM_STORE_HOST; close it to end the demo."
+  echo "zelmsh.exe is open on $DISPLAY, connected to the store at $ZELM_STORE_HOST; close it to go on to the administration host."
   wine "$win_bin/zelmsh.exe" </dev/null >/dev/null 2>&1
+  # The server keeps running: the host's statistics page shows it live.
+  scripts/host-demo.sh --database "$db"
 }
 
 headless() {
+  # The server's statistics before and after the shell's browse.
+  scripts/host-demo.sh --database "$db" statistics=host-statistics-start.png
   scripts/shots.sh "$ZELM_STORE_HOST" build/shots
   echo
   echo "The mailbox as zelmsh.exe listed it (build/shots/zelmsh-mailbox.txt):"
   sed -n '/^\[list\]/,/^\[details\]/p' build/shots/zelmsh-mailbox.txt | sed '1d;$d'
   echo
-  echo "No display: pictures of the store shell's main screens are in $root/build/shots"
+  scripts/host-demo.sh --database "$db" main statistics status
+  echo "No display: pictures of the store shell's and the host's main screens are in $root/build/shots"
 }
 
 export -f on_display headless
-export root win_bin
+export root win_bin db
+serve=(scripts/with-store.sh --server "$native_bin/zelmstored" --directory "$db" FS1.Acme
+       --address 127.0.0.1 --)
 if [ -n "${DISPLAY:-}" ]; then
-  scripts/with-store.sh --server "$native_bin/zelmstored" --store "$store" --address 127.0.0.1 -- bash -c on_display
+  "${serve[@]}" bash -c on_display
 else
-  scripts/with-store.sh --server "$native_bin/zelmstored" --store "$store" --address 127.0.0.1 -- bash -c headless
+  "${serve[@]}" bash -c headless
 fi
-
-scripts/host-demo.sh

@@ -67,7 +67,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
   if (args.signIn) RunSignInDialog(nullptr);
   std::vector<std::string> problems;
   LoadSnapins(ConfiguredSnapins(args.snapins, args.registrySnapins), main, &problems);
-  MainWindowReady(main, args.select.empty() ? args.open : args.select);
+  MainWindowReady(main, args.select.empty() ? args.open : args.select, args.page);
   ShowWindow(main, show);
   UpdateWindow(main);
   if (!problems.empty()) {

@@ -46,6 +46,7 @@ struct MainWindow {
   int split = 250;
   bool dragging = false;
   bool listFocused = false;
+  std::string firstPage;           // --page: taken by the next properties command
   std::string container;           // what the list shows
   std::vector<DirEntry> contents;  // list rows' entries (item lParam = index)
 };
@@ -345,6 +346,7 @@ void CmdProperties(MainWindow* w) {
     target.names.push_back(e.full);
   }
   if (target.names.size() == 1 && target.names[0].empty()) target.className = kRootText;
+  target.firstPage.swap(w->firstPage);
   ShowProperties(w->self, target);
   Refresh(w);
 }
@@ -595,9 +597,10 @@ HWND CreateMainWindow(HINSTANCE instance) {
   return main;
 }
 
-void MainWindowReady(HWND main, const std::string& select) {
+void MainWindowReady(HWND main, const std::string& select, const std::string& firstPage) {
   MainWindow* w = Of(main);
   if (!w) return;
+  w->firstPage = firstPage;
   Layout(w);
   BuildIcons(w);
   Rebuild(w, select);

@@ -20,7 +20,8 @@ extern const char kMainTitle[];
 HWND CreateMainWindow(HINSTANCE instance);
 // Class icons from the snap-ins' class data, the tree from the root, and the
 // object `select` selected (none: the root).
-void MainWindowReady(HWND main, const std::string& select);
+// firstPage: the page the next properties command shows first (once).
+void MainWindowReady(HWND main, const std::string& select, const std::string& firstPage = "");
 // The main window's keys (Insert, Delete, Enter, F5, Backspace); true when
 // `msg` was one and has been carried out.
 bool MainTranslate(HWND main, MSG* msg);

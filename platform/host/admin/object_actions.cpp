@@ -3,6 +3,7 @@
 #include <commctrl.h>
 #include <prsht.h>
 
+#include <cctype>
 #include <cstdio>
 #include <memory>
 
@@ -210,6 +211,20 @@ int CreateObject(HWND owner, const std::string& container, const ClassProc& proc
   return result;
 }
 
+namespace {
+
+// Page titles compare as the tabs read: letter case and "&" marks ignored.
+bool SameTitle(const std::string& title, const std::string& wanted) {
+  std::string a, b;
+  for (char c : title)
+    if (c != '&') a += static_cast<char>(tolower(static_cast<unsigned char>(c)));
+  for (char c : wanted)
+    if (c != '&') b += static_cast<char>(tolower(static_cast<unsigned char>(c)));
+  return a == b;
+}
+
+}  // namespace
+
 HWND OpenSheet(HWND owner, const SheetTarget& target, std::string* problem) {
   if (g_sheet) {
     *problem = "Close the open property sheet first.";
@@ -286,6 +301,14 @@ HWND OpenSheet(HWND owner, const SheetTarget& target, std::string* problem) {
     return nullptr;
   }
   g_sheet->window = window;
+  if (!target.firstPage.empty()) {
+    for (size_t i = 0; i < g_sheet->pages.size(); ++i) {
+      if (SameTitle(g_sheet->pages[i]->title, target.firstPage)) {
+        PropSheet_SetCurSel(window, nullptr, static_cast<int>(i));
+        break;
+      }
+    }
+  }
   return window;
 }
 

@@ -31,6 +31,7 @@ int CreateObject(HWND owner, const std::string& container, const ClassProc& proc
 struct SheetTarget {
   std::vector<std::string> names;
   std::string className;
+  std::string firstPage;  // title of the page shown first ("&" ignored); empty: the first
 };
 
 // Opens the property sheet modeless and answers its window, or NULL with the

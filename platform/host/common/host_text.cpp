@@ -168,7 +168,8 @@ AdminArgs ParseAdminArgs(const std::vector<std::string>& args) {
     const char* name;
     std::string* value;
   } withValue[] = {{"--database", &a.database}, {"--identity", &a.identity},
-                   {"--open", &a.open},         {"--select", &a.select}};
+                   {"--open", &a.open},         {"--select", &a.select},
+                   {"--page", &a.page}};
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     bool known = false;

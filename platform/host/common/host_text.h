@@ -55,6 +55,7 @@ struct AdminArgs {
   bool registrySnapins = true;  // --no-config-snapins turns it off
   std::string open;             // object whose pages open at start
   std::string select;           // object selected at start
+  std::string page;             // with open: the page shown first, by title
   bool signIn = false;          // ask for the identity at start
   std::string error;            // set when the line cannot be used
 };

@@ -357,6 +357,22 @@ TEST_F(HostAdmin, EverySnapinOfAClassAddsItsPages) {
   ASSERT_NE(sheet, nullptr);
   EXPECT_EQ(Tabs(sheet), (std::vector<std::string>{"General", "Mail", "Extra"}));
   CloseSheet(sheet);
+
+  // A sheet may open on a page named by its title; a title nobody has opens the first.
+  SheetTarget t;
+  t.names = {"Joe.Sales.Acme"};
+  t.className = "User";
+  t.firstPage = "mail";
+  std::string problem;
+  sheet = OpenSheet(owner_, t, &problem);
+  ASSERT_NE(sheet, nullptr) << problem;
+  EXPECT_EQ(PropSheet_HwndToIndex(sheet, Page(sheet)), 1);
+  CloseSheet(sheet);
+  t.firstPage = "Statistics";
+  sheet = OpenSheet(owner_, t, &problem);
+  ASSERT_NE(sheet, nullptr) << problem;
+  EXPECT_EQ(PropSheet_HwndToIndex(sheet, Page(sheet)), 0);
+  CloseSheet(sheet);
 }
 
 TEST_F(HostAdmin, AClassWithoutPagesShowsTheHostsAttributesPage) {

@@ -146,7 +146,8 @@ TEST(HostText, CommandLineWords) {
 TEST(HostText, AdminArguments) {
   AdminArgs a = ParseAdminArgs({"--database", "C:\\d.zdb", "--identity", "Joe.Sales.Acme", "--snapin",
                                 "tarq.dll", "--snapin", "logpage.dll", "--no-config-snapins",
-                                "--select", "Sales.Acme", "--open", "Joe.Sales.Acme", "--sign-in"});
+                                "--select", "Sales.Acme", "--open", "Joe.Sales.Acme", "--sign-in",
+                                "--page", "Statistics"});
   EXPECT_EQ(a.error, "");
   EXPECT_EQ(a.database, "C:\\d.zdb");
   EXPECT_EQ(a.identity, "Joe.Sales.Acme");
@@ -155,6 +156,7 @@ TEST(HostText, AdminArguments) {
   EXPECT_EQ(a.select, "Sales.Acme");
   EXPECT_EQ(a.open, "Joe.Sales.Acme");
   EXPECT_TRUE(a.signIn);
+  EXPECT_EQ(a.page, "Statistics");
 
   EXPECT_TRUE(ParseAdminArgs({}).registrySnapins);
   EXPECT_EQ(ParseAdminArgs({"--identity"}).error, "--identity needs a value.");

@@ -317,7 +317,7 @@ bool MailboxIndex::Scan(int dirfd, const std::string& authservId, std::string* e
   state_ = std::move(next);
   listing_ = std::make_shared<const std::vector<ListedMessage>>(std::move(listing));
   // A read-only store still works; its IDs then last as long as this process.
-  ReplaceFileBeneath(dirfd, kIndexFileName, Serialize(state_, *listing_));
+  indexWritten_ = ReplaceFileBeneath(dirfd, kIndexFileName, Serialize(state_, *listing_));
   return true;
 }
 
@@ -368,4 +368,101 @@ void MailboxIndex::KeepMime(uint32_t uid, const std::string& answer) {
   if (mime_.count(uid) || g_mimeBytes.load() + answer.size() > kMimeBudget) return;
   g_mimeBytes.fetch_add(answer.size());
   mime_.emplace(uid, answer);
+}
+
+bool MailboxIndex::Repair(int dirfd, const std::string& authservId, bool fix, IndexCheck* out,
+                         std::string* error) {
+  *out = IndexCheck();
+  std::lock_guard<std::mutex> lock(mu_);
+  flock(dirfd, LOCK_EX);
+  struct Unlock {
+    int fd;
+    ~Unlock() { flock(fd, LOCK_UN); }
+  } unlock{dirfd};
+  if (!loaded_) Load(dirfd);
+
+  // What the index file says, when it says anything.
+  Snapshot file;
+  bool readable = false;
+  struct stat st;
+  if (fstatat(dirfd, kIndexFileName, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+    out->missing = true;
+  } else {
+    UniqueFd fd = OpenFileBeneath(dirfd, kIndexFileName);
+    std::string text;
+    readable = fd.Valid() && ReadWholeFile(fd.Get(), &text) && Parse(text, &file);
+    out->damaged = !readable;
+  }
+
+  // The messages there are, by base name.
+  struct Present {
+    int folder;
+    std::string file;
+  };
+  std::unordered_map<std::string, Present> present;
+  UniqueFd folders[2] = {OpenDirBeneath(dirfd, "cur"), OpenDirBeneath(dirfd, "new")};
+  for (int i = 0; i < 2; ++i) {
+    std::vector<DirEntry> entries;
+    if (!folders[i].Valid() || !ListDirectory(folders[i].Get(), &entries)) {
+      *error = std::string("cannot read ") + (i ? "new" : "cur");
+      return false;
+    }
+    for (const DirEntry& e : entries)
+      if (e.kind == EntryKind::kFile && NameUsable(e.name))
+        present.emplace(std::string(MaildirBaseName(e.name)), Present{i, e.name});
+  }
+
+  // The entries to check: the file's when it reads, else what is known here.
+  std::vector<ListedMessage> known;
+  if (readable) known = file.listing;
+  else if (listing_) known = *listing_;
+  std::vector<std::shared_ptr<MessageRecord>> retaken;
+  for (const ListedMessage& m : known) {
+    auto it = present.find(m.record->base);
+    if (it == present.end()) {
+      ++out->vanished;
+      continue;
+    }
+    if (fstatat(folders[it->second.folder].Get(), it->second.file.c_str(), &st,
+                AT_SYMLINK_NOFOLLOW) != 0)
+      continue;  // gone this instant: the next listing sees it
+    if (static_cast<uint64_t>(st.st_size) == m.record->rawSize && st.st_mtime == m.record->mtime)
+      continue;
+    ++out->changed;
+    if (!fix) continue;
+    auto r = std::make_shared<MessageRecord>();
+    std::string content;
+    if (!ReadMessageRecord(folders[it->second.folder].Get(), it->second.file, authservId, r.get(),
+                           &content))
+      continue;
+    r->uid = m.record->uid;
+    retaken.push_back(std::move(r));
+  }
+  bool faults = out->damaged || out->vanished || out->changed;
+  if (!fix || (!faults && !out->missing)) {
+    out->messages = listing_ ? listing_->size() : 0;
+    return true;
+  }
+
+  // What is known here, with the retaken records in place of the old ones;
+  // the scan then drops vanished messages, adds new ones and writes the file.
+  std::vector<ListedMessage> base = listing_ ? *listing_ : std::vector<ListedMessage>();
+  if (!listing_ && readable) base = file.listing;
+  for (ListedMessage& m : base) {
+    for (const auto& r : retaken) {
+      if (r->base != m.record->base) continue;
+      m.record = r;
+      auto cached = mime_.find(r->uid);
+      if (cached != mime_.end()) {
+        g_mimeBytes.fetch_sub(cached->second.size());
+        mime_.erase(cached);
+      }
+    }
+  }
+  if (!listing_ && readable && file.nextUid > state_.nextUid) state_.nextUid = file.nextUid;
+  listing_ = std::make_shared<const std::vector<ListedMessage>>(std::move(base));
+  if (!Scan(dirfd, authservId, error, nullptr)) return false;
+  out->written = indexWritten_;
+  out->messages = listing_->size();
+  return true;
 }

@@ -62,6 +62,23 @@ class MailboxIndex {
   bool Refresh(int dirfd, const std::string& authservId, Listing* out, std::string* error,
                Arrivals* arrived = nullptr);
 
+  // What a repair found between the index file and the messages.
+  struct IndexCheck {
+    bool missing = false;    // no index file yet (not a fault: made at the first listing)
+    bool damaged = false;    // an index file that does not read as one
+    uint64_t vanished = 0;   // entries whose message file is gone
+    uint64_t changed = 0;    // entries whose file changed after its facts were taken
+    bool written = false;    // the index was written anew
+    uint64_t messages = 0;   // messages indexed afterwards (with fix)
+  };
+  // Compares the index file with the messages of the Maildir open at dirfd.
+  // With fix, the index is written anew when anything was found: entries of
+  // vanished messages dropped, the facts of changed ones taken again (their
+  // unique IDs kept), messages not yet indexed added. False (with a reason)
+  // when the Maildir cannot be read.
+  bool Repair(int dirfd, const std::string& authservId, bool fix, IndexCheck* out,
+              std::string* error);
+
   // MIME answers are kept once computed, within a budget shared by all
   // mailboxes of the process.
   // Appends the kept answer to out; false when there is none.
@@ -88,6 +105,7 @@ class MailboxIndex {
   Snapshot state_;   // its listing stays empty: listing_ holds it, shared with readers
   Listing listing_;  // null until the Maildir was read
   std::unordered_map<uint32_t, std::string> mime_;
+  bool indexWritten_ = false;  // whether the last scan could write the index file
 };
 
 // Reads one message file and computes its record (uid left 0). False when it

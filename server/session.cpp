@@ -193,6 +193,17 @@ bool StoreSession::Handle(const std::string& line, std::string* out) {
     Body(args, word == "BRAW", out);
     return true;
   }
+  if (word == "REPAIR") {
+    // Taken whole when the connection does not stream it (see ServeStoreConnection).
+    Repair(noArgs ? "" : args, [out](const std::string& s) { *out += s; return true; },
+           [] { return false; }, out);
+    return true;
+  }
+  if (word == "STOP") {
+    // A STOP that reached the server after the repair it was meant for.
+    Reply(out, kReplyOk, "no repair running");
+    return true;
+  }
   Reply(out, kErrUnknownCommand, "unknown command");
   return true;
 }
@@ -354,6 +365,7 @@ void StoreSession::Capabilities(std::string* out) {
       "RMOV",
       "FLAG list-deleted=2147483648",
       "SPACE",
+      "REPAIR",
   };
   for (const char* l : kLines) Reply(out, kReplyListLine, l);
   Reply(out, kReplyOk, "end of capabilities");
@@ -589,6 +601,38 @@ void StoreSession::Body(const std::string& args, bool range, std::string* out) {
   Reply(out, kReplyOk, "end of body");
 }
 
+namespace {
+
+enum : size_t { kRepairInputMax = 65536 };  // input taken in while a repair runs
+
+// While a repair runs: takes in what the client sent meanwhile and tells
+// whether the next line after `from` is a STOP, which it then removes. A
+// client that went away stops the repair too (*gone).
+bool StopArrived(int fd, std::string* in, size_t from, bool* gone) {
+  char buf[4096];
+  for (;;) {
+    if (in->size() >= kRepairInputMax) break;  // the rest waits in the socket
+    pollfd p{fd, POLLIN, 0};
+    if (poll(&p, 1, 0) <= 0) break;
+    ssize_t got = recv(fd, buf, sizeof buf, MSG_DONTWAIT);
+    if (got > 0) {
+      in->append(buf, static_cast<size_t>(got));
+      continue;
+    }
+    if (got < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) break;
+    *gone = true;
+    return true;
+  }
+  size_t lf = in->find('\n', from);
+  if (lf == std::string::npos) return false;
+  size_t end = lf > from && (*in)[lf - 1] == '\r' ? lf - 1 : lf;
+  if (end - from != 4 || strncasecmp(in->c_str() + from, "STOP", 4) != 0) return false;
+  in->erase(from, lf + 1 - from);
+  return true;
+}
+
+}  // namespace
+
 void ServeStoreConnection(MessageStore* store, int fd, uint32_t peer) {
   // Limits stay as they were when the client came; a change that must reach
   // connected clients ends them instead (see StoreServer).
@@ -639,8 +683,19 @@ void ServeStoreConnection(MessageStore* store, int fd, uint32_t peer) {
       } else {
         size_t end = lf;
         if (end > start && in[end - 1] == '\r') --end;
+        std::string repairArgs;
         if (end - start > kMaxCommandLine) {
           StoreSession::RefuseLongLine(&out);
+        } else if (StoreSession::IsRepair(in.substr(start, end - start), &repairArgs)) {
+          // A repair reports as it goes, and hears a STOP sent meanwhile.
+          if (!out.empty() && !SendAllBytes(fd, out)) return;
+          out.clear();
+          bool gone = false;
+          size_t after = lf + 1;
+          bool sent = session.Repair(
+              repairArgs, [fd](const std::string& s) { return SendAllBytes(fd, s); },
+              [&] { return StopArrived(fd, &in, after, &gone); }, &out);
+          if (!sent || gone) return;
         } else {
           keep = session.Handle(in.substr(start, end - start), &out);
         }

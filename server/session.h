@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -51,6 +52,16 @@ class StoreSession {
   // pipelined MIME commands (their number texts) will ask for; they are then
   // answered from what the index keeps. Answers nothing itself.
   void PrefetchMime(const std::vector<std::string>& numbers);
+
+  // REPAIR [CHECK] MBOX <name> | REPAIR [CHECK] STORE (args: what follows
+  // the word). The answer goes out through send line by line as the work goes
+  // on; stopWanted is asked before each mailbox. A refusal before any work
+  // goes to out. False when send failed: the client is gone.
+  using Sender = std::function<bool(const std::string&)>;
+  bool Repair(const std::string& args, const Sender& send, const std::function<bool()>& stopWanted,
+              std::string* out);
+  // Whether a command line is a REPAIR, and its arguments.
+  static bool IsRepair(const std::string& line, std::string* args);
 
  private:
   void Reply(std::string* out, int code, const std::string& text);

@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Draws the store shell's pictures: the tree and item bitmaps with their
-masks (17x17 cells) and the program icon. The files it writes are kept
+masks (17x17 cells), the program icon and the three cursors of dragging
+messages out (nothing, one or several to drop). The files it writes are kept
 beside it; run it again only to change a picture.
 
 Tree bitmap layout (what the tree control expects): three columns (0 an
@@ -223,6 +224,94 @@ def ico(images):
     return out + b"".join(blobs)
 
 
+def arrow(px):
+    """The pointer itself, tip at (0, 0): black outline, white inside."""
+    for y in range(12):
+        for x in range(y + 1):
+            px[(x, y)] = "B" if x in (0, y) or y == 11 else "W"
+    for y in range(11, 17):
+        px[(0, y)] = "B"
+    for i in range(6):  # the lower edge back up to the tail, then the tail
+        px[(1 + i, 16 - i)] = "B" if i in (0, 5) else px.get((1 + i, 16 - i), "B")
+    for y in range(12, 17):
+        for x in range(1, 6):
+            if (x, y) not in px and x < 17 - y:
+                px[(x, y)] = "W"
+    for t in range(6):
+        px[(4 + t // 2, 12 + t)] = "W"
+        px[(5 + t // 2, 12 + t)] = "W"
+        px[(3 + t // 2, 12 + t)] = "B"
+        px[(6 + t // 2, 12 + t)] = "B"
+    px[(6, 18)] = px[(7, 18)] = "B"
+
+
+def document(px, left, top):
+    """A sheet of paper with its corner turned down and three lines of text."""
+    w, h = 10, 13
+    for y in range(top, top + h):
+        for x in range(left, left + w):
+            edge = x in (left, left + w - 1) or y in (top, top + h - 1)
+            px[(x, y)] = "B" if edge else "W"
+    for i in range(4):  # the turned corner
+        px[(left + w - 1 - i, top + i)] = "B"
+        for x in range(left + w - i, left + w):
+            px.pop((x, top + i), None)
+    for y in (top + 5, top + 7, top + 9):
+        for x in range(left + 2, left + w - 3):
+            px[(x, y)] = "B"
+
+
+def no_entry(px, cx, cy, r):
+    """A circle with a bar across: nothing can be dropped here."""
+    for y in range(cy - r - 1, cy + r + 2):
+        for x in range(cx - r - 1, cx + r + 2):
+            d = ((x + 0.5 - cx) ** 2 + (y + 0.5 - cy) ** 2) ** 0.5
+            if r - 2.2 <= d <= r:
+                px[(x, y)] = "B"
+            elif d < r - 2.2:
+                px[(x, y)] = "W"
+    for i in range(-r + 2, r - 1):
+        for t in (-1, 0, 1):
+            px[(cx + i + t, cy + i)] = "B"
+
+
+def cursor_pixels(kind):
+    px = {}
+    if kind == "none":
+        no_entry(px, 20, 20, 8)
+    elif kind == "single":
+        document(px, 12, 14)
+    else:
+        document(px, 16, 17)
+        document(px, 11, 13)
+    arrow(px)
+    return px
+
+
+def cur(px, size=32):
+    """A monochrome cursor file, hot spot at the arrow's tip."""
+    row_bytes = size // 8
+    xor, and_mask = bytearray(), bytearray()
+    for y in range(size - 1, -1, -1):
+        xrow, arow = bytearray(row_bytes), bytearray(b"\xff" * row_bytes)
+        for x in range(size):
+            p = px.get((x, y))
+            if p is None:
+                continue
+            arow[x // 8] &= ~(0x80 >> (x % 8)) & 0xFF
+            if p == "W":
+                xrow[x // 8] |= 0x80 >> (x % 8)
+        xor += xrow
+        and_mask += arow
+    info = struct.pack("<IiiHHIIiiII", 40, size, size * 2, 1, 1, 0, len(xor) + len(and_mask), 0, 0,
+                       2, 0)
+    palette = bytes((0, 0, 0, 0, 255, 255, 255, 0))
+    blob = info + palette + bytes(xor) + bytes(and_mask)
+    header = struct.pack("<HHH", 0, 2, 1)
+    entry = struct.pack("<BBBBHHII", size, size, 0, 0, 0, 0, len(blob), 22)
+    return header + entry + blob
+
+
 def main():
     tree, tree_mask = tree_images()
     item, item_mask = item_images()
@@ -232,6 +321,9 @@ def main():
             f.write(bmp(canvas))
     with open(os.path.join(HERE, "logo.ico"), "wb") as f:
         f.write(ico([(32, logo(32)), (16, logo(16))]))
+    for kind in ("none", "single", "multiple"):
+        with open(os.path.join(HERE, "drop%s.cur" % kind), "wb") as f:
+            f.write(cur(cursor_pixels(kind)))
 
 
 if __name__ == "__main__":

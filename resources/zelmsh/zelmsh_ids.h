@@ -40,3 +40,25 @@
 
 // Confirmation dialog "YesNo": the question; the buttons are IDYES and IDNO.
 #define IDC_YESNO_TEXT 108
+
+// Repair type dialog "RepairType" (OK, Cancel and IDC_HELP_BUTTON too).
+#define IDC_REPAIR_MAILBOX 10
+#define IDC_REPAIR_SYSTEM 11
+
+// Repair progress dialog "RepairProgress": four read-only fields and Cancel.
+#define IDC_PROGRESS_MAILBOX 101
+#define IDC_PROGRESS_USER 102
+#define IDC_PROGRESS_ACTION 103
+#define IDC_PROGRESS_ERRORS 104
+
+// Find dialog "FindMessage": the text looked for; "Find Next" is IDOK.
+#define IDC_FIND_TEXT 10
+
+// About dialog "About": the program's name and version lines, and its icon.
+#define IDC_ABOUT_NAME 100
+#define IDC_ABOUT_VERSION 101
+#define IDC_ABOUT_ICON 102
+
+// The program's version, also in its version resource.
+#define ZELMSH_VERSION_WORDS 1, 0, 0, 0
+#define ZELMSH_VERSION_TEXT "1.0.0"

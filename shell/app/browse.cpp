@@ -44,6 +44,13 @@ void NoteSelection(MainWindow* m, StoreConnection* c, const UserNode* user,
 
 // A record is going away: nothing may point at it afterwards.
 void ForgetRecord(MainWindow* m, const void* record) {
+  for (int i = 0; i < m->factCount;) {
+    if (m->facts[i].mailbox == record) {
+      m->facts[i] = m->facts[--m->factCount];
+      continue;
+    }
+    ++i;
+  }
   for (int i = 0; i < m->selectionCount;) {
     StoreSelection& s = m->selections[i];
     if (s.connection == record) {
@@ -175,8 +182,15 @@ void OnMessageLine(void* ctx, unsigned long number, const char* listText) {
 void ListMessages(MainWindow* m, MailboxNode* mailbox) {
   MessageFiller filler = {m, nullptr, 0, 1, 0, 0, 0, 0};
   MessageListSink sink = {OnMessageCount, OnMessageLine, &filler};
-  StoreListMessages(mailbox->connection, mailbox->user ? mailbox->user->name : "", mailbox->name,
-                    sink);
+  bool listed = StoreListMessages(mailbox->connection, mailbox->user ? mailbox->user->name : "",
+                                  mailbox->name, sink) != 0;
+  if (listed && filler.listed == filler.count) {
+    MailboxFacts* f = FactsFor(m, mailbox, true);
+    if (f) {
+      if (f->messages != static_cast<long long>(filler.count)) f->bytes = -1;  // changed since
+      f->messages = static_cast<long long>(filler.count);
+    }
+  }
   // A listing cut short by a failed read leaves the bar where it really ended.
   if (filler.listed != filler.shownNumber) {
     SendMessageA(m->progressBar, PBM_SETPOS, static_cast<WPARAM>(filler.listed), 0);
@@ -198,7 +212,44 @@ void RenderCurrent(MainWindow* m) {
   EnsureStoreSelection(m);
   m->inputs.viewFlags = g_shellPrefs.viewFlags;
   m->inputs.maxBodySize = g_shellPrefs.maxBodySize;
+  m->inputs.statOut = &m->lastStat;
+  m->lastStat.known = false;
   RenderDetails(m->detailsPane);
+  if (m->inputs.selectionKind == kSelectMailbox && m->lastStat.known && m->currentMailbox) {
+    MailboxFacts* f = FactsFor(m, m->currentMailbox, true);
+    if (f) {
+      f->messages = static_cast<long long>(m->lastStat.stat.messages);
+      f->bytes = static_cast<long long>(m->lastStat.stat.totalBytes);
+    }
+  }
+}
+
+void EnsureMailboxSelected(MainWindow* m, const MailboxNode* mailbox) {
+  StoreSelection* s = SelectionFor(m, mailbox->connection);
+  if (s && s->mailbox != mailbox) SelectMailboxQuietly(m, mailbox);
+}
+
+void NoteUserSelected(MainWindow* m, StoreConnection* c, const UserNode* user) {
+  NoteSelection(m, c, user, nullptr);
+}
+
+MailboxFacts* FactsFor(MainWindow* m, const MailboxNode* mailbox, bool create) {
+  for (int i = 0; i < m->factCount; ++i)
+    if (m->facts[i].mailbox == mailbox) return &m->facts[i];
+  if (!create) return nullptr;
+  if (m->factCount == m->factCapacity) {
+    int capacity = m->factCapacity + 16;
+    auto* grown = static_cast<MailboxFacts*>(
+        realloc(m->facts, static_cast<size_t>(capacity) * sizeof(MailboxFacts)));
+    if (!grown) return nullptr;
+    m->facts = grown;
+    m->factCapacity = capacity;
+  }
+  MailboxFacts* f = &m->facts[m->factCount++];
+  f->mailbox = mailbox;
+  f->messages = -1;
+  f->bytes = -1;
+  return f;
 }
 
 void OnTreeSelection(MainWindow* m, TreeItem* item, LPARAM data) {

@@ -21,6 +21,17 @@ void RenderCurrent(MainWindow* m);
 // Enables "&Repair..." while a server, user or mailbox is selected.
 void EnableRepair(MainWindow* m, bool enable);
 
+// Makes the store select the mailbox (and list it) on its connection when
+// another selection is in place there, so that message numbers mean the
+// list's entries again.
+void EnsureMailboxSelected(MainWindow* m, const MailboxNode* mailbox);
+// A command changed the store's selection on the connection: the user named
+// last is `user` (null: not known), and no mailbox is selected.
+void NoteUserSelected(MainWindow* m, StoreConnection* c, const UserNode* user);
+// What is known of a mailbox; with create, a record that knows nothing yet
+// (null when memory ran out).
+MailboxFacts* FactsFor(MainWindow* m, const MailboxNode* mailbox, bool create);
+
 // The text of the confirmation question; out holds kQuestionSize bytes.
 enum { kQuestionSize = 2 * 1025 + 80 };
 void FormatDeleteQuestion(const char* mailbox, const char* user, char* out);

@@ -98,7 +98,13 @@ void LayUser(Layout* l, StoreConnection* c) {
 void LayMailbox(Layout* l, StoreConnection* c) {
   Lay(l->pane, l->dc, kStyleHeading, "Mailbox information");
   MailboxStat st;
+  MailboxStatReport* report = l->pane->inputs->statOut;
+  if (report) report->known = false;
   if (!StoreMailboxStat(c, &st)) return;
+  if (report) {
+    report->known = true;
+    report->stat = st;
+  }
   char line[kDetailTextSize];
   snprintf(line, sizeof line, "Number of messages:\t%lu", st.messages);
   Lay(l->pane, l->dc, kStyleDetail, line);

@@ -7,6 +7,7 @@
 
 #include "details_layout.h"
 #include "protocol/connection.h"
+#include "protocol/store_commands.h"
 
 extern const char kDetailsPaneClass[];  // "ZELMShellViewClass"
 extern const char kDetailsPaneTitle[];  // "Mailbox/Message details"
@@ -25,6 +26,13 @@ enum : unsigned long {
   kViewDetails = 4,
 };
 
+// The statistics a mailbox rendering got from the store, for whoever wants
+// to remember them.
+struct MailboxStatReport {
+  bool known;        // the last mailbox rendering got an answer
+  MailboxStat stat;
+};
+
 // What a rendering depends on. The main window owns this record and keeps
 // it current (browse state, preferences, system colours, drawing objects);
 // the pane only reads it, and it must outlive the pane.
@@ -39,6 +47,7 @@ struct DetailsInputs {
   HFONT fixedFont;              // borrowed
   HPEN highlightPen;            // borrowed; 1 pixel, button-highlight colour
   HPEN shadowPen;               // borrowed; 1 pixel, button-shadow colour
+  MailboxStatReport* statOut;   // borrowed, may be null: filled by a mailbox rendering
 };
 
 // The pane's own record, one per pane window: allocated on creation, freed

@@ -9,7 +9,10 @@
 
 #include "browse.h"
 #include "main_layout.h"
+#include "message_export.h"
 #include "preferences_dialog.h"
+#include "shell_commands.h"
+#include "tree_answers.h"
 #include "zelmsh_ids.h"
 
 const char kMainWindowClass[] = "ZELMShellClass";
@@ -83,6 +86,7 @@ void FillInputs(MainWindow* m) {
   in.fixedFont = g_shell.fixedFont;
   in.highlightPen = g_shell.highlightPen;
   in.shadowPen = g_shell.shadowPen;
+  in.statOut = &m->lastStat;
 }
 
 // --- Splitter -----------------------------------------------------------------
@@ -158,7 +162,8 @@ void ToggleView(MainWindow* m, const ViewToggle& t) {
   RenderCurrent(m);
 }
 
-void OnCommand(MainWindow* m, int command) {
+// code: 1 when the command came from an accelerator key.
+void OnCommand(MainWindow* m, int command, int code) {
   for (const ViewToggle& t : kViewToggles) {
     if (t.command == command) {
       ToggleView(m, t);
@@ -178,8 +183,21 @@ void OnCommand(MainWindow* m, int command) {
     case IDM_PREFERENCES:
       RunPreferencesDialog(m->window);
       break;
+    case IDM_SAVE_LOG:
+      RunSaveLogCommand(m);
+      break;
+    case IDM_FIND:
+      // F3 looks again for the last text; the menu item asks first.
+      RunFindCommand(m, code == 1);
+      break;
+    case IDM_ABOUT:
+      RunAboutDialog(m->window);
+      break;
+    case IDM_REPAIR:
+      RunRepairCommand(m);
+      break;
     default:
-      // Repair comes with its dialogs; the rest have no function.
+      // The remaining accelerators have no function.
       break;
   }
 }
@@ -239,12 +257,14 @@ void OnDestroy(MainWindow* m) {
   EndSplitDrag(m, false, 0);
   SaveWindowPosition(m->window, kPositionMainWindow);
   WriteShellNumber(kSettingsMain, kValueTreeSplit, TvSplitPercent(m->treeControl));
+  RemoveExportedMessages(m);
   if (g_shell.quitOnDestroy) PostQuitMessage(0);
 }
 
 void OnNcDestroy(HWND w, MainWindow* m) {
   SetWindowLongPtrA(w, GWLP_USERDATA, 0);
   free(m->selections);
+  free(m->facts);
   free(m);
 }
 
@@ -315,7 +335,7 @@ LRESULT CALLBACK MainWindowProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_DESTROY: OnDestroy(m); return 0;
     case WM_NCDESTROY: OnNcDestroy(w, m); return DefWindowProcA(w, msg, wp, lp);
     case WM_SIZE: OnSize(m, static_cast<UINT>(wp), LOWORD(lp), HIWORD(lp)); return 0;
-    case WM_COMMAND: OnCommand(m, LOWORD(wp)); return 0;
+    case WM_COMMAND: OnCommand(m, LOWORD(wp), HIWORD(wp)); return 0;
     case WM_SETFOCUS: SetFocus(m->treeControl); return 0;  // its pane that had it last
     case WM_SYSCOLORCHANGE: OnSysColorChange(m); return 0;
     case WM_SETCURSOR:
@@ -336,6 +356,12 @@ LRESULT CALLBACK MainWindowProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
     case kTvDeleteItem: OnReleaseItem(m, lp); return 0;
     case kTvTreeDeleteKey: OnTreeDeleteKey(m, reinterpret_cast<TreeItem*>(wp)); return 0;
     case kTvItemSelected: OnListSelection(m, reinterpret_cast<const SelectionInfo*>(lp)); return 0;
+    case kTvTreeQuickHelp: AnswerTreeQuickHelp(m, reinterpret_cast<QuickHelpRequest*>(lp)); return 0;
+    case kTvItemQuickHelp: AnswerEntryQuickHelp(m, reinterpret_cast<QuickHelpRequest*>(lp)); return 0;
+    case kTvDragName: AnswerDragName(m, reinterpret_cast<DragNameRequest*>(lp)); return 0;
+    case WM_DROPFILES:
+    case kTvPaneDrop:
+      return OnFilesDropped(m, reinterpret_cast<HDROP>(wp), reinterpret_cast<const DropNotice*>(lp));
   }
   return DefWindowProcA(w, msg, wp, lp);
 }

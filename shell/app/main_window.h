@@ -10,6 +10,7 @@
 #include "details_pane.h"
 #include "server_select.h"
 #include "settings.h"
+#include "shell_texts.h"
 #include "treeview.h"
 
 extern const char kMainWindowClass[];  // "ZELMShellClass"
@@ -55,6 +56,22 @@ struct StoreSelection {
   const MailboxNode* mailbox;  // selected and listed by the last MBOX and INFO
 };
 
+// What the window last learnt of a mailbox (from listing it and from its
+// statistics), for its quick help; -1 where nothing is known.
+struct MailboxFacts {
+  const MailboxNode* mailbox;
+  long long messages;
+  long long bytes;
+};
+
+// Where dragged-out messages are written: a folder of this run below the
+// user's temporary folder, one subfolder per drop.
+struct MessageExport {
+  char folder[MAX_PATH];      // "<temp>\zelmsh-<process>", empty until the first drop
+  char dropFolder[MAX_PATH];  // the current drop's subfolder
+  int drops;                  // drops so far (numbers the subfolders)
+};
+
 // One per main window: allocated on WM_CREATE, freed on WM_NCDESTROY.
 struct MainWindow {
   HWND window;
@@ -78,6 +95,12 @@ struct MainWindow {
   // Heap array (freed with the record) of the connections' store selections.
   StoreSelection* selections;
   int selectionCount, selectionCapacity;
+  // Heap array (freed with the record) of what is known of mailboxes.
+  MailboxFacts* facts;
+  int factCount, factCapacity;
+  MailboxStatReport lastStat;  // the details pane's last STAT answer
+  char findText[kFindTextSize];  // what Find looks for; F3 looks again
+  MessageExport exported;        // removed with its files when the window goes
 };
 
 MainWindow* GetMainWindow(HWND window);

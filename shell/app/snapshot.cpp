@@ -9,35 +9,13 @@
 #include <cstring>
 
 #include "main_window.h"
+#include "shell_texts.h"
 
 namespace {
 
-// A growing heap text; `failed` sticks once memory ran out.
-struct Text {
-  char* data;
-  size_t length, capacity;
-  bool failed;
-};
+using Text = GrowingText;
 
-void Append(Text* t, const char* s, size_t n) {
-  if (t->failed) return;
-  if (t->length + n + 1 > t->capacity) {
-    size_t capacity = t->capacity ? t->capacity : 1024;
-    while (t->length + n + 1 > capacity) capacity *= 2;
-    char* grown = static_cast<char*>(realloc(t->data, capacity));
-    if (!grown) {
-      t->failed = true;
-      return;
-    }
-    t->data = grown;
-    t->capacity = capacity;
-  }
-  memcpy(t->data + t->length, s, n);
-  t->length += n;
-  t->data[t->length] = '\0';
-}
-
-void Put(Text* t, const char* s) { Append(t, s, strlen(s)); }
+void Put(Text* t, const char* s) { AppendText(t, s, strlen(s)); }
 
 void PutNumber(Text* t, unsigned long long n) {
   char digits[24];

@@ -41,6 +41,15 @@ void OnPaint(HWND w) {
   if (!dc) return;
   RECT r;
   GetClientRect(w, &r);
+  char text[kQuickHelpChars + 1];
+  int n = GetWindowTextA(w, text, sizeof text);
+  PaintQuickHelp(dc, r, text, n);
+  EndPaint(w, &ps);
+}
+
+}  // namespace
+
+void PaintQuickHelp(HDC dc, const RECT& r, const char* text, int length) {
   HBRUSH back = CreateSolidBrush(g_tree.infoBack);
   if (back) {
     FillRect(dc, &r, back);
@@ -59,21 +68,16 @@ void OnPaint(HWND w) {
   LineTo(dc, right - 1, 0);
   SelectObject(dc, oldPen);
 
-  char text[kQuickHelpChars + 1];
-  int n = GetWindowTextA(w, text, sizeof text);
   HGDIOBJ oldFont = SelectObject(dc, g_tree.quickHelpFont);
   COLORREF oldText = SetTextColor(dc, g_tree.infoText);
   COLORREF oldBack = SetBkColor(dc, g_tree.infoBack);
   int oldMode = SetBkMode(dc, OPAQUE);
-  TextOutA(dc, kTextAt, kTextAt, text, n);
+  TextOutA(dc, kTextAt, kTextAt, text, length);
   SetBkMode(dc, oldMode);
   SetBkColor(dc, oldBack);
   SetTextColor(dc, oldText);
   SelectObject(dc, oldFont);
-  EndPaint(w, &ps);
 }
-
-}  // namespace
 
 LRESULT CALLBACK QuickHelpProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
@@ -83,4 +87,99 @@ LRESULT CALLBACK QuickHelpProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_SETFOCUS: if (wp) SetFocus(reinterpret_cast<HWND>(wp)); return 0;
   }
   return DefWindowProcA(w, msg, wp, lp);
+}
+
+// --- Resting on rows ---------------------------------------------------------
+
+namespace {
+
+void StopTimer(TreeControlState* s) {
+  if (s->quickHelpTimerPane && IsWindow(s->quickHelpTimerPane))
+    KillTimer(s->quickHelpTimerPane, kQuickHelpTimer);
+  s->quickHelpTimerPane = nullptr;
+}
+
+// Asks the pane's owner what to show for the row; false when it has nothing.
+bool AskOwner(TreeControlState* s, HWND pane, int row, char* text) {
+  QuickHelpRequest req;
+  memset(&req, 0, sizeof req);
+  req.control = s->self;
+  UINT msg;
+  HWND owner;
+  if (pane == s->treePane) {
+    req.item = ItemAtRow(s, row);
+    if (!req.item) return false;
+    req.data = req.item->data;
+    msg = kTvTreeQuickHelp;
+    owner = s->treeOwner;
+  } else {
+    req.entry = EntryAtRow(s, row);
+    if (!req.entry) return false;
+    req.data = req.entry->data;
+    msg = kTvItemQuickHelp;
+    owner = s->itemOwner;
+  }
+  NotifyOwner(owner, msg, 0, reinterpret_cast<LPARAM>(&req));
+  // An owner that filled the whole area left no NUL: the text is cut.
+  req.text[kQuickHelpChars] = '\0';
+  memcpy(text, req.text, kQuickHelpChars + 1);
+  return text[0] != '\0';
+}
+
+}  // namespace
+
+void HideQuickHelp(TreeControlState* s, bool forget) {
+  StopTimer(s);
+  if (s->quickHelp && s->quickHelpShowing) ShowWindow(s->quickHelp, SW_HIDE);
+  s->quickHelpShowing = 0;
+  if (forget) {
+    s->quickHelpRow = -1;
+    s->quickHelpPane = nullptr;
+  }
+}
+
+void QuickHelpMouseMove(TreeControlState* s, HWND pane, int x, int y) {
+  if (!s->quickHelp) return;
+  int row = RowAtPoint(pane, x, y);
+  bool sameRow = pane == s->quickHelpPane && row == s->quickHelpRow;
+  if (sameRow) return;
+  // Showing for another row: gone, and the new row is asked about at once.
+  HideQuickHelp(s, true);
+  s->quickHelpPane = pane;
+  s->quickHelpRow = row;
+  // The row stays noted even when its owner has nothing to say, so that the
+  // owner is asked once per row and not on every movement over it.
+  char text[kQuickHelpChars + 1];
+  if (row < 0 || !AskOwner(s, pane, row, text)) return;
+  SetWindowTextA(s->quickHelp, text);
+  if (SetTimer(pane, kQuickHelpTimer, kQuickHelpDelay, nullptr)) s->quickHelpTimerPane = pane;
+}
+
+void QuickHelpTimer(TreeControlState* s, HWND pane) {
+  if (pane != s->quickHelpTimerPane) return;  // a timer already stopped
+  POINT pt;
+  GetCursorPos(&pt);
+  POINT c = pt;
+  ScreenToClient(pane, &c);
+  RECT client;
+  GetClientRect(pane, &client);
+  if (!PtInRect(&client, c)) {
+    HideQuickHelp(s, true);
+    return;
+  }
+  int row = RowAtPoint(pane, c.x, c.y);
+  if (row < 0) {
+    HideQuickHelp(s, false);
+    return;
+  }
+  if (pane != s->quickHelpPane || row != s->quickHelpRow) {
+    // The rows moved under a resting pointer (scrolled, changed).
+    QuickHelpMouseMove(s, pane, c.x, c.y);
+    return;
+  }
+  if (s->quickHelpShowing || !s->quickHelp) return;
+  SetWindowPos(s->quickHelp, HWND_TOPMOST, pt.x, pt.y + kQuickHelpBelow, 0, 0,
+               SWP_NOACTIVATE | SWP_NOSIZE);
+  ShowWindow(s->quickHelp, SW_SHOWNA);
+  s->quickHelpShowing = 1;
 }

@@ -8,12 +8,10 @@
 
 #include "tree_geometry.h"
 
-namespace {
-
 // --- Pane hit-testing --------------------------------------------------------
 
-// The row under a point in pane client coordinates, or -1. Walks the rows on
-// screen with the list box's own rectangles (LB_ITEMFROMPOINT only has 16 bits).
+// Walks the rows on screen with the list box's own rectangles
+// (LB_ITEMFROMPOINT only has 16 bits).
 int RowAtPoint(HWND pane, int x, int y) {
   int count = static_cast<int>(SendMessageA(pane, LB_GETCOUNT, 0, 0));
   int top = static_cast<int>(SendMessageA(pane, LB_GETTOPINDEX, 0, 0));
@@ -31,6 +29,8 @@ int RowAtPoint(HWND pane, int x, int y) {
   }
   return -1;
 }
+
+namespace {
 
 POINT RowTopLeftOnScreen(HWND pane, int row) {
   RECT r = {};
@@ -183,12 +183,6 @@ LRESULT ItemRightUp(TreeControlState* s, UINT msg, WPARAM wp, LPARAM lp) {
   return result;
 }
 
-void HideQuickHelp(TreeControlState* s) {
-  if (s->quickHelp && s->quickHelpShowing) ShowWindow(s->quickHelp, SW_HIDE);
-  s->quickHelpShowing = 0;
-  s->quickHelpRow = -1;
-}
-
 }  // namespace
 
 LRESULT CALLBACK PaneProc(HWND pane, UINT msg, WPARAM wp, LPARAM lp) {
@@ -207,22 +201,29 @@ LRESULT CALLBACK PaneProc(HWND pane, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_SETFOCUS:
       s->focusPane = pane;
       break;
+    case WM_MOUSEMOVE:
+      QuickHelpMouseMove(s, pane, x, y);
+      break;
+    case WM_TIMER:
+      if (wp != kQuickHelpTimer) break;
+      QuickHelpTimer(s, pane);
+      return 0;
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK:
-      HideQuickHelp(s);
+      HideQuickHelp(s, false);
       if (tree && PressOnButton(s, x, y)) return 0;
       // A double-click below the last row opens nothing.
       if (msg == WM_LBUTTONDBLCLK && RowAtPoint(pane, x, y) < 0) return 0;
+      if (!tree && msg == WM_LBUTTONDOWN) return ItemPanePress(s, msg, wp, lp);
       break;
     case WM_RBUTTONUP:
-      HideQuickHelp(s);
+      HideQuickHelp(s, false);
       if (!tree) return ItemRightUp(s, msg, wp, lp);
       TreeRightUp(s, x, y);
       return 0;
     case WM_DROPFILES:
-      // Nobody takes dropped files yet; the drop's memory is released.
-      DragFinish(reinterpret_cast<HDROP>(wp));
-      return 0;
+    case kTvPaneDrop:
+      return OnPaneDrop(s, pane, msg, reinterpret_cast<HDROP>(wp));
     case WM_NCDESTROY:
       SetWindowLongPtrA(pane, GWLP_USERDATA, 0);
       SetWindowLongPtrA(pane, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(base));

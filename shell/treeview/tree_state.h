@@ -50,6 +50,8 @@ struct TreeControlState {
   int busy;                   // > 0 while rows and links are being changed
   int redrawHeld;             // 1 tree pane, 2 item pane: painting held until resumed
   HWND self;
+  HWND quickHelpPane;         // the pane quickHelpRow is a row of
+  HWND quickHelpTimerPane;    // the pane whose quick-help timer runs, or null
 };
 
 // Drawing objects shared by every control, created by TvRegister and deleted
@@ -120,9 +122,46 @@ enum { kMaskWhole = 2, kMaskCentreX = 8, kMaskCentreY = 16 };
 void DrawMasked(HDC dc, HBITMAP image, HBITMAP mask, RECT cell, RECT target, int options);
 
 // --- Quick help (quick_help.cpp) ---
+enum {
+  kQuickHelpTimer = 0x5148,   // on the pane the pointer rests on
+  kQuickHelpDelay = 950,      // ms before the pop-up shows
+  kQuickHelpBelow = 15,       // pixels below the pointer
+};
 LRESULT CALLBACK QuickHelpProc(HWND w, UINT msg, WPARAM wp, LPARAM lp);
+// The pop-up's face: frame, then the text at (4, 4) in the quick-help font.
+// Leaves the DC as it came.
+void PaintQuickHelp(HDC dc, const RECT& client, const char* text, int length);
+// The pointer moved to (x, y) in a pane: asks the owner when it came to
+// another row and starts the timer for a non-empty text.
+void QuickHelpMouseMove(TreeControlState* s, HWND pane, int x, int y);
+// The pane's quick-help timer ran out.
+void QuickHelpTimer(TreeControlState* s, HWND pane);
+// Stops the timer and hides the pop-up; with forget, the row is forgotten
+// too, so the owner is asked again even on the same row.
+void HideQuickHelp(TreeControlState* s, bool forget);
+
+// --- Dropped and dragged files (drag_drop.cpp) ---
+// A drop (WM_DROPFILES, or kTvPaneDrop from another tree control) arrived at
+// a pane: handed to the owner with a DropNotice, or released.
+LRESULT OnPaneDrop(TreeControlState* s, HWND pane, UINT msg, HDROP drop);
+// Left button down in the item pane: selection as a click makes it, then
+// dragging the selected entries out.
+LRESULT ItemPanePress(TreeControlState* s, UINT msg, WPARAM keys, LPARAM lp);
+// Where dragged entries would be dropped at a screen point: a window of this
+// program that accepts dropped files, or any window with an OLE drop target;
+// never the item pane itself.
+struct DropTarget {
+  HWND window;
+  bool ole;
+};
+DropTarget FindDropTarget(TreeControlState* s, POINT screen);
+// Asks the item owner to name each selected entry and hands the names to
+// the target as a file-drop block. True when a block went.
+bool DropSelectedEntries(TreeControlState* s, DropTarget target, POINT screen);
 
 // --- Panes' input (tree_input.cpp) ---
+// The row under a point in pane client coordinates, or -1.
+int RowAtPoint(HWND pane, int x, int y);
 LRESULT CALLBACK PaneProc(HWND pane, UINT msg, WPARAM wp, LPARAM lp);
 // LBN_ notifications from a pane.
 void OnPaneCommand(TreeControlState* s, int code, HWND from);

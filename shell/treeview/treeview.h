@@ -19,6 +19,7 @@
 #pragma once
 
 #include <windows.h>
+#include <shellapi.h>
 
 #define TV_CLASS_NAME "VORDANTREEVIEWCLASS"
 #define TV_QUICKHELP_CLASS_NAME "VORDANTVQHCLASS"
@@ -64,9 +65,9 @@ enum : UINT {
   kTvItemInsert = 9996,      // 0, info (selected entries, pane origin on the screen)
   kTvTreeDeleteKey = 9997,   // item, info (as kTvTreeInsert)
   kTvItemDeleteKey = 9998,   // 0, info (selected entries, first one's top-left); not sent with none selected
-  kTvDragName = 10000,       // 0, drag request
-  kTvTreeQuickHelp = 10001,  // 0, quick-help request
-  kTvItemQuickHelp = 10002,  // 0, quick-help request
+  kTvDragName = 10000,       // 0, DragNameRequest*
+  kTvTreeQuickHelp = 10001,  // 0, QuickHelpRequest*
+  kTvItemQuickHelp = 10002,  // 0, QuickHelpRequest*
   kTvUserSelected = 10003,   // item, data: the user changed the tree selection (after kTvSelected)
   kTvItemSelected = 10004,   // 0, info: the user changed the item pane selection
   kTvFirstNotification = kTvSelected,
@@ -76,8 +77,53 @@ enum : UINT {
 // Private messages panes answer (for tree controls exchanging dropped files).
 enum : UINT {
   kTvIsPane = 0x2F00,        // answered 1 by a pane
-  kTvPaneDrop = 0x2F01,      // a file-drop block sent to a pane
+  kTvPaneDrop = 0x2F01,      // 12033: a file-drop block posted to a pane (wParam)
   kTvPaneQuery = 555,        // answered 1 by a pane
+};
+
+// What quick help and dragging exchange with the owners.
+enum {
+  kTvQuickHelpSize = 160,   // the request's text area; 159 characters show
+  kTvDragNameSize = MAX_PATH,
+};
+
+struct TreeItem;
+struct ListItem;
+
+// Sent with kTvTreeQuickHelp (a tree row) or kTvItemQuickHelp (an entry) when
+// the pointer comes to rest on a row. The owner writes the text to show;
+// left empty, no pop-up shows for that row.
+struct QuickHelpRequest {
+  HWND control;
+  TreeItem* item;          // the tree row's item, or null
+  ListItem* entry;         // the entry, or null
+  LPARAM data;             // the item's or entry's data
+  char text[kTvQuickHelpSize];  // starts empty
+};
+
+// Sent with kTvDragName for each dragged entry, in selection order, once the
+// entries are released over a window that takes them. The owner names the
+// file that stands for the entry (a full path); left empty, the entry is
+// passed over.
+struct DragNameRequest {
+  HWND control;
+  int targetIsPane;        // 1 when the drop goes to a pane of a tree control
+  ListItem* entry;
+  LPARAM data;
+  char name[kTvDragNameSize];        // starts empty
+  char secondName[kTvDragNameSize];  // starts empty; passed on to tree control panes only
+};
+
+// Comes with a drop handed to an owner: the message is the one the pane
+// received (WM_DROPFILES, or kTvPaneDrop from another tree control), wParam
+// the drop handle and lParam this block. The owner owns the drop from then on
+// (DragFinish releases it) and its result is the pane's.
+struct DropNotice {
+  HWND control;
+  TreeItem* item;          // the row dropped on (tree pane), the selected item
+                           // (item pane), or null in a control without a tree pane
+  LPARAM data;             // that item's data, or 0
+  HDROP drop;
 };
 
 // One node of the tree; the root is one too. Read-only for callers.

@@ -7,6 +7,7 @@
 
 #include "main_layout.h"
 #include "main_window_fixture.h"
+#include "modal_action.h"
 #include "zelmsh_ids.h"
 
 namespace {
@@ -264,11 +265,17 @@ TEST_F(AcceleratorTest, AltKeysReachTheirCommands) {
   EXPECT_TRUE(Shown(m->detailsPane));
   EXPECT_FALSE(Press('H', false));  // H alone is no accelerator
   EXPECT_EQ(7u, g_shellPrefs.viewFlags);
+  // F3 with nothing looked for yet asks what to look for.
+  {
+    ModalAction find("Find Message", [](HWND d) { ClickItem(d, IDCANCEL); });
+    EXPECT_TRUE(Press(VK_F3, false));
+    EXPECT_TRUE(find.Ran());
+  }
+  // Repair is grey with nothing selected: its key does nothing.
+  EXPECT_TRUE(Press('R', true));
   // Commands without a function are taken and do nothing.
-  EXPECT_TRUE(Press(VK_F3, false));
   EXPECT_TRUE(Press('V', true));
   EXPECT_TRUE(Press('C', false, true));
-  EXPECT_TRUE(Press('R', true));
   EXPECT_TRUE(IsWindow(window));
   EXPECT_TRUE(Press('X', true));
   EXPECT_FALSE(IsWindow(window));

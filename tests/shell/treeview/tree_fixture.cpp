@@ -83,11 +83,56 @@ LRESULT CALLBACK TreeTest::OwnerProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
     t->chars_.push_back(std::string(1, static_cast<char>(wp)));
     return 0;
   }
-  if (!t || msg < kTvFirstNotification || msg > kTvLastNotification)
+  bool drop = msg == WM_DROPFILES || msg == kTvPaneDrop;
+  if (!t || (!drop && (msg < kTvFirstNotification || msg > kTvLastNotification)))
     return DefWindowProcA(w, msg, wp, lp);
   Note n;
   n.msg = msg;
   switch (msg) {
+    case WM_DROPFILES:
+    case kTvPaneDrop: {
+      auto* notice = reinterpret_cast<const DropNotice*>(lp);
+      HDROP h = reinterpret_cast<HDROP>(wp);
+      EXPECT_EQ(h, notice->drop);
+      EXPECT_EQ(t->control, notice->control);
+      if (notice->item) n.text = notice->item->text;
+      n.data = notice->data;
+      UINT count = DragQueryFileA(h, 0xFFFFFFFF, nullptr, 0);
+      for (UINT i = 0; i < count; ++i) {
+        char name[MAX_PATH] = {};
+        DragQueryFileA(h, i, name, sizeof name);
+        n.files.push_back(name);
+      }
+      DragQueryPoint(h, &n.dropPoint);
+      DragFinish(h);
+      t->notes_.push_back(n);
+      return 0;
+    }
+    case kTvTreeQuickHelp:
+    case kTvItemQuickHelp: {
+      auto* req = reinterpret_cast<QuickHelpRequest*>(lp);
+      EXPECT_EQ(0, wp);
+      EXPECT_EQ(t->control, req->control);
+      EXPECT_EQ('\0', req->text[0]);
+      n.text = msg == kTvTreeQuickHelp ? req->item->text : req->entry->text;
+      n.data = req->data;
+      if (t->answerQuickHelp) t->answerQuickHelp(req);
+      if (t->noteQuickHelp) t->notes_.push_back(n);
+      return 0;
+    }
+    case kTvDragName: {
+      auto* req = reinterpret_cast<DragNameRequest*>(lp);
+      EXPECT_EQ(t->control, req->control);
+      EXPECT_EQ('\0', req->name[0]);
+      EXPECT_EQ('\0', req->secondName[0]);
+      n.text = req->entry->text;
+      n.data = req->data;
+      n.hasInfo = true;
+      n.texts.push_back(req->targetIsPane ? "pane" : "window");
+      if (t->answerName) t->answerName(req);
+      t->notes_.push_back(n);
+      return 0;
+    }
     case kTvSelected:
     case kTvUserSelected:
     case kTvDeleteItem:
@@ -134,6 +179,11 @@ std::string NoteLine(const Note& n) {
     case kTvItemDeleteKey: name = "delete-entries"; break;
     case kTvUserSelected: name = "user-select"; break;
     case kTvItemSelected: name = "entries-selected"; break;
+    case kTvTreeQuickHelp: name = "quick-help"; break;
+    case kTvItemQuickHelp: name = "entry-quick-help"; break;
+    case kTvDragName: name = "name"; break;
+    case WM_DROPFILES: name = "drop"; break;
+    case kTvPaneDrop: name = "pane-drop"; break;
   }
   std::string line = name;
   if (!n.text.empty()) line += " " + n.text;
@@ -142,6 +192,11 @@ std::string NoteLine(const Note& n) {
     line += " [";
     for (size_t i = 0; i < n.texts.size(); ++i) line += (i ? "," : "") + n.texts[i];
     line += "]";
+  }
+  if (n.msg == WM_DROPFILES || n.msg == kTvPaneDrop) {
+    line += " {";
+    for (size_t i = 0; i < n.files.size(); ++i) line += (i ? "|" : "") + n.files[i];
+    line += "}";
   }
   return line;
 }

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,9 @@ struct Note {
   POINT point = {0, 0};
   std::vector<std::string> texts;   // texts of the info's items or entries
   std::vector<LPARAM> infoData;
+  // Drops handed to the owner: the files the drop names, read with DragQueryFile.
+  std::vector<std::string> files;
+  POINT dropPoint = {0, 0};
 };
 
 // Bitmaps the control draws from: every cell filled with its own colour,
@@ -64,6 +68,13 @@ class TreeTest : public ::testing::Test {
   void Click(HWND pane, UINT down, int x, int y, WPARAM keys = 0);
 
   static LRESULT CALLBACK OwnerProc(HWND w, UINT msg, WPARAM wp, LPARAM lp);
+
+  // How the owner answers quick-help and name requests (nothing when unset).
+  std::function<void(QuickHelpRequest*)> answerQuickHelp;
+  std::function<void(DragNameRequest*)> answerName;
+  // Quick-help requests come whenever the pointer crosses a row; only the
+  // suites about them note them.
+  bool noteQuickHelp = false;
 
   HWND owner = nullptr;
   HWND control = nullptr;

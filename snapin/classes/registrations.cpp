@@ -4,6 +4,8 @@
 // order of registration and stays as it is.
 #include "registrations.h"
 
+#include "agent_procs.h"
+#include "agents_more_procs.h"
 #include "class_table.h"
 #include "placeholder.h"
 #include "server_procs.h"
@@ -11,26 +13,24 @@
 
 const TarqRegistration kRegistrations[kRegistrationCount] = {
     {kClassUser, UserObjProc, QZX_SELECT_SINGLE},
-    {kClassOrganization, PlaceholderObjProc<kClassOrganization>, QZX_SELECT_SINGLE},  // ContainerObjProc
-    {kClassOrganizationalUnit, PlaceholderObjProc<kClassOrganizationalUnit>,
-     QZX_SELECT_SINGLE},                                                     // ContainerObjProc
+    {kClassOrganization, ContainerObjProc, QZX_SELECT_SINGLE},
+    {kClassOrganizationalUnit, ContainerObjProc, QZX_SELECT_SINGLE},
     {kClassUser, MultiUserObjProc, QZX_SELECT_MULTIPLE},
     {kClassHVXServer, ServerObjProc, QZX_SELECT_SINGLE},
     {kClassMessagingServer, MessagingServerObjProc, QZX_SELECT_SINGLE},
     {kClassServices, ServicesObjProc, QZX_SELECT_SINGLE},
     {kClassMailAgent, MailAgentObjProc, QZX_SELECT_SINGLE},
-    {kClassZELM, PlaceholderObjProc<kClassZELM>, QZX_SELECT_SINGLE},            // ZELMObjProc
-    {kClassPOP, PlaceholderObjProc<kClassPOP>, QZX_SELECT_SINGLE},              // POPObjProc
-    {kClassFinger, PlaceholderObjProc<kClassFinger>, QZX_SELECT_SINGLE},        // FingerObjProc
-    {kClassProxy, PlaceholderObjProc<kClassProxy>, QZX_SELECT_SINGLE},          // ProxyObjProc
-    {kClassIMAP, PlaceholderObjProc<kClassIMAP>, QZX_SELECT_SINGLE},            // IMAPObjProc
-    {kClassSMTP, PlaceholderObjProc<kClassSMTP>, QZX_SELECT_SINGLE},            // SMTPObjProc
-    {kClassWebMail, PlaceholderObjProc<kClassWebMail>, QZX_SELECT_SINGLE},      // WebMailObjProc
-    {kClassAntiSpam, PlaceholderObjProc<kClassAntiSpam>, QZX_SELECT_SINGLE},    // AntiSpamObjProc
-    {kClassAutoReply, PlaceholderObjProc<kClassAutoReply>, QZX_SELECT_SINGLE},  // AutoReplyObjProc
-    {kClassAlias, PlaceholderObjProc<kClassAlias>, QZX_SELECT_SINGLE},          // AliasObjProc
-    {kClassAddressBook, PlaceholderObjProc<kClassAddressBook>,
-     QZX_SELECT_SINGLE},                                                      // AddressBookObjProc
-    {kClassSignup, PlaceholderObjProc<kClassSignup>, QZX_SELECT_SINGLE},        // SignupObjProc
-    {kClassConnMgr, PlaceholderObjProc<kClassConnMgr>, QZX_SELECT_SINGLE},      // ConnMgrObjProc
+    {kClassZELM, ZELMObjProc, QZX_SELECT_SINGLE},
+    {kClassPOP, POPObjProc, QZX_SELECT_SINGLE},
+    {kClassFinger, FingerObjProc, QZX_SELECT_SINGLE},
+    {kClassProxy, ProxyObjProc, QZX_SELECT_SINGLE},
+    {kClassIMAP, IMAPObjProc, QZX_SELECT_SINGLE},
+    {kClassSMTP, SMTPObjProc, QZX_SELECT_SINGLE},
+    {kClassWebMail, WebMailObjProc, QZX_SELECT_SINGLE},
+    {kClassAntiSpam, AntiSpamObjProc, QZX_SELECT_SINGLE},
+    {kClassAutoReply, AutoReplyObjProc, QZX_SELECT_SINGLE},
+    {kClassAlias, AliasObjProc, QZX_SELECT_SINGLE},
+    {kClassAddressBook, AddressBookObjProc, QZX_SELECT_SINGLE},
+    {kClassSignup, SignupObjProc, QZX_SELECT_SINGLE},
+    {kClassConnMgr, ConnMgrObjProc, QZX_SELECT_SINGLE},
 };

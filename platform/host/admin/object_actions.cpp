@@ -292,6 +292,14 @@ HWND OpenSheet(HWND owner, const SheetTarget& target, std::string* problem) {
   h.pszCaption = s->caption.c_str();
   h.nPages = static_cast<UINT>(pages.size());
   h.ppsp = pages.data();
+  if (target.firstIndex > 0 && static_cast<size_t>(target.firstIndex) < pages.size())
+    h.nStartPage = static_cast<UINT>(target.firstIndex);
+  for (size_t i = 0; i < s->pages.size() && !target.firstPage.empty(); ++i) {
+    if (SameTitle(s->pages[i]->title, target.firstPage)) {
+      h.nStartPage = static_cast<UINT>(i);
+      break;
+    }
+  }
   g_sheet = s.release();
   INT_PTR r = PropertySheetA(&h);
   HWND window = (r == 0 || r == -1) ? nullptr : reinterpret_cast<HWND>(r);
@@ -301,14 +309,6 @@ HWND OpenSheet(HWND owner, const SheetTarget& target, std::string* problem) {
     return nullptr;
   }
   g_sheet->window = window;
-  if (!target.firstPage.empty()) {
-    for (size_t i = 0; i < g_sheet->pages.size(); ++i) {
-      if (SameTitle(g_sheet->pages[i]->title, target.firstPage)) {
-        PropSheet_SetCurSel(window, nullptr, static_cast<int>(i));
-        break;
-      }
-    }
-  }
   return window;
 }
 

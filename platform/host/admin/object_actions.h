@@ -31,7 +31,8 @@ int CreateObject(HWND owner, const std::string& container, const ClassProc& proc
 struct SheetTarget {
   std::vector<std::string> names;
   std::string className;
-  std::string firstPage;  // title of the page shown first ("&" ignored); empty: the first
+  std::string firstPage;  // title of the page shown first ("&" ignored), else
+  int firstIndex = 0;     // its position; only the page shown is made at first
 };
 
 // Opens the property sheet modeless and answers its window, or NULL with the

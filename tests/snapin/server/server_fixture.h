@@ -1,9 +1,7 @@
 // What the messaging server suites share: tarq's classes run in this process
 // inside the real host code (hostext32.dll and the host program's sheets,
 // creation and deletion), a real directory database made from text, request
-// services the file servers point at, registry hives of their own, and a
-// stand-in agent class that offers the shared agent pages as every agent
-// class will.
+// services the file servers point at and registry hives of their own.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -114,28 +112,6 @@ constexpr char kStoreA[] = "Store A.MS1.Internet Services";
 constexpr char kStoreB[] = "Store B.MS1.Internet Services";
 constexpr char kStoreC[] = "Store C.MS1.Internet Services";
 
-// The stand-in agent class: as an agent's object procedure hands out the
-// shared pages, with the SMTP agent's help ids and module.
-inline int32_t QZXAPI StandInAgentObjProc(const char* name, uint32_t message, intptr_t param3,
-                                          intptr_t param4) {
-  static const PageSpec pages[] = {
-      {ZELMQueueServerDlgProc, "ZELMQueueServer", IDS_TITLE_QUEUE_SERVER},
-      {ZELMToServiceDlgProc, "ZELMToService", IDS_TITLE_MONITORED_QUEUES},
-      {StatusDlgProc, "Status", IDS_TITLE_STATUS},
-  };
-  switch (message) {
-    case QZX_MSG_OPEN:
-      OpenObject(name);
-      SetCurrentModule("SMTPAGNT.QMD");
-      return 3;
-    case QZX_MSG_PAGE:
-      SetStoreServerHelpId(45);
-      SetQueueServerHelpId(37);
-      return HandOutPageOf(pages, 3, param3, param4);
-  }
-  return 0;
-}
-
 // An attribute's values, in the order stored.
 using Values = std::vector<std::string>;
 
@@ -157,7 +133,6 @@ class ServerSnapin : public ::testing::Test {
     g_snapin.resources = g_snapin.instance;
     HXSetSnapin(kSuiteSnapin);
     ASSERT_EQ(InitSnapin(), 0);
-    RegisterObjectProc("Quorvel:SMTP Agent", StandInAgentObjProc, QZX_SELECT_SINGLE);
     HXSetSnapin(-1);
     PostInitSnapin(owner_);
     std::vector<std::string> problems;
@@ -200,10 +175,10 @@ class ServerSnapin : public ::testing::Test {
     zelm::host::SheetTarget target;
     target.names = {name};
     target.className = className;
+    target.firstIndex = index;  // the pages before it are not made, nor applied
     std::string problem;
     HWND sheet = zelm::host::OpenSheet(owner_, target, &problem);
     EXPECT_NE(sheet, nullptr) << problem;
-    if (sheet && index > 0) PropSheet_SetCurSel(sheet, nullptr, index);
     return sheet;
   }
   static HWND CurrentPage(HWND sheet) { return PropSheet_GetCurrentPageHwnd(sheet); }

@@ -1,5 +1,5 @@
-// The pages every agent shares, through a stand-in agent class as the agent
-// classes hand them out: status with its notices, queue server and store
+// The pages every agent shares, on the SMTP agent's sheet as its object
+// procedure hands them out (after its own three): status with its notices, queue server and store
 // servers with the store agents' back-references; the services container,
 // the mail-agent base class and the file server's page; and help, which
 // each page asks for with its own id (the shared pages with the agent's).
@@ -11,7 +11,7 @@ namespace msgsrvtest {
 namespace {
 
 constexpr char kAgentClass[] = "Quorvel:SMTP Agent";
-enum { kQueuePage = 0, kStorePage = 1, kStatusPage = 2 };
+enum { kQueuePage = 3, kStorePage = 4, kStatusPage = 5 };
 
 class SharedPages : public ServerSnapin {
  protected:
@@ -58,7 +58,8 @@ class SharedPages : public ServerSnapin {
 
 TEST_F(SharedPages, StatusTellsTheServerTheAgentsStateOnEveryApply) {
   ASSERT_NE(Open(kStatusPage), nullptr);
-  EXPECT_EQ(Tabs(sheet_), (std::vector<std::string>{"Queue Server", "Monitored Queues", "Status"}));
+  EXPECT_EQ(Tabs(sheet_), (std::vector<std::string>{"Identification", "Options", "UBE Prevention",
+                                                    "Queue Server", "Monitored Queues", "Status"}));
   EXPECT_EQ(ItemText(page_, 10), kSMTP);
   EXPECT_FALSE(IsItemChecked(page_, IDC_AGS_DISABLE));
   EXPECT_TRUE(Apply(sheet_));  // unchanged: enabled all the same
@@ -317,7 +318,7 @@ TEST_F(SharedPages, HelpTakesEachPagesIdTheSharedOnesTheAgentClasss) {
   // Another class sets other ids; the pages follow.
   SetStoreServerHelpId(36);
   SetQueueServerHelpId(99);
-  Open(kStorePage);  // the stand-in class sets its own again when asked for pages
+  Open(kStorePage);  // the SMTP agent sets its own again when asked for pages
   EXPECT_EQ(StoreServerHelpId(), 45);
   SetStoreServerHelpId(36);
   viewer.requests.clear();

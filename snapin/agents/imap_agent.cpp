@@ -1,0 +1,24 @@
+// The IMAP agent ("Quorvel:IMAP Agent"): mail clients' IMAP access to the
+// store. Created without a dialog; its only page is the status page.
+#include "agent_class.h"
+#include "agent_procs.h"
+#include "frame.h"
+#include "server_procs.h"
+#include "tarq_ids.h"
+
+namespace {
+
+const PageSpec kIMAPPages[] = {
+    {StatusDlgProc, "Status", IDS_TITLE_STATUS},
+};
+
+const AgentClass kIMAPAgent = {
+    kClassIMAP, "IMAP Agent", "IMAPAGNT.QMD", kSyntaxDistName, kCreateDirectly, nullptr, nullptr, 0, nullptr, 0, 1,
+    AGENT_PAGES(kIMAPPages), 0, 0};
+
+}  // namespace
+
+extern "C" int32_t QZXAPI IMAPObjProc(const char* name, uint32_t message, intptr_t param3,
+                                   intptr_t param4) {
+  return AnswerAgent(kIMAPAgent, name, message, param3, param4);
+}

@@ -6,6 +6,7 @@
 #   main         the host on Sales.Acme                      (host-main.png)
 #   statistics   MS1's statistics page, live from its server (host-statistics.png)
 #   status       MS1's status page                           (host-status.png)
+#   page:OBJECT:TITLE=FILE   the page titled TITLE of OBJECT's sheet
 # (default: main). Without --database the directory is made anew from the
 # sample tree in build/demo/directory.zdb.
 set -euo pipefail
@@ -93,6 +94,10 @@ for shot in "${shots[@]}"; do
     # The page asks the server every 1.5 s; a few ticks show the counters move.
     statistics) shoot "$file" "Properties for $server" 5 --open "$server" --page Statistics ;;
     status) shoot "$file" "Properties for $server" 1 --open "$server" --page Status ;;
+    page:*)
+      what=${name#page:}
+      object=${what%%:*}
+      shoot "$file" "Properties for $object" 1 --open "$object" --page "${what#*:}" ;;
     *) echo "host-demo.sh: no shot '$name'" >&2; exit 2 ;;
   esac
 done

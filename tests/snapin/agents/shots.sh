@@ -1,7 +1,8 @@
 #!/bin/sh
-# Pictures of the store and SMTP agents' creation dialogs and pages, and of a
+# Pictures of the store and SMTP agents' creation dialogs and of a
 # store-linked creation dialog, in the administration host's windows with
-# tarq.dll loaded, under Xvfb with Wine's X11 driver:
+# tarq.dll loaded, under Xvfb with Wine's X11 driver (every agent page:
+# scripts/agent-shots.sh):
 #   tests/snapin/agents/shots.sh BUILD_DIR [OUT_DIR] [DISPLAY_NUMBER]
 set -e
 root=$(cd "$(dirname "$0")/../../.." && pwd)
@@ -40,16 +41,4 @@ shoot() { # title file args...
 shoot "Create ZELM Agent" agent-create-zelm.png create zelm
 shoot "Create SMTP Agent" agent-create-smtp.png create smtp
 shoot "Create Forward/Autoreply Agent" agent-create-linked.png create linked
-zelm="Properties for ZELM Agent.MS1.Internet Services"
-smtp="Properties for SMTP Agent.MS1.Internet Services"
-for tab in 0 1 2 3 5 6; do
-  case $tab in
-    0) f=queue ;; 1) f=context ;; 2) f=quota ;; 3) f=scms ;; 5) f=trusted ;; 6) f=clients ;;
-  esac
-  shoot "$zelm" "agent-zelm-$f.png" zelm $tab
-done
-for tab in 0 1 2; do
-  case $tab in 0) f=identification ;; 1) f=options ;; 2) f=ube ;; esac
-  shoot "$smtp" "agent-smtp-$f.png" smtp $tab
-done
 echo "pictures in $out"

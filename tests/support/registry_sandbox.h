@@ -1,6 +1,6 @@
 // Both registry hives of this process redirected, while the sandbox lives, to
 // fresh keys of the prefix's real registry: cases running side by side never
-// see each other's settings, and nothing is left behind.
+// see each other's settings, and each removes its own keys again.
 #pragma once
 
 #include <windows.h>
@@ -23,9 +23,9 @@ class RegistrySandbox {
     RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
     if (user_) RegCloseKey(user_);
     if (machine_) RegCloseKey(machine_);
+    // The common parent stays: deleting it while another process creates its
+    // own sandbox below it makes that creation fail (the key is gone midway).
     RegDeleteTreeA(HKEY_CURRENT_USER, path_);
-    // Goes only once no other test's sandbox is left below it.
-    RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\ZelmTestSandbox");
   }
   RegistrySandbox(const RegistrySandbox&) = delete;
   RegistrySandbox& operator=(const RegistrySandbox&) = delete;

@@ -82,6 +82,5 @@ int main(int argc, char** argv) {
   RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
   if (key) RegCloseKey(key);
   RegDeleteTreeA(HKEY_CURRENT_USER, sandbox);
-  RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\ZelmTestSandbox");
   return rc;
 }

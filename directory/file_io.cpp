@@ -45,6 +45,28 @@ constexpr DWORD kLockOffsetHigh = 0x40000000;
 
 HANDLE H(void* h) { return static_cast<HANDLE>(h); }
 
+// Polls for the lock instead of blocking in LockFileEx: a blocked request
+// depends on being woken when the holder lets go, and one missed wake-up
+// would leave the caller stuck for good; a poll cannot miss it. Locks are
+// held for milliseconds, so a short pause between tries costs little, and a
+// holder that never lets go gives "locked" after kLockWaitMs, not a hang.
+constexpr DWORD kLockWaitMs = 30000;
+
+int TakeLock(HANDLE h, DWORD mode) {
+  DWORD start = GetTickCount();
+  DWORD pause = 1;
+  for (;;) {
+    OVERLAPPED ov = {};
+    ov.OffsetHigh = kLockOffsetHigh;
+    if (LockFileEx(h, mode | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &ov)) return kOk;
+    DWORD e = GetLastError();
+    if (e != ERROR_LOCK_VIOLATION && e != ERROR_IO_PENDING) return kErrSystemFailure;
+    if (GetTickCount() - start >= kLockWaitMs) return kErrLocked;
+    Sleep(pause);
+    if (pause < 16) pause *= 2;
+  }
+}
+
 OVERLAPPED At(uint64_t offset) {
   OVERLAPPED ov = {};
   ov.Offset = static_cast<DWORD>(offset);
@@ -132,18 +154,9 @@ int File::Truncate(uint64_t size) {
 
 int File::Sync() { return FlushFileBuffers(H(handle_)) ? kOk : kErrSystemFailure; }
 
-int File::LockShared() {
-  OVERLAPPED ov = {};
-  ov.OffsetHigh = kLockOffsetHigh;
-  return LockFileEx(H(handle_), 0, 0, 1, 0, &ov) ? kOk : kErrSystemFailure;
-}
+int File::LockShared() { return TakeLock(H(handle_), 0); }
 
-int File::LockExclusive() {
-  OVERLAPPED ov = {};
-  ov.OffsetHigh = kLockOffsetHigh;
-  return LockFileEx(H(handle_), LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &ov) ? kOk
-                                                                        : kErrSystemFailure;
-}
+int File::LockExclusive() { return TakeLock(H(handle_), LOCKFILE_EXCLUSIVE_LOCK); }
 
 void File::Unlock() {
   OVERLAPPED ov = {};

@@ -3,10 +3,14 @@
 // keeps everything while bounding the file.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <fstream>
 #include <iterator>
+#include <thread>
 
 #include "dir_fixture.h"
+#include "file_io.h"
 
 namespace zelm::dir {
 namespace {
@@ -201,6 +205,35 @@ TEST(Durability, CompactionKeepsEverythingAndBoundsTheFile) {
   std::unique_ptr<Directory> again;
   ASSERT_EQ(Directory::Open(path, &again), kOk);
   EXPECT_EQ(Dump(again.get()), before);
+}
+
+// Two handles on one file, as a page and a test's own engine hold them: a
+// writer waits for readers and gets the lock as soon as they let go.
+TEST(Durability, AWaitingLockIsTakenOnceTheHolderLetsGo) {
+  TempFolder tmp;
+  auto d = MakeDirectory(tmp.File("l.zdb"));
+  ASSERT_TRUE(d);
+  File holder, waiter;
+  ASSERT_EQ(holder.Open(tmp.File("l.zdb")), kOk);
+  ASSERT_EQ(waiter.Open(tmp.File("l.zdb")), kOk);
+  ASSERT_EQ(holder.LockShared(), kOk);
+  std::atomic<int> got{1};
+  std::atomic<bool> done{false};
+  std::thread t([&] {
+    got = waiter.LockExclusive();
+    done = true;
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  EXPECT_FALSE(done);  // still waiting behind the reader
+  holder.Unlock();
+  t.join();
+  EXPECT_EQ(got, kOk);
+  waiter.Unlock();
+  // Shared locks do not wait for each other.
+  ASSERT_EQ(holder.LockShared(), kOk);
+  EXPECT_EQ(waiter.LockShared(), kOk);
+  holder.Unlock();
+  waiter.Unlock();
 }
 
 TEST(Durability, CreateNeverReplacesADatabase) {

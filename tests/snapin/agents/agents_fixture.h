@@ -18,6 +18,7 @@
 #include "agent_procs.h"
 #include "entry_points.h"
 #include "frame.h"
+#include "help_viewer.h"
 #include "host_fixture.h"
 #include "hostext_internal.h"
 #include "modal_driver.h"
@@ -261,46 +262,6 @@ class AgentSnapin : public ::testing::Test {
   HWND sheet_ = nullptr;
   HWND page_ = nullptr;
   bool started_ = false;
-};
-
-// Takes the help the snap-in asks for: WinHelp hands each request to the
-// window of class "MS_WINHELP" in a WM_COPYDATA, so this window stands where
-// the help viewer would and records the context of each.
-class HelpViewer {
- public:
-  HelpViewer() {
-    WNDCLASSA wc = {};
-    wc.lpfnWndProc = Proc;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.lpszClassName = "MS_WINHELP";
-    RegisterClassA(&wc);
-    current_ = this;
-    window_ = CreateWindowExA(0, "MS_WINHELP", "help", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
-                              GetModuleHandleA(nullptr), nullptr);
-  }
-  ~HelpViewer() {
-    DestroyWindow(window_);
-    current_ = nullptr;
-  }
-  std::vector<long> contexts;
-
- private:
-  struct Packed {  // the request as WinHelp packs it
-    WORD size, command;
-    LONG data, reserved;
-    WORD fileAt, dataAt;
-  };
-  static LRESULT CALLBACK Proc(HWND w, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_COPYDATA && current_) {
-      const COPYDATASTRUCT* copy = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
-      const Packed* p = static_cast<const Packed*>(copy->lpData);
-      if (p && copy->cbData >= sizeof(Packed)) current_->contexts.push_back(p->data);
-      return TRUE;
-    }
-    return DefWindowProcA(w, message, wParam, lParam);
-  }
-  inline static HelpViewer* current_ = nullptr;
-  HWND window_;
 };
 
 // Items of a list box or a combo box.

@@ -360,7 +360,7 @@ TEST_F(WebPages, EachPageAsksForItsHelp) {
                {WebMailConfigDlgProc, "WebMailConfig", 34},
                {WebMailAppearanceDlgProc, "WebMailAppearance", 35},
                {WebMailAddrBookDlgProc, "WebMailAddrBook", 34}};
-  agentstest::HelpViewer viewer;
+  ::HelpViewer viewer;
   for (const auto& p : pages) {
     ASSERT_NE(OpenWeb(p.procedure, p.templateName), nullptr);
     EXPECT_EQ(p.procedure(page_, QZX_PAGE_HELP, 0, 0), 1);

@@ -16,6 +16,7 @@
 
 #include "entry_points.h"
 #include "frame.h"
+#include "help_viewer.h"
 #include "host_fixture.h"
 #include "hostext_ids.h"
 #include "hostext_internal.h"
@@ -229,55 +230,6 @@ class ServerSnapin : public ::testing::Test {
   std::unique_ptr<hosttest::HostDirectory> directory_;
   HWND owner_ = nullptr;
   bool started_ = false;
-};
-
-// Takes the help the snap-in asks for: WinHelp hands each request to the
-// window of class "MS_WINHELP" in a WM_COPYDATA, so this window stands where
-// the help viewer would and records file and context of each.
-class HelpViewer {
- public:
-  HelpViewer() {
-    WNDCLASSA wc = {};
-    wc.lpfnWndProc = Proc;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.lpszClassName = "MS_WINHELP";
-    RegisterClassA(&wc);
-    current_ = this;
-    window_ = CreateWindowExA(0, "MS_WINHELP", "help", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
-                              GetModuleHandleA(nullptr), nullptr);
-  }
-  ~HelpViewer() {
-    DestroyWindow(window_);
-    current_ = nullptr;
-  }
-  struct Request {
-    unsigned command;
-    long context;
-    std::string file;
-  };
-  std::vector<Request> requests;
-
- private:
-  // The help request as WinHelp packs it.
-  struct Packed {
-    WORD size, command;
-    LONG data, reserved;
-    WORD fileAt, dataAt;
-  };
-  static LRESULT CALLBACK Proc(HWND w, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_COPYDATA && current_) {
-      const COPYDATASTRUCT* copy = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
-      const Packed* p = static_cast<const Packed*>(copy->lpData);
-      if (p && copy->cbData >= sizeof(Packed)) {
-        std::string file = p->fileAt ? reinterpret_cast<const char*>(p) + p->fileAt : "";
-        current_->requests.push_back({p->command, p->data, file});
-      }
-      return TRUE;
-    }
-    return DefWindowProcA(w, message, wParam, lParam);
-  }
-  inline static HelpViewer* current_ = nullptr;
-  HWND window_;
 };
 
 // Polls until done, pumping this thread's messages, for at most ms.

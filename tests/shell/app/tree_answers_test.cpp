@@ -88,7 +88,18 @@ TEST_F(AnswersTest, QuickHelpSaysWhatIsKnownOfEachItem) {
   RECT r;
   SendMessageA(pane, LB_GETITEMRECT, 1, reinterpret_cast<LPARAM>(&r));
   SendMessageA(pane, WM_MOUSEMOVE, 0, MAKELPARAM(r.left + 40, (r.top + r.bottom) / 2));
-  HWND popup = FindWindowA("VORDANTVQHCLASS", nullptr);
+  // This thread's pop-up: another suite's process on the same desktop may show one too.
+  HWND popup = nullptr;
+  EnumThreadWindows(
+      GetCurrentThreadId(),
+      [](HWND w, LPARAM found) -> BOOL {
+        char cls[32] = {};
+        GetClassNameA(w, cls, sizeof cls);
+        if (lstrcmpiA(cls, "VORDANTVQHCLASS") != 0) return TRUE;
+        *reinterpret_cast<HWND*>(found) = w;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&popup));
   ASSERT_NE(nullptr, popup);
   EXPECT_EQ(host + ": 2 users", WindowText(popup));
 }

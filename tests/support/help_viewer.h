@@ -1,6 +1,8 @@
 // Takes the help a page asks for: WinHelp hands each request to the window
 // of class "MS_WINHELP" in a WM_COPYDATA, so this window stands where the
-// help viewer would and records command, context and file of each.
+// help viewer would and records command, context and file of each. WinHelp
+// looks the window up across the whole Wine desktop, so one viewer lives at a
+// time among all test processes.
 #pragma once
 
 #include <windows.h>
@@ -11,6 +13,8 @@
 class HelpViewer {
  public:
   HelpViewer() {
+    turn_ = CreateMutexA(nullptr, FALSE, "ZelmTestHelpViewer");
+    if (turn_) WaitForSingleObject(turn_, 120000);  // abandoned by a killed test: ours now
     WNDCLASSA wc = {};
     wc.lpfnWndProc = Proc;
     wc.hInstance = GetModuleHandleA(nullptr);
@@ -23,6 +27,10 @@ class HelpViewer {
   ~HelpViewer() {
     DestroyWindow(window_);
     current_ = nullptr;
+    if (turn_) {
+      ReleaseMutex(turn_);
+      CloseHandle(turn_);
+    }
   }
   HelpViewer(const HelpViewer&) = delete;
   HelpViewer& operator=(const HelpViewer&) = delete;
@@ -57,4 +65,5 @@ class HelpViewer {
   }
   inline static HelpViewer* current_ = nullptr;
   HWND window_;
+  HANDLE turn_;
 };

@@ -73,7 +73,9 @@ LRESULT CALLBACK MessageBoxInterceptor::Hook(int code, WPARAM wParam, LPARAM lPa
   MessageBoxInterceptor* self = t_interceptor;
   if (code == HCBT_ACTIVATE && self) {
     HWND w = reinterpret_cast<HWND>(wParam);
-    if (IsMessageBox(w)) {
+    // Wine runs this hook in the thread that activates, which may be handing
+    // activation to another test process's box on the shared desktop.
+    if (IsMessageBox(w) && GetWindowThreadProcessId(w, nullptr) == GetCurrentThreadId()) {
       int answer = self->fallback_;
       if (!self->answers_.empty()) {
         answer = self->answers_.front();

@@ -171,7 +171,9 @@ class DialogAnswerer {
       HWND w = reinterpret_cast<HWND>(wParam);
       char cls[16] = {}, title[128] = {}, text[512] = {};
       GetClassNameA(w, cls, sizeof cls);
-      if (lstrcmpA(cls, "#32770") == 0 && !GetDlgItem(w, 0xFFFF)) {
+      // Only this thread's dialogs: activation may pass to another process's.
+      if (lstrcmpA(cls, "#32770") == 0 && !GetDlgItem(w, 0xFFFF) &&
+          GetWindowThreadProcessId(w, nullptr) == GetCurrentThreadId()) {
         GetWindowTextA(w, title, sizeof title);
         GetDlgItemTextA(w, 100, text, sizeof text);
         self->seen.push_back({title, text, GetWindow(w, GW_OWNER)});

@@ -67,6 +67,10 @@ run_tests() {
   say "native tests"
   (cd "$NATIVE" && ctest -j "$JOBS" --output-on-failure) || rc=1
   say "Windows tests (under Wine)"
+  # One wineserver for the whole suite: between two test processes it would
+  # otherwise exit and start again, and a process starting while it exits
+  # can fail before it runs a line.
+  wineserver -p </dev/null >/dev/null 2>&1 || true
   # A Windows test that hangs past its timeout runs once more: Wine on a busy
   # machine now and then stalls a process outright. A test that fails, or
   # hangs twice, still fails the run.

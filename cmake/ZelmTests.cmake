@@ -1,4 +1,4 @@
-# zelm_add_test(NAME SOURCES src... LIBS lib... [TIMEOUT s] [LABELS l...] [NO_DESKTOP])
+# zelm_add_test(NAME SOURCES src... LIBS lib... [TIMEOUT s] [NO_DESKTOP])
 # One test executable per module. Windows tests run under Wine through the
 # cross-compiling emulator; each discovered case becomes one CTest test.
 #
@@ -9,7 +9,7 @@
 # at all, which run alongside.
 set(ZELM_DESKTOP_LOCK wine-desktop)
 function(zelm_add_test name)
-  cmake_parse_arguments(T "NO_DESKTOP" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+  cmake_parse_arguments(T "NO_DESKTOP" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 120)
   endif()
@@ -19,11 +19,11 @@ function(zelm_add_test name)
     # Keep a console so gtest output reaches CTest.
     target_link_options(${name} PRIVATE -mconsole)
   endif()
-  set(lock)
+  set(properties TIMEOUT ${T_TIMEOUT})
   if(WIN32 AND NOT T_NO_DESKTOP)
-    set(lock RESOURCE_LOCK ${ZELM_DESKTOP_LOCK})
+    list(APPEND properties RESOURCE_LOCK ${ZELM_DESKTOP_LOCK})
   endif()
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
-    PROPERTIES TIMEOUT ${T_TIMEOUT} LABELS "${T_LABELS}" ${lock})
+    PROPERTIES ${properties})
 endfunction()

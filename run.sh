@@ -67,9 +67,8 @@ run_tests() {
   say "native tests"
   (cd "$NATIVE" && ctest -j "$JOBS" --output-on-failure) || rc=1
   say "Windows tests (under Wine)"
-  # One wineserver for the whole suite: between two test processes it would
-  # otherwise exit and start again, and a process starting while it exits
-  # can fail before it runs a line.
+  # One wineserver for the whole suite: Debian's wrapper starts it with -p0,
+  # so it would otherwise exit and start again between two test processes.
   wineserver -p </dev/null >/dev/null 2>&1 || true
   # A Windows test that hangs past its timeout runs once more: Wine on a busy
   # machine now and then stalls a process outright. A test that fails, or

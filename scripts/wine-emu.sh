@@ -9,9 +9,9 @@ fi
 o=$(mktemp) e=$(mktemp)
 run() { wine "$@" <"${WINE_EMU_STDIN:-/dev/null}" >"$o" 2>"$e"; }
 run "$@"; rc=$?
-# Now and then, on a busy machine, a program fails before it has written a
-# byte (seen about once in 700 starts, never reproduced alone). Such a start
-# is tried once more, and says so; a program that ran and failed is not.
+# Now and then, with other Wine processes running, a program fails before it
+# has written a byte (3 in about 7,000 starts; never alone). Such a start is
+# tried once more, and says so; a program that wrote anything is not.
 if [ $rc -ne 0 ] && [ ! -s "$o" ] && [ ! -s "$e" ]; then
   echo "wine-emu: $1 ended with $rc before any output; starting it once more" >&2
   run "$@"; rc=$?

@@ -1,8 +1,8 @@
 // Takes the help a page asks for: WinHelp hands each request to the window
 // of class "MS_WINHELP" in a WM_COPYDATA, so this window stands where the
 // help viewer would and records command, context and file of each. WinHelp
-// looks the window up across the whole Wine desktop, so one viewer lives at a
-// time among all test processes.
+// looks the window up across the whole Wine desktop: the suites using it take
+// turns on the desktop (see cmake/ZelmTests.cmake).
 #pragma once
 
 #include <windows.h>
@@ -13,8 +13,6 @@
 class HelpViewer {
  public:
   HelpViewer() {
-    turn_ = CreateMutexA(nullptr, FALSE, "ZelmTestHelpViewer");
-    if (turn_) WaitForSingleObject(turn_, 120000);  // abandoned by a killed test: ours now
     WNDCLASSA wc = {};
     wc.lpfnWndProc = Proc;
     wc.hInstance = GetModuleHandleA(nullptr);
@@ -27,10 +25,6 @@ class HelpViewer {
   ~HelpViewer() {
     DestroyWindow(window_);
     current_ = nullptr;
-    if (turn_) {
-      ReleaseMutex(turn_);
-      CloseHandle(turn_);
-    }
   }
   HelpViewer(const HelpViewer&) = delete;
   HelpViewer& operator=(const HelpViewer&) = delete;
@@ -65,5 +59,4 @@ class HelpViewer {
   }
   inline static HelpViewer* current_ = nullptr;
   HWND window_;
-  HANDLE turn_;
 };

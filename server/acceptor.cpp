@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <system_error>
 
 namespace {
 
@@ -462,10 +463,15 @@ void Acceptor::Submit(Client* c) {
   // A worker for every connection in hand: one that blocks on a slow
   // reader must not hold up the next.
   if (static_cast<int>(work_.size()) > idleWorkers_) {
-    workers_.emplace_back([this] { Work(); });
-  } else {
-    workWake_.notify_one();
+    try {
+      workers_.emplace_back([this] { Work(); });
+      return;
+    } catch (const std::system_error&) {
+      // No thread to be had now: the client waits for a worker to come free
+      // (or for the next one added).
+    }
   }
+  workWake_.notify_one();
 }
 
 void Acceptor::Work() {

@@ -349,10 +349,15 @@ void StoreSession::Remove(const std::string& name, std::string* out) {
     return;
   }
   if (mailboxFd_.Valid() && mailbox_ == name) ClearMailbox();
-  switch (store_->RemoveMailbox(userFd_.Get(), folder)) {
+  std::string remains;
+  switch (store_->RemoveMailbox(userFd_.Get(), user_, folder, &remains)) {
     case MessageStore::kRemoved: Reply(out, kReplyOk, "mailbox removed"); break;
     case MessageStore::kNoSuchMailbox: Reply(out, kErrNoSuchMailbox, "no such mailbox"); break;
     case MessageStore::kRemoveFailed: Reply(out, kErrStore, "mailbox could not be removed"); break;
+    case MessageStore::kRemovedInPart:
+      // Not a success: the client keeps the mailbox, which no longer lists.
+      Reply(out, kErrStore, "mailbox only partly removed: the rest is removed later");
+      break;
   }
 }
 

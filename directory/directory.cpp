@@ -437,12 +437,12 @@ int Directory::Read(const Caller& caller, std::string_view full,
       return caller.system || (tree_->AttributeRights(caller.identity, o, def) & kRightRead);
     };
     auto putClass = [&]() {
-      out->push_back({classDef->name, kSyntaxClassName, {o->cls->name}});
+      out->push_back({classDef->name, kSyntaxClassName, {o->cls->name}, {kSyntaxClassName}});
     };
     if (names.empty()) {
       if (o->cls && readable(classDef)) putClass();
       for (const Attribute& a : o->attributes)
-        if (readable(a.def)) out->push_back({a.def->name, a.def->syntax, a.values});
+        if (readable(a.def)) out->push_back({a.def->name, a.def->syntax, a.values, a.syntaxes});
       return kOk;
     }
     for (const std::string& name : names) {
@@ -452,7 +452,7 @@ int Directory::Read(const Caller& caller, std::string_view full,
       if (def == classDef ? !o->cls : !a) continue;
       if (!readable(def)) return kErrNoAccess;
       if (def == classDef) putClass();
-      else out->push_back({def->name, def->syntax, a->values});
+      else out->push_back({def->name, def->syntax, a->values, a->syntaxes});
     }
     return out->empty() ? kErrNoSuchAttribute : kOk;
   });

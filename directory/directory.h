@@ -38,8 +38,11 @@ struct Caller {
 
 struct AttributeValues {
   std::string name;  // as the schema spells it
-  uint32_t syntax;
+  uint32_t syntax;   // the attribute's syntax in the schema
   std::vector<std::string> values;
+  // The syntax each value was written with, one per value (values kept by
+  // older files, which did not record it, take the schema's syntax).
+  std::vector<uint32_t> syntaxes;
 };
 
 struct ObjectInfo {

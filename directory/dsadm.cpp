@@ -152,9 +152,11 @@ int main(int argc, char** argv) {
   if (cmd == "show" && rest.size() == 1) {
     std::vector<AttributeValues> values;
     if (int r = dir->Read(caller, full, {}, &values)) return Report(full, r);
-    for (const AttributeValues& a : values)
-      for (const std::string& v : a.values)
-        std::printf("%s = %s\n", a.name.c_str(), EscapeValue(v).c_str());
+    for (const AttributeValues& a : values) {
+      const AttributeDef* def = Schema::Get().FindAttribute(a.name);
+      for (size_t i = 0; i < a.values.size(); ++i)
+        std::printf("%s\n", ValueLine(def, a.syntaxes[i], a.values[i]).c_str());
+    }
     return 0;
   }
   if (cmd == "set" && rest.size() >= 2) {

@@ -39,7 +39,33 @@ int HexDigit(char c) {
   return -1;
 }
 
+// "Name (syntax N)" names the syntax a value was written with; without the
+// mark a value takes the attribute's own. false for a malformed mark.
+bool SplitSyntaxMark(std::string_view* name, uint32_t* syntax) {
+  *syntax = 0;
+  constexpr std::string_view kMark = "(syntax ";
+  if (name->empty() || name->back() != ')') return true;
+  size_t at = name->rfind(kMark);
+  if (at == std::string_view::npos) return false;
+  std::string_view digits = name->substr(at + kMark.size());
+  digits.remove_suffix(1);
+  if (digits.empty() || digits.size() > 3) return false;
+  for (char c : digits) {
+    if (c < '0' || c > '9') return false;
+    *syntax = *syntax * 10 + static_cast<uint32_t>(c - '0');
+  }
+  if (!Schema::KnownSyntax(*syntax)) return false;
+  *name = Trim(name->substr(0, at));
+  return true;
+}
+
 }  // namespace
+
+std::string ValueLine(const AttributeDef* def, uint32_t syntax, std::string_view value) {
+  std::string line(def->name);
+  if (syntax != def->syntax) line += " (syntax " + std::to_string(syntax) + ")";
+  return line + " = " + EscapeValue(value);
+}
 
 int UnescapeValue(std::string_view text, std::string* value) {
   value->clear();
@@ -150,10 +176,13 @@ int ParseText(std::string_view text, TextDirectory* out, std::string* error) {
     size_t eq = line.find('=');
     if (eq == std::string_view::npos) return Fail(error, lineNo, "expected attribute = value");
     std::string_view attrName = Trim(line.substr(0, eq));
+    uint32_t syntax = 0;
+    if (!SplitSyntaxMark(&attrName, &syntax))
+      return Fail(error, lineNo, "bad syntax mark, expected \"(syntax N)\"");
     const AttributeDef* def = Schema::Get().FindAttribute(attrName);
     if (!def) return Fail(error, lineNo, "unknown attribute \"" + std::string(attrName) + "\"");
     ValueIn v;
-    v.syntax = def->syntax;
+    v.syntax = syntax ? syntax : def->syntax;
     if (UnescapeValue(Trim(line.substr(eq + 1)), &v.text) != kOk)
       return Fail(error, lineNo, "bad escape in value");
     auto it = obj.attributes.begin();
@@ -228,7 +257,8 @@ std::string DumpText(const Tree& tree) {
   tree.Walk([&](const Object& o) {
     out += "\nobject " + o.full + " : " + o.cls->name + "\n";
     for (const Attribute& a : o.attributes)
-      for (const std::string& v : a.values) out += "    " + std::string(a.def->name) + " = " + EscapeValue(v) + "\n";
+      for (size_t i = 0; i < a.values.size(); ++i)
+        out += "    " + ValueLine(a.def, a.syntaxes[i], a.values[i]) + "\n";
     grants(o);
   });
   return out;

@@ -14,7 +14,9 @@
 // come before their children. Indented lines below it give one attribute value
 // each ("Name = value", repeated for more values) or a grant
 // ("grant trustee : scope = rights", rights as tree.h's ParseRights reads them).
-// Values are trimmed; \\ \n \r \t and \xHH stand for themselves.
+// Values are trimmed; \\ \n \r \t and \xHH stand for themselves. A value written
+// with another syntax than its attribute's carries it after the name:
+// "Quorvel:Context (syntax 3) = Sales.Acme".
 #pragma once
 
 #include <string>
@@ -49,6 +51,9 @@ int ApplyText(const TextDirectory& text, Directory* dir, std::string* error);
 std::string DumpText(const Tree& tree);
 
 std::string EscapeValue(std::string_view value);
+// "Name = value" with the value escaped, and the syntax mark when syntax is
+// not the attribute's own.
+std::string ValueLine(const AttributeDef* def, uint32_t syntax, std::string_view value);
 int UnescapeValue(std::string_view text, std::string* value);
 
 // The default sample directory (directory/sample-directory.txt, built in).

@@ -71,6 +71,9 @@ struct Grant {
 struct Attribute {
   const AttributeDef* def;
   std::vector<std::string> values;
+  // The syntax each value was written with, one per value: text attributes
+  // take 1 and 3 alike, and callers may need to know which one a writer used.
+  std::vector<uint32_t> syntaxes;
 };
 
 struct Object {

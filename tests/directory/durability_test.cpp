@@ -9,6 +9,7 @@
 #include <iterator>
 #include <thread>
 
+#include "codec.h"
 #include "dir_fixture.h"
 #include "file_io.h"
 
@@ -234,6 +235,95 @@ TEST(Durability, AWaitingLockIsTakenOnceTheHolderLetsGo) {
   EXPECT_EQ(waiter.LockShared(), kOk);
   holder.Unlock();
   waiter.Unlock();
+}
+
+// Each value keeps the syntax it was written with through the journal, a
+// compaction, reopening and the text format.
+TEST(Durability, ValuesKeepTheSyntaxTheyWereWrittenWith) {
+  TempFolder tmp;
+  const std::string path = tmp.File("s.zdb");
+  auto d = MakeDirectory(path);
+  ASSERT_TRUE(d);
+  const std::string ms = "MS1.Internet Services";
+  ASSERT_EQ(d->Modify(Caller::System(), ms,
+                      {{kChangeAddValue, "Quorvel:Context", {Name("A.Acme"), Text("B.Acme"), Name("C.Acme")}},
+                       {kChangeRemoveValue, "Quorvel:Host", {Name("FS1.Acme")}},
+                       {kChangeAddValue, "Quorvel:Host", {Text("FS1.Acme")}}}),
+            kOk);
+  ASSERT_EQ(d->Modify(Caller::System(), ms, {{kChangeRemoveValue, "Quorvel:Context", {Text("a.acme")}}}),
+            kOk);
+  const std::vector<uint32_t> want = {kSyntaxCaseIgnoreString, kSyntaxDistinguishedName};
+  auto check = [&](Directory* x, const char* when) {
+    SCOPED_TRACE(when);
+    EXPECT_EQ(Syntaxes(x, ms, "Quorvel:Context"), want);
+    EXPECT_EQ(Syntaxes(x, ms, "Quorvel:Host"), std::vector<uint32_t>{kSyntaxCaseIgnoreString});
+    EXPECT_EQ(Syntaxes(x, "ZELM Agent.MS1.Internet Services", "Quorvel:Module Name"),
+              std::vector<uint32_t>{kSyntaxCaseIgnoreString});
+  };
+  check(d.get(), "written");
+  std::unique_ptr<Directory> again;
+  ASSERT_EQ(Directory::Open(path, &again), kOk);
+  check(again.get(), "replayed");
+  ASSERT_EQ(d->Compact(), kOk);
+  again.reset();
+  ASSERT_EQ(Directory::Open(path, &again), kOk);
+  check(again.get(), "from the snapshot");
+  const std::string text = Dump(again.get());
+  EXPECT_NE(text.find("    Quorvel:Context (syntax 3) = B.Acme\n    Quorvel:Context = C.Acme\n"),
+            std::string::npos)
+      << text;
+  auto copy = MakeDirectory(tmp.File("t.zdb"), text);
+  ASSERT_TRUE(copy);
+  check(copy.get(), "from the text");
+}
+
+// A file written before values had a recorded syntax: a version 1 snapshot
+// whose values take their attribute's syntax.
+TEST(Durability, FilesWithoutRecordedSyntaxesStillOpen) {
+  std::string snapshot;
+  PutU8(&snapshot, 1);
+  PutU32(&snapshot, 0);  // settings
+  PutU32(&snapshot, 0);  // grants of the root
+  PutU64(&snapshot, 2);
+  PutText(&snapshot, "Acme");
+  PutText(&snapshot, "Organization");
+  PutU32(&snapshot, 0);
+  PutU32(&snapshot, 0);
+  PutText(&snapshot, "MS1.Acme");
+  PutText(&snapshot, "Quorvel:Messaging Server");
+  PutU32(&snapshot, 1);
+  PutText(&snapshot, "Quorvel:Context");
+  PutU32(&snapshot, 2);
+  PutText(&snapshot, "Sales.Acme");
+  PutText(&snapshot, "Acme");
+  PutU32(&snapshot, 0);
+  std::string image(4096, '\0');
+  image.replace(0, 8, "ZELMDIR\x1a", 8);
+  SetU32(&image[8], 1);
+  char* slot = &image[128];  // epoch 1
+  SetU64(slot, 1);
+  SetU64(slot + 8, 4096);
+  SetU64(slot + 16, snapshot.size());
+  SetU32(slot + 24, Crc32(snapshot.data(), snapshot.size()));
+  SetU64(slot + 40, 4096 + snapshot.size());
+  SetU32(slot + 60, Crc32(slot, 60));
+  TempFolder tmp;
+  const std::string path = tmp.File("old.zdb");
+  WriteFile(path, image + snapshot);
+  std::unique_ptr<Directory> d;
+  ASSERT_EQ(Directory::Open(path, &d), kOk);
+  EXPECT_EQ(Values(d.get(), "MS1.Acme", "Quorvel:Context"),
+            (std::vector<std::string>{"Sales.Acme", "Acme"}));
+  EXPECT_EQ(Syntaxes(d.get(), "MS1.Acme", "Quorvel:Context"),
+            (std::vector<uint32_t>{kSyntaxDistinguishedName, kSyntaxDistinguishedName}));
+  ASSERT_EQ(d->Modify(Caller::System(), "MS1.Acme", {{kChangeAddValue, "Quorvel:Context", {Text("X.Acme")}}}),
+            kOk);
+  ASSERT_EQ(d->Compact(), kOk);
+  d.reset();
+  ASSERT_EQ(Directory::Open(path, &d), kOk);
+  EXPECT_EQ(Syntaxes(d.get(), "MS1.Acme", "Quorvel:Context"),
+            (std::vector<uint32_t>{kSyntaxDistinguishedName, kSyntaxDistinguishedName,
+                                   kSyntaxCaseIgnoreString}));
 }
 
 TEST(Durability, CreateNeverReplacesADatabase) {

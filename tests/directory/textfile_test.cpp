@@ -31,6 +31,10 @@ TEST(TextFormat, ErrorsNameTheirLine) {
       {"bad escape", "object A : Organization\n  Description = a\\qb\n", "line 2: bad escape"},
       {"bad name", "object A..B : Organization\n", "line 1: bad object name"},
       {"unknown keyword", "# c\nobjects A : Organization\n", "line 2: expected supervisor"},
+      {"unknown syntax", "object A : Organization\n  Description (syntax 7) = x\n",
+       "line 2: bad syntax mark"},
+      {"syntax not a number", "object A : Organization\n  Description (syntax x) = x\n",
+       "line 2: bad syntax mark"},
   };
   for (const Case& c : cases) {
     TextDirectory parsed;

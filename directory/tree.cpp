@@ -380,6 +380,12 @@ int Tree::Load(std::string_view bytes) {
   return in.ok() && in.done() ? kOk : kErrSystemFailure;
 }
 
+std::unique_ptr<Tree> Tree::Clone() const {
+  auto copy = std::make_unique<Tree>();
+  if (copy->Load(Serialize()) != kOk) return nullptr;
+  return copy;
+}
+
 std::string RightsText(bool entry, uint32_t rights) {
   static const std::pair<uint32_t, const char*> kEntry[] = {
       {kRightBrowse, "browse"}, {kRightCreate, "create"}, {kRightDelete, "delete"},

@@ -121,6 +121,8 @@ class Tree {
   // Whole tree in one byte string (objects parents first) and back.
   std::string Serialize() const;
   int Load(std::string_view bytes);
+  // A copy to try changes on; nullptr when it cannot be made.
+  std::unique_ptr<Tree> Clone() const;
 
   // Every object but the root, parents before children, children by name.
   template <class F>

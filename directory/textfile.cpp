@@ -133,6 +133,7 @@ int ParseText(std::string_view text, TextDirectory* out, std::string* error) {
         std::string name = StripDot(Trim(line.substr(sp)));
         if (CheckFullName(name) != kOk || name.empty()) return Fail(error, lineNo, "bad name");
         out->settings.emplace_back(std::string(line.substr(0, sp)), name);
+        out->settingLines.push_back(lineNo);
       } else if (StartsWithWord(line, "object")) {
         std::string_view rest = Trim(line.substr(6));
         size_t colon = rest.find(':');
@@ -225,21 +226,47 @@ int BuildTree(const TextDirectory& text, Tree* tree, std::string* error) {
 }
 
 int ApplyText(const TextDirectory& text, Directory* dir, std::string* error) {
-  const Caller system = Caller::System();
-  for (const auto& s : text.settings)
-    if (int r = dir->SetSetting(system, s.first, s.second))
-      return FailCode(error, 0, "setting " + s.first, r);
+  return ApplyText(text, dir, Caller::System(), error);
+}
+
+int ApplyText(const TextDirectory& text, Directory* dir, const Caller& caller, std::string* error) {
+  std::vector<Step> steps;
+  std::vector<std::pair<int, std::string>> where;  // line and what, per step
+  for (size_t i = 0; i < text.settings.size(); ++i) {
+    Step s{Step::kSetting};
+    s.object = text.settings[i].first;
+    s.value = text.settings[i].second;
+    steps.push_back(std::move(s));
+    where.emplace_back(i < text.settingLines.size() ? text.settingLines[i] : 0,
+                       "setting " + text.settings[i].first);
+  }
   for (const TextObject& o : text.objects) {
-    if (!o.full.empty())
-      if (int r = dir->Add(system, o.full, WithClass(o)))
-        return FailCode(error, o.line, "object " + o.full, r);
+    if (!o.full.empty()) {
+      Step s{Step::kAdd};
+      s.object = o.full;
+      s.attributes = WithClass(o);
+      steps.push_back(std::move(s));
+      where.emplace_back(o.line, "object " + o.full);
+    }
     for (size_t i = 0; i < o.grants.size(); ++i) {
-      const Grant& g = o.grants[i];
-      if (int r = dir->SetGrant(system, o.full, g.trustee, g.scope, g.rights))
-        return FailCode(error, o.grantLines[i], "grant to " + g.trustee, r);
+      Step s{Step::kGrant};
+      s.object = o.full;
+      s.trustee = o.grants[i].trustee;
+      s.scope = o.grants[i].scope;
+      s.rights = o.grants[i].rights;
+      steps.push_back(std::move(s));
+      where.emplace_back(o.grantLines[i], "grant to " + o.grants[i].trustee);
     }
   }
-  return kOk;
+  size_t failed = 0;
+  int r = dir->Apply(caller, steps, &failed);
+  if (r == kOk) return kOk;
+  if (failed < where.size())
+    FailCode(error, where[failed].first, where[failed].second, r);
+  else
+    *error = std::string(ResultText(r)) + " (" + std::to_string(r) + ")";
+  *error += "; nothing was imported";
+  return r;
 }
 
 std::string DumpText(const Tree& tree) {

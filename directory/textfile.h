@@ -39,6 +39,7 @@ struct TextObject {
 
 struct TextDirectory {
   std::vector<std::pair<std::string, std::string>> settings;
+  std::vector<int> settingLines;
   std::vector<TextObject> objects;
 };
 
@@ -46,8 +47,11 @@ struct TextDirectory {
 int ParseText(std::string_view text, TextDirectory* out, std::string* error);
 // Builds a tree for a new database; every object passes the schema's checks.
 int BuildTree(const TextDirectory& text, Tree* tree, std::string* error);
-// Adds the described objects and grants to an open directory, in order.
+// Adds the described settings, objects and grants to an open directory, in
+// order, each checked like any other write of caller (the system by
+// default), as one change: all or none. *error names the line refused.
 int ApplyText(const TextDirectory& text, Directory* dir, std::string* error);
+int ApplyText(const TextDirectory& text, Directory* dir, const Caller& caller, std::string* error);
 std::string DumpText(const Tree& tree);
 
 std::string EscapeValue(std::string_view value);

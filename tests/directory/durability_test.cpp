@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "codec.h"
+#include "damage_run.h"
 #include "dir_fixture.h"
 #include "file_io.h"
 
@@ -462,6 +463,20 @@ TEST(Durability, ALockHeldTooLongGivesLockedInsteadOfAHang) {
   EXPECT_STREQ(ResultText(kErrLocked), "Directory services locked");
   holder.Unlock();
   EXPECT_EQ(AddAddress(d.get(), "x"), kOk);
+}
+
+// The small version of directory_damage_run's flips: one bit every 61 all
+// over a database (61 walks through every bit position of a byte).
+TEST(Durability, SingleBitFlipsAnywhereAreNeverSilentNorWrittenOver) {
+  TempFolder tmp;
+  FlipFigures f = FlipBits(tmp.File(""), 61);
+  ASSERT_EQ(f.regions.size(), 6u);
+  for (const FlipRegion& r : f.regions) EXPECT_GT(r.flips, 0) << r.name;
+  EXPECT_EQ(f.Bad(), 0) << FlipTable(f);
+  // One flipped bit is always read back as written: a salvage keeps everything.
+  for (const FlipRegion& r : f.regions) EXPECT_EQ(r.lostNamed, 0) << FlipTable(f);
+  EXPECT_GT(f.regions[4].salvaged, 0) << FlipTable(f);  // the snapshot
+  EXPECT_GT(f.regions[5].salvaged, 0) << FlipTable(f);  // the journal
 }
 
 TEST(Durability, CreateNeverReplacesADatabase) {

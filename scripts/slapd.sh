@@ -52,8 +52,9 @@ directory $dir/db
 maxsize 4294967296
 index objectClass eq
 index zelmName eq
+# A user may change a password but, as in the file, read none.
 access to attrs=userPassword
-    by self write
+    by self =xw
     by anonymous auth
     by * none
 access to *

@@ -2,6 +2,7 @@
 // line. Works on the file directly with every right unless --as names an
 // identity whose rights should apply.
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <sstream>
@@ -9,9 +10,17 @@
 #include <vector>
 
 #include "directory.h"
+#include "ldap_backend.h"
+#include "ldap_map.h"
 #include "textfile.h"
 
 using namespace zelm::dir;
+
+namespace zelm::dir {
+int RunLdap(const std::string& address, const std::string& identity, const std::string& cmd,
+            const std::vector<std::string>& rest);
+int LoadTextFile(const std::string& path, TextDirectory* text);
+}  // namespace zelm::dir
 
 namespace {
 
@@ -38,6 +47,11 @@ const char kUsage[] =
     "  check DB                       name every damaged part of DB; exit 3 when damaged\n"
     "  salvage DB OUT                 write a new database OUT from what can be read of DB,\n"
     "                                 naming what it leaves out\n"
+    "  ldif DB                        print DB as LDIF for an LDAP server (base o=Zelm, or\n"
+    "                                 ZELM_LDAP_BASE); holds passwords\n"
+    "DB may be a directory address ldap://HOST:PORT/o=NAME, or \"-\" for the one in\n"
+    "ZELM_DIRECTORY; the password of the --as identity (without --as: of the\n"
+    "administrator) is read from the file ZELM_LDAP_PASSWORD_FILE names.\n"
     "Each command is one change, applied whole or not at all, and the changing ones\n"
     "(set, add-value, remove-value, set-if, delete, grant, import) are atomic. A show\n"
     "or get followed by a set is not: another process may change the value between\n"
@@ -77,6 +91,14 @@ int LoadText(const std::string& path, TextDirectory* text) {
   }
   return 0;
 }
+
+}  // namespace
+
+int zelm::dir::LoadTextFile(const std::string& path, TextDirectory* text) {
+  return LoadText(path, text);
+}
+
+namespace {
 
 int Name(const std::string& typed, std::string* full) {
   return ResolveName("", typed, full);
@@ -158,8 +180,13 @@ int main(int argc, char** argv) {
     return 2;
   }
   const std::string cmd = args[0];
-  const std::string db = args[1];
+  std::string db = args[1];
   const std::vector<std::string> rest(args.begin() + 2, args.end());
+  if (db == "-") {
+    const char* configured = std::getenv("ZELM_DIRECTORY");
+    db = configured ? configured : "";
+  }
+  if (IsLdapAddress(db)) return RunLdap(db, caller.system ? "" : caller.identity, cmd, rest);
 
   if (cmd == "create" && rest.size() <= 1) return Create(db, rest.empty() ? "" : rest[0]);
   if (cmd == "check" && rest.empty()) return Examine(db);
@@ -199,6 +226,13 @@ int main(int argc, char** argv) {
     int r = dir->Inspect(caller, [&text](const Tree& t) { text = DumpText(t); });
     if (r == kOk) std::fputs(text.c_str(), stdout);
     return r == kOk ? readStatus : Report("dump", r);
+  }
+  if (cmd == "ldif" && rest.empty()) {
+    const char* base = std::getenv("ZELM_LDAP_BASE");
+    std::string text;
+    int r = dir->Inspect(caller, [&](const Tree& t) { text = TreeToLdif(t, base ? base : "o=Zelm"); });
+    if (r == kOk) std::fputs(text.c_str(), stdout);
+    return r == kOk ? readStatus : Report("ldif", r);
   }
   if (cmd == "compact" && rest.empty()) return written("compact", dir->Compact());
   if (cmd == "stats" && rest.empty()) {

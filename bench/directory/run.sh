@@ -15,3 +15,9 @@ fi
 work=$(mktemp -d "$native/dir-bench.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 "$exe" "$work" "$@"
+# The same tree on slapd, when it is installed (ZELM_LDAP_BENCH_ADDR and
+# _PORT choose where it listens).
+if [ -x /usr/sbin/slapd ] && [ -x "$native/bin/ldap_bench" ]; then
+  ZELM_NATIVE=$native "$native/bin/ldap_bench" "$work" "${ZELM_LDAP_BENCH_ADDR:-127.0.0.1}" \
+    "${ZELM_LDAP_BENCH_PORT:-38999}" "$@"
+fi

@@ -202,7 +202,9 @@ INT_PTR OptionsApply(HWND page) {
     }
   }
   if (g_options.relayWritable) {
-    char relay[kRelayChars + 1] = "";
+    // Read with room for the longest stored value: one written by another
+    // tool goes back whole, only typing stops at kRelayChars.
+    char relay[kDSValueBytes] = "";
     if (Checked(page, IDC_SO_USE_RELAY)) DialogText(page, IDC_SO_RELAY, relay, sizeof relay);
     if (int r = WriteAgentText(&g_options.relay, kRelayHost, relay, kSyntaxCIString)) {
       ShowErrorAt(page, r, IDC_SO_USE_RELAY);

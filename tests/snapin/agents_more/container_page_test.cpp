@@ -82,6 +82,19 @@ TEST_F(ContainerPage, PathFieldTakesItsSizeInFull) {
   SetItemText(page_, IDC_CTX_STORE, path.c_str());
   EXPECT_EQ(ApplyOptions(), 1);
   EXPECT_EQ(StorePath(kSales), Values{path});
+  Close();
+
+  // A longer path another tool stored (up to the directory's 1,027) goes
+  // back whole when only the domain changed.
+  for (size_t length : {size_t{1025}, size_t{1027}}) {
+    std::string stored = "FS1/" + std::string(length - 4, 's');
+    Store(kSales, "Quorvel:Message Store", {stored});
+    ASSERT_NE(OpenOptions(kSales, kOU), nullptr);
+    SetItemText(page_, IDC_CTX_DOMAIN, "sales.example");
+    EXPECT_EQ(ApplyOptions(), 1);
+    EXPECT_EQ(StorePath(kSales), Values{stored}) << length;
+    Close();
+  }
 }
 
 TEST_F(ContainerPage, EditingTheDomainKeepsFurtherDomains) {

@@ -91,6 +91,16 @@ int32_t ShowPageHelp(HWND window, int helpId) {
 
 const char* HelpFile() { return g_host.helpPath; }
 
+char* ControlTextCopy(HWND page, int id) {
+  HWND control = GetDlgItem(page, id);
+  int n = control ? GetWindowTextLengthA(control) : 0;
+  char* text = static_cast<char*>(malloc(static_cast<size_t>(n) + 1));
+  if (!text) return nullptr;
+  text[0] = '\0';
+  if (n > 0) GetWindowTextA(control, text, n + 1);
+  return text;
+}
+
 const char* LoadResourceText(int id, char* out, int capacity) {
   if (!out || capacity <= 0) return "";
   out[0] = '\0';

@@ -102,6 +102,10 @@ void MarkPageChanged(HWND page);
 int32_t ShowPageHelp(HWND window, int helpId);
 const char* HelpFile();
 
+// The whole text of a page's control, whatever its length: a new heap
+// string (the caller frees it), null when out of memory.
+char* ControlTextCopy(HWND page, int id);
+
 // A string of the resource module into out (capacity bytes); "" when it has none.
 const char* LoadResourceText(int id, char* out, int capacity);
 

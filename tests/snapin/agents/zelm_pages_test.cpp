@@ -227,12 +227,26 @@ TEST_F(StorePages, QuotaBitsShowAndWriteAsTheBoxesSay) {
     EXPECT_EQ(IsItemEnabled(page_, IDC_ZU_VALUE), c.system);
     EXPECT_EQ(ApplyPage(ZELMQuotaDlgProc), 1);
     EXPECT_EQ(Read(kStore1, "Quorvel:Use Quota"), Values{c.stored});
+    // The message nobody touched keeps its bare line feed.
+    EXPECT_EQ(Read(kStore1, "Quorvel:Quota Message"), Values{"Over quota.\nTry later."});
   }
   SetItemText(page_, IDC_ZU_VALUE, "");
-  SetItemText(page_, IDC_ZU_MESSAGE, "Full.");
+  SetItemText(page_, IDC_ZU_MESSAGE, "Full.\r\nTry tomorrow.");
   EXPECT_EQ(ApplyPage(ZELMQuotaDlgProc), 1);
   EXPECT_TRUE(Read(kStore1, "Quorvel:Quota Value").empty());
-  EXPECT_EQ(Read(kStore1, "Quorvel:Quota Message"), Values{"Full."});
+  EXPECT_EQ(Read(kStore1, "Quorvel:Quota Message"), Values{"Full.\nTry tomorrow."});
+  // A message stored with CR LF keeps them; a new one without any stored
+  // gets the default message's bare line feed.
+  Store(kStore1, "Quorvel:Quota Message", {"Full.\r\nSorry."});
+  ASSERT_NE(Open(kQuota), nullptr);
+  SetItemText(page_, IDC_ZU_MESSAGE, "Full.\r\nSorry.\r\nBye.");
+  EXPECT_EQ(ApplyPage(ZELMQuotaDlgProc), 1);
+  EXPECT_EQ(Read(kStore1, "Quorvel:Quota Message"), Values{"Full.\r\nSorry.\r\nBye."});
+  Store(kStore1, "Quorvel:Quota Message", {});
+  ASSERT_NE(Open(kQuota), nullptr);
+  SetItemText(page_, IDC_ZU_MESSAGE, "Full.\r\nBye.");
+  EXPECT_EQ(ApplyPage(ZELMQuotaDlgProc), 1);
+  EXPECT_EQ(Read(kStore1, "Quorvel:Quota Message"), Values{"Full.\nBye."});
   EXPECT_TRUE(Changed());
 }
 

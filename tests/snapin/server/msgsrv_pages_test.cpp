@@ -90,6 +90,28 @@ TEST_F(ServerPages, SecurityWithoutTheRightShowsAndWritesNothing) {
 
 // ---- SNMP ------------------------------------------------------------------------
 
+TEST_F(ServerPages, SNMPLocationShowsItsLinesAndKeepsTheirLineBreaks) {
+  const struct {
+    const char *stored, *shown, *typed, *written;
+  } rows[] = {
+      {"Basement\nRoom 2", "Basement\r\nRoom 2", "Basement\r\nRoom 3", "Basement\nRoom 3"},
+      {"Basement\r\nRoom 2", "Basement\r\nRoom 2", "Floor 1\r\nRoom 3", "Floor 1\r\nRoom 3"},
+  };
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.stored);
+    Store(kMS1, "Quorvel:SNMP Location", {r.stored});
+    Reopen(kSNMPPage);
+    ASSERT_NE(page_, nullptr);
+    EXPECT_EQ(ItemText(page_, IDC_MSN_LOCATION), r.shown);
+    SetItemText(page_, IDC_MSN_NAME, "mail-one");  // something else changed
+    EXPECT_TRUE(Apply(sheet_));
+    EXPECT_EQ(Read(kMS1, "Quorvel:SNMP Location"), Values{r.stored});
+    SetItemText(page_, IDC_MSN_LOCATION, r.typed);
+    EXPECT_TRUE(Apply(sheet_));
+    EXPECT_EQ(Read(kMS1, "Quorvel:SNMP Location"), Values{r.written});
+  }
+}
+
 TEST_F(ServerPages, SNMPWritesItsFourFieldsInOrderAndStopsAtAnError) {
   ASSERT_NE(Open(kSNMPPage), nullptr);
   EXPECT_EQ(ItemText(page_, IDC_MSN_ORGANIZATION), "Acme");

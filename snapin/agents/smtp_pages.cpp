@@ -311,7 +311,13 @@ void AddRange(HWND page, const RangeList& r) {
   } else {
     char entry[2 * kRangeFieldChars + 2];
     FormatAddressRange(from, to, entry, sizeof entry);
-    if (AddListEntry(page, r.list, entry)) MarkPageChanged(page);
+    int added = AddListEntry(page, r.list, entry);
+    if (added == kEntryListed) {
+      // Said so, and the fields keep what was typed.
+      RefuseWith(page, IDS_RANGE_LISTED, IDS_ERROR_CAPTION, r.from);
+      return;
+    }
+    if (added) MarkPageChanged(page);
   }
   SetDlgItemTextA(page, r.from, "");
   SetDlgItemTextA(page, r.to, "");

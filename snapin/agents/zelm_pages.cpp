@@ -255,8 +255,13 @@ void TrustedAdd(HWND page) {
     return;
   }
   // An address already listed is not listed twice (the directory would
-  // refuse the second value).
-  if (AddListEntry(page, IDC_ZT_LIST, address)) MarkPageChanged(page);
+  // refuse the second value); the user hears so and keeps what was typed.
+  int added = AddListEntry(page, IDC_ZT_LIST, address);
+  if (added == kEntryListed) {
+    RefuseWith(page, IDS_TRUSTED_HOST_LISTED, IDS_ERROR_CAPTION, IDC_ZT_ADDRESS);
+    return;
+  }
+  if (added) MarkPageChanged(page);
   SetDlgItemTextA(page, IDC_ZT_ADDRESS, "");
   EnableWindow(GetDlgItem(page, IDC_ZT_ADD), FALSE);
   FocusItem(page, IDC_ZT_ADDRESS);

@@ -278,6 +278,25 @@ TEST_F(ServerPages, StatisticsShowNotAvailableWhileTheServerCannotAnswer) {
   late.Stop();
 }
 
+TEST_F(ServerPages, StatisticsOfAServerThatComesUpWhileThePageIsOpenAreShown) {
+  // MAIL1 has no address yet: no connection can be opened when the page opens.
+  Store("MS3.Internet Services", "Quorvel:Host", {"MAIL1.Sales.Acme"});
+  ASSERT_NE(Open(kStatisticsPage, "MS3.Internet Services"), nullptr);
+  EXPECT_EQ(ItemText(page_, IDC_MST_UPTIME), "n/a");
+  RequestService late;  // started after the page opened
+  ASSERT_TRUE(late.Start());
+  late.AddService(kRequestService, 5);
+  late.SetSendReply(Reply({{8, 61}, {92, 7}}));
+  Store("MAIL1.Sales.Acme", "Network Address", {late.Address()});
+  EXPECT_TRUE(PumpUntil([&] { return ItemText(page_, IDC_MST_UPTIME) == "  0d 00h 01m 01s"; }));
+  EXPECT_EQ(ItemText(page_, IDC_MST_QUEUED_LOCAL), "  7");
+  ASSERT_FALSE(late.Requests().empty());
+  EXPECT_EQ(late.Requests().back().data, Reply({{0, 4}}));
+  Close(sheet_);
+  sheet_ = nullptr;
+  late.Stop();
+}
+
 TEST_F(ServerPages, StatisticsOfAServerWithoutHostKeepTheirZeros) {
   ASSERT_NE(Open(kStatisticsPage, "MS3.Internet Services"), nullptr);
   EXPECT_EQ(ItemText(page_, IDC_MST_UPTIME), "0");

@@ -21,6 +21,7 @@
 #include "help_viewer.h"
 #include "host_fixture.h"
 #include "hostext_internal.h"
+#include "language_library.h"
 #include "modal_driver.h"
 #include "netcalls_wire.h"
 #include "object_actions.h"
@@ -133,11 +134,17 @@ class AgentSnapin : public ::testing::Test {
 
     owner_ = CreateWindowExA(0, "STATIC", "host", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
                              nullptr, nullptr);
-    g_snapin.instance = GetModuleHandleA(nullptr);  // the suite carries tarq's resources
+    // The suite plays the snap-in's module (it carries tarq's resources, as
+    // tarq.dll does); the resources come from a language library of their
+    // own, found as InitSnapin finds one.
+    g_snapin.instance = GetModuleHandleA(nullptr);
     g_snapin.resources = g_snapin.instance;
+    ASSERT_TRUE(language_.Install());
     HXSetSnapin(kSuiteSnapin);
     ASSERT_EQ(InitSnapin(), 0);
     HXSetSnapin(-1);
+    ASSERT_EQ(g_snapin.resources, GetModuleHandleA("TARQRES.DLL"));
+    ASSERT_NE(g_snapin.resources, g_snapin.instance);
     PostInitSnapin(owner_);
     std::vector<std::string> problems;
     zelm::host::LoadSnapins({}, owner_, &problems);  // takes up what was registered
@@ -256,6 +263,7 @@ class AgentSnapin : public ::testing::Test {
   }
 
   hosttest::RegistrySandbox registry_;
+  snapintest::LanguageLibrary language_;  // after the sandbox: its folder is set there
   RequestService service_;
   std::unique_ptr<hosttest::HostDirectory> directory_;
   HWND owner_ = nullptr;

@@ -9,7 +9,9 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 ROOT=$PWD
+# Windows builds: 64-bit (x86_64) in build/win, 32-bit (i686) in build/win-i686.
 WIN=$ROOT/build/win
+WIN_I686=$ROOT/build/win-i686
 NATIVE=$ROOT/build/native
 TEMPLATE=$ROOT/build/wine/template
 export WINEPREFIX=$ROOT/build/wine/test
@@ -25,6 +27,10 @@ deps() {
   for p in $pkgs; do dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p"); done
   if [ ${#missing[@]} -gt 0 ]; then
     say "installing ${missing[*]}"
+    # 32-bit Wine (wine32:i386) comes from Debian's i386 architecture.
+    if ! dpkg --print-foreign-architectures | grep -qx i386; then
+      as_root dpkg --add-architecture i386
+    fi
     as_root apt-get update -q
     as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
   fi
@@ -35,7 +41,9 @@ deps() {
 }
 
 # build [NATIVE_TARGETS WINDOWS_TARGETS]: everything, or only the named
-# targets of each side (space-separated lists).
+# targets of each side (space-separated lists); the 32-bit Windows build
+# comes along unless with_i686=0 (the demo runs the 64-bit programs).
+with_i686=1
 build() {
   local native_targets=() win_targets=()
   [ $# -ge 1 ] && read -r -a native_targets <<<"$1"
@@ -44,11 +52,17 @@ build() {
   say "native build"
   [ -f "$NATIVE/build.ninja" ] || cmake -S . -B "$NATIVE" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
   cmake --build "$NATIVE" -j "$JOBS" ${native_targets[@]+--target "${native_targets[@]}"}
-  say "Windows build"
-  [ -f "$WIN/build.ninja" ] || cmake -S . -B "$WIN" -G Ninja \
-    -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64-posix.cmake -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DZELM_NATIVE_BIN="$NATIVE/bin"
-  cmake --build "$WIN" -j "$JOBS" ${win_targets[@]+--target "${win_targets[@]}"}
+  local arches=(x86_64)
+  [ "$with_i686" = 1 ] && arches+=(i686)
+  for arch in "${arches[@]}"; do
+    local tree=$WIN other=$WIN_I686
+    [ "$arch" = i686 ] && tree=$WIN_I686 other=$WIN
+    say "Windows build ($arch)"
+    [ -f "$tree/build.ninja" ] || cmake -S . -B "$tree" -G Ninja \
+      -DCMAKE_TOOLCHAIN_FILE="cmake/mingw-w64-$arch-posix.cmake" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+      -DZELM_NATIVE_BIN="$NATIVE/bin" -DZELM_OTHER_WIN_BIN="$other/bin"
+    cmake --build "$tree" -j "$JOBS" ${win_targets[@]+--target "${win_targets[@]}"}
+  done
 }
 
 # What the main job runs, without the suites.
@@ -66,15 +80,28 @@ run_tests() {
   local rc=0
   say "native tests"
   (cd "$NATIVE" && ctest -j "$JOBS" --output-on-failure) || rc=1
-  say "Windows tests (under Wine)"
   # One wineserver for the whole suite: Debian's wrapper starts it with -p0,
   # so it would otherwise exit and start again between two test processes.
   wineserver -p </dev/null >/dev/null 2>&1 || true
+  # The two widths one after the other: they share the prefix and its one
+  # desktop, which the window suites take in turns within one CTest run.
   # A Windows test that hangs past its timeout runs once more: Wine on a busy
   # machine now and then stalls a process outright. A test that fails, or
   # hangs twice, still fails the run.
-  (cd "$WIN" && ctest -j "$JOBS" --output-on-failure --repeat after-timeout:2) || rc=1
+  local arch tree summary=()
+  for arch in x86_64 i686; do
+    tree=$WIN
+    [ "$arch" = i686 ] && tree=$WIN_I686
+    say "Windows tests, $arch (under Wine)"
+    local log=$tree/Testing/run.log
+    mkdir -p "$tree/Testing"
+    (cd "$tree" && ctest -j "$JOBS" --output-on-failure --repeat after-timeout:2) | tee "$log" \
+      || rc=1
+    summary+=("$arch: $(grep -E 'tests passed|tests failed' "$log" | tail -n 1)")
+  done
   wineserver -k >/dev/null 2>&1 || true
+  say "Windows suites"
+  printf '  %s\n' "${summary[@]}"
   return $rc
 }
 
@@ -86,7 +113,7 @@ case "${1:-}" in
   deps) deps ;;
   build) deps; build ;;
   test) deps; build; prefix; run_tests ;;
-  demo) deps; build "$DEMO_NATIVE" "$DEMO_WIN"; prefix; demo ;;
+  demo) deps; with_i686=0; build "$DEMO_NATIVE" "$DEMO_WIN"; prefix; demo ;;
   bench) deps; build; prefix; scripts/bench.sh ;;
   dist) deps; scripts/dist.sh ;;
   *) sed -n '2,9p' "$0"; exit 2 ;;

@@ -14,14 +14,46 @@ struct CrcTable {
   }
 };
 
+const CrcTable& Table() {
+  static const CrcTable table;
+  return table;
+}
+
 }  // namespace
 
 uint32_t Crc32(const void* data, size_t size, uint32_t crc) {
-  static const CrcTable table;
+  const CrcTable& table = Table();
   const auto* p = static_cast<const unsigned char*>(data);
   crc = ~crc;
   for (size_t i = 0; i < size; ++i) crc = table.v[(crc ^ p[i]) & 0xFF] ^ (crc >> 8);
   return ~crc;
+}
+
+// The CRC is linear: flipping bit b of byte i changes it by the register that
+// a lone 1 bit there leaves after the size - 1 - i bytes that follow, fed as
+// zeros. Walking back from the last byte yields every such change in O(size).
+bool FindFlippedBit(const void* data, size_t size, uint32_t storedCrc, uint64_t* bit) {
+  const CrcTable& table = Table();
+  const uint32_t syndrome = Crc32(data, size) ^ storedCrc;
+  if (syndrome == 0) return false;
+  if ((syndrome & (syndrome - 1)) == 0) {
+    uint64_t k = 0;
+    while (!(syndrome >> k & 1)) ++k;
+    *bit = uint64_t(size) * 8 + k;
+    return true;
+  }
+  uint32_t reg[8];
+  for (int b = 0; b < 8; ++b) reg[b] = table.v[1u << b];
+  for (size_t i = size; i-- > 0;) {
+    for (int b = 0; b < 8; ++b) {
+      if (reg[b] == syndrome) {
+        *bit = uint64_t(i) * 8 + b;
+        return true;
+      }
+      reg[b] = table.v[reg[b] & 0xFF] ^ (reg[b] >> 8);
+    }
+  }
+  return false;
 }
 
 void PutU8(std::string* out, uint8_t v) { out->push_back(static_cast<char>(v)); }

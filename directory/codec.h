@@ -10,6 +10,12 @@ namespace zelm::dir {
 
 uint32_t Crc32(const void* data, size_t size, uint32_t crc = 0);
 
+// When data with its stored CRC-32 differs from what was written in exactly
+// one bit, finds that bit: *bit is its index in data (byte * 8 + bit, least
+// significant first), or size * 8 + k for bit k of the stored CRC itself.
+// false when the CRC matches or no single bit explains the difference.
+bool FindFlippedBit(const void* data, size_t size, uint32_t storedCrc, uint64_t* bit);
+
 void PutU8(std::string* out, uint8_t v);
 void PutU32(std::string* out, uint32_t v);
 void PutU64(std::string* out, uint64_t v);

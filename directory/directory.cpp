@@ -4,174 +4,15 @@
 #include <cstring>
 
 #include "codec.h"
+#include "format.h"
 
 namespace zelm::dir {
 namespace {
 
-// File layout: a 4,096-byte header, then data. The header holds two slots;
-// the valid one with the higher epoch says where the snapshot lies and where
-// the journal of that epoch starts. Journal records follow one another up to
-// the end of the file.
-constexpr char kMagic[8] = {'Z', 'E', 'L', 'M', 'D', 'I', 'R', '\x1a'};
-constexpr uint32_t kFormatVersion = 1;
-constexpr uint64_t kDataStart = 4096;
-constexpr uint64_t kSlotsAt = 64;
-constexpr size_t kSlotSize = 64;
-constexpr uint32_t kRecordMagic = 0x4C4E524A;
-constexpr size_t kRecordHeader = 28;
-constexpr uint32_t kMaxPayload = 64u << 20;
+using namespace format;
 
-struct Slot {
-  uint64_t epoch = 0;
-  uint64_t snapshotAt = 0;
-  uint64_t snapshotBytes = 0;
-  uint32_t snapshotCrc = 0;
-  uint64_t lastSeq = 0;    // newest change the snapshot holds
-  uint64_t journalAt = 0;  // = snapshotAt + snapshotBytes
-};
-
-uint64_t SlotOffset(uint64_t epoch) { return kSlotsAt + (epoch % 2) * kSlotSize; }
-
-std::string EncodeSlot(const Slot& s) {
-  char b[kSlotSize] = {};
-  SetU64(b, s.epoch);
-  SetU64(b + 8, s.snapshotAt);
-  SetU64(b + 16, s.snapshotBytes);
-  SetU32(b + 24, s.snapshotCrc);
-  SetU64(b + 32, s.lastSeq);
-  SetU64(b + 40, s.journalAt);
-  SetU32(b + 60, Crc32(b, 60));
-  return std::string(b, kSlotSize);
-}
-
-bool DecodeSlot(const char* b, Slot* s) {
-  if (GetU32(b + 60) != Crc32(b, 60)) return false;
-  s->epoch = GetU64(b);
-  s->snapshotAt = GetU64(b + 8);
-  s->snapshotBytes = GetU64(b + 16);
-  s->snapshotCrc = GetU32(b + 24);
-  s->lastSeq = GetU64(b + 32);
-  s->journalAt = GetU64(b + 40);
-  return s->epoch != 0 && s->snapshotAt >= kDataStart &&
-         s->journalAt == s->snapshotAt + s->snapshotBytes;
-}
-
-enum RecordType : uint8_t {
-  kRecordAdd = 1,
-  kRecordRemove = 2,
-  kRecordModify = 3,
-  kRecordGrant = 4,
-  kRecordSetting = 5,
-};
-
-// magic, payload length, epoch, sequence number, CRC of all but the magic.
-std::string EncodeRecord(uint64_t epoch, uint64_t seq, std::string_view payload) {
-  std::string r;
-  r.reserve(kRecordHeader + payload.size());
-  PutU32(&r, kRecordMagic);
-  PutU32(&r, static_cast<uint32_t>(payload.size()));
-  PutU64(&r, epoch);
-  PutU64(&r, seq);
-  uint32_t crc = Crc32(r.data() + 4, 20);
-  PutU32(&r, Crc32(payload.data(), payload.size(), crc));
-  r.append(payload);
-  return r;
-}
-
-void PutValues(std::string* out, const std::vector<ValueIn>& values) {
-  PutU32(out, static_cast<uint32_t>(values.size()));
-  for (const ValueIn& v : values) {
-    PutU32(out, v.syntax);
-    PutText(out, v.text);
-  }
-}
-
-std::vector<ValueIn> GetValues(ByteReader& in) {
-  std::vector<ValueIn> values;
-  for (uint32_t n = in.U32(); n > 0 && in.ok(); --n) {
-    ValueIn v;
-    v.syntax = in.U32();
-    v.text = in.Text();
-    values.push_back(std::move(v));
-  }
-  return values;
-}
-
-std::string AddPayload(std::string_view full, const std::vector<AttributeIn>& attrs) {
-  std::string p;
-  PutU8(&p, kRecordAdd);
-  PutText(&p, full);
-  PutU32(&p, static_cast<uint32_t>(attrs.size()));
-  for (const AttributeIn& a : attrs) {
-    PutText(&p, a.name);
-    PutValues(&p, a.values);
-  }
-  return p;
-}
-
-std::string ModifyPayload(std::string_view full, const std::vector<Change>& changes) {
-  std::string p;
-  PutU8(&p, kRecordModify);
-  PutText(&p, full);
-  PutU32(&p, static_cast<uint32_t>(changes.size()));
-  for (const Change& c : changes) {
-    PutU32(&p, c.code);
-    PutText(&p, c.attribute);
-    PutValues(&p, c.values);
-  }
-  return p;
-}
-
-// Checks (apply false) or carries out (apply true) the change a record holds.
-// Committing and replaying both come through here, so a replayed change has
-// exactly the effect it had when it was acknowledged.
-int ApplyPayload(Tree* tree, std::string_view payload, bool apply) {
-  ByteReader in(payload);
-  uint8_t type = in.U8();
-  std::string full(in.Text());
-  switch (type) {
-    case kRecordAdd: {
-      std::vector<AttributeIn> attrs;
-      for (uint32_t n = in.U32(); n > 0 && in.ok(); --n) {
-        AttributeIn a;
-        a.name = in.Text();
-        a.values = GetValues(in);
-        attrs.push_back(std::move(a));
-      }
-      if (!in.ok() || !in.done()) return kErrSystemFailure;
-      return tree->Add(full, attrs, apply);
-    }
-    case kRecordRemove:
-      if (!in.ok() || !in.done()) return kErrSystemFailure;
-      return tree->Remove(full, apply);
-    case kRecordModify: {
-      std::vector<Change> changes;
-      for (uint32_t n = in.U32(); n > 0 && in.ok(); --n) {
-        Change c;
-        c.code = in.U32();
-        c.attribute = in.Text();
-        c.values = GetValues(in);
-        changes.push_back(std::move(c));
-      }
-      if (!in.ok() || !in.done()) return kErrSystemFailure;
-      return tree->Modify(full, changes, apply);
-    }
-    case kRecordGrant: {
-      std::string trustee(in.Text());
-      std::string scope(in.Text());
-      uint32_t rights = in.U32();
-      if (!in.ok() || !in.done()) return kErrSystemFailure;
-      return tree->SetGrant(full, trustee, scope, rights, apply);
-    }
-    case kRecordSetting: {
-      std::string value(in.Text());
-      if (!in.ok() || !in.done()) return kErrSystemFailure;
-      return tree->SetSetting(full, value, apply);
-    }
-    default:
-      return kErrSystemFailure;
-  }
-}
+// The header up to the end of the slot copies.
+constexpr size_t kHeaderBytes = kSlotCopiesAt + 2 * kSlotSize;
 
 ObjectInfo InfoOf(const Object& o) {
   ObjectInfo info;
@@ -181,6 +22,91 @@ ObjectInfo InfoOf(const Object& o) {
   info.subordinates = static_cast<uint32_t>(o.children.size());
   info.attributeCount = static_cast<uint32_t>(o.attributes.size() + (o.cls ? 1 : 0));
   return info;
+}
+
+std::string N(uint64_t v) { return std::to_string(v); }
+
+bool AllZero(const char* b, size_t n) {
+  for (size_t i = 0; i < n; ++i)
+    if (b[i]) return false;
+  return true;
+}
+
+// The rights each kind of write needs, checked against the state it would
+// change. An add needs create on the container; one that sets a guarded
+// attribute (a password) also needs write on that attribute there, so the
+// right to create and delete objects is not the right to choose their
+// passwords.
+int CheckAdd(const Tree& t, const Caller& caller, std::string_view full,
+             const std::vector<AttributeIn>& attributes) {
+  if (full.empty() || CheckFullName(full) != kOk) return kErrBadName;
+  const Object* parent = t.Find(ParentName(full));
+  if (!parent) return kErrNoSuchEntry;
+  if (caller.system) return kOk;
+  if (!(t.EntryRights(caller.identity, parent) & kRightCreate)) return kErrNoAccess;
+  for (const AttributeIn& a : attributes) {
+    const AttributeDef* def = Schema::Get().FindAttribute(a.name);
+    if (def && def->guarded && !a.values.empty() &&
+        !(t.AttributeRights(caller.identity, parent, def) & kRightWrite))
+      return kErrNoAccess;
+  }
+  return kOk;
+}
+
+int CheckModify(const Tree& t, const Caller& caller, std::string_view full,
+                const std::vector<Change>& changes) {
+  const Object* o = t.Find(full);
+  if (!o) return kErrNoSuchEntry;
+  if (caller.system) return kOk;
+  for (const Change& c : changes) {
+    const AttributeDef* def = Schema::Get().FindAttribute(c.attribute);
+    if (!def) return kErrNoSuchAttribute;
+    if (!(t.AttributeRights(caller.identity, o, def) & kRightWrite)) return kErrNoAccess;
+  }
+  return kOk;
+}
+
+int CheckRemove(const Tree& t, const Caller& caller, std::string_view full) {
+  const Object* o = t.Find(full);
+  if (!o) return kErrNoSuchEntry;
+  if (!caller.system && !(t.EntryRights(caller.identity, o) & kRightDelete)) return kErrNoAccess;
+  return kOk;
+}
+
+int CheckGrant(const Tree& t, const Caller& caller, std::string_view full) {
+  const Object* o = t.Find(full);
+  if (!o) return kErrNoSuchEntry;
+  if (!caller.system && !(t.EntryRights(caller.identity, o) & kRightSupervisor))
+    return kErrNoAccess;
+  return kOk;
+}
+
+// The rights check and the payload of one step.
+int PrepareStep(const Tree& t, const Caller& caller, const Step& step, std::string* payload) {
+  int r = kErrInvalidRequest;
+  switch (step.kind) {
+    case Step::kAdd:
+      r = CheckAdd(t, caller, step.object, step.attributes);
+      *payload = AddPayload(step.object, step.attributes);
+      break;
+    case Step::kModify:
+      r = CheckModify(t, caller, step.object, step.changes);
+      *payload = ModifyPayload(step.object, step.changes);
+      break;
+    case Step::kRemove:
+      r = CheckRemove(t, caller, step.object);
+      *payload = RemovePayload(step.object);
+      break;
+    case Step::kGrant:
+      r = CheckGrant(t, caller, step.object);
+      *payload = GrantPayload(step.object, step.trustee, step.scope, step.rights);
+      break;
+    case Step::kSetting:
+      r = caller.system ? kOk : kErrNoAccess;
+      *payload = SettingPayload(step.object, step.value);
+      break;
+  }
+  return r;
 }
 
 }  // namespace
@@ -198,7 +124,8 @@ std::string NewDatabaseImage(const Tree& content) {
   s.lastSeq = 0;
   s.journalAt = kDataStart + snapshot.size();
   std::string slot = EncodeSlot(s);
-  std::memcpy(&image[SlotOffset(s.epoch)], slot.data(), slot.size());
+  for (int copy = 0; copy < 2; ++copy)
+    std::memcpy(&image[SlotOffset(s.epoch, copy)], slot.data(), slot.size());
   image += snapshot;
   return image;
 }
@@ -214,6 +141,7 @@ int Directory::Open(const std::string& path, std::unique_ptr<Directory>* out,
                     OpenOptions options) {
   std::unique_ptr<Directory> d(new Directory(std::move(options)));
   if (int r = d->file_.Open(path)) return r;
+  d->file_.SetLockWait(d->options_.lockWaitMs);
   char head[12];
   size_t got = 0;
   if (d->file_.ReadAt(0, head, sizeof head, &got) != kOk || got != sizeof head ||
@@ -240,67 +168,116 @@ void Directory::Hook(const char* step) {
 }
 
 int Directory::RefreshLocked(bool writer) {
-  char raw[2 * kSlotSize];
+  char raw[kHeaderBytes];
   size_t got = 0;
-  if (file_.ReadAt(kSlotsAt, raw, sizeof raw, &got) != kOk || got != sizeof raw)
+  if (file_.ReadAt(0, raw, sizeof raw, &got) != kOk || got != sizeof raw)
     return kErrSystemFailure;
   uint64_t newest = 0;
-  for (int i = 0; i < 2; ++i) {
-    Slot s;
-    if (DecodeSlot(raw + i * kSlotSize, &s)) newest = std::max(newest, s.epoch);
-  }
+  for (uint64_t parity = 0; parity < 2; ++parity)
+    for (int copy = 0; copy < 2; ++copy) {
+      Slot s;
+      if (DecodeSlot(raw + SlotOffset(parity, copy), &s)) newest = std::max(newest, s.epoch);
+    }
   if (newest == 0) return kErrSystemFailure;
 
   uint64_t size = 0;
   if (file_.Size(&size) != kOk) return kErrSystemFailure;
   // Another process compacted, or records we hold were cut away: start over.
-  if (newest != epoch_ || size < tail_) {
+  if (epoch_ == 0 || newest != headerEpoch_ || size < tail_) {
     if (int r = LoadAll()) return r;
   } else if (size > tail_) {
     if (int r = ReplayTail(size)) return r;
   }
+  if (!writer) return kOk;
+  // Nothing is written over damage: what lies after it may be all that is
+  // left of acknowledged changes.
+  if (damaged_ || !tailFinding_.empty()) return kErrSystemFailure;
+  if (rewriteCopy_ >= 0)
+    if (int r = WriteCurrentSlot()) return r;
   // A writer that died mid-record left a torn tail; it goes before anything
   // is appended, or later records would sit behind it unseen.
-  if (writer) {
-    if (file_.Size(&size) != kOk) return kErrSystemFailure;
-    if (size > tail_ && (file_.Truncate(tail_) != kOk || file_.Sync() != kOk))
-      return kErrSystemFailure;
-  }
+  if (file_.Size(&size) != kOk) return kErrSystemFailure;
+  if (size > tail_ && (file_.Truncate(tail_) != kOk || file_.Sync() != kOk))
+    return kErrSystemFailure;
   return kOk;
 }
 
 int Directory::LoadAll() {
   epoch_ = 0;
-  char raw[2 * kSlotSize];
+  damaged_ = false;
+  rewriteCopy_ = -1;
+  findings_.clear();
+  tailFinding_.clear();
+  judgedSize_ = 0;
+  char raw[kHeaderBytes];
   size_t got = 0;
-  if (file_.ReadAt(kSlotsAt, raw, sizeof raw, &got) != kOk || got != sizeof raw)
+  if (file_.ReadAt(0, raw, sizeof raw, &got) != kOk || got != sizeof raw)
     return kErrSystemFailure;
-  Slot slots[2];
-  bool valid[2];
-  for (int i = 0; i < 2; ++i) valid[i] = DecodeSlot(raw + i * kSlotSize, &slots[i]);
-  int order[2] = {0, 1};
-  if (valid[0] && valid[1] && slots[0].epoch < slots[1].epoch) std::swap(order[0], order[1]);
-  if (!valid[order[0]]) std::swap(order[0], order[1]);
+  std::vector<Slot> slots;
+  for (uint64_t parity = 0; parity < 2; ++parity)
+    for (int copy = 0; copy < 2; ++copy) {
+      Slot s;
+      if (DecodeSlot(raw + SlotOffset(parity, copy), &s)) slots.push_back(s);
+    }
+  std::sort(slots.begin(), slots.end(),
+            [](const Slot& a, const Slot& b) { return a.epoch > b.epoch; });
+  slots.erase(std::unique(slots.begin(), slots.end(),
+                          [](const Slot& a, const Slot& b) { return a.epoch == b.epoch; }),
+              slots.end());
+  if (slots.empty()) return kErrSystemFailure;
+  headerEpoch_ = slots.front().epoch;
 
   uint64_t fileSize = 0;
   if (file_.Size(&fileSize) != kOk) return kErrSystemFailure;
-  // The newest slot whose snapshot reads back intact wins; the older one
-  // still describes a complete state while a compaction is under way.
-  for (int i : order) {
-    if (!valid[i]) continue;
-    const Slot& s = slots[i];
-    if (s.journalAt > fileSize) continue;
-    std::string snapshot(static_cast<size_t>(s.snapshotBytes), '\0');
-    if (file_.ReadAt(s.snapshotAt, &snapshot[0], snapshot.size(), &got) != kOk ||
-        got != snapshot.size() || Crc32(snapshot.data(), snapshot.size()) != s.snapshotCrc)
-      continue;
+  // The newest slot always names an intact snapshot: each is made durable
+  // before its slot is written. An older slot names what was current before
+  // the last compaction, which may since have been written over.
+  for (const Slot& s : slots) {
+    const bool newest = s.epoch == headerEpoch_;
+    std::string snapshot;
+    bool intact = s.journalAt <= fileSize;
+    if (intact) {
+      snapshot.resize(static_cast<size_t>(s.snapshotBytes));
+      intact = file_.ReadAt(s.snapshotAt, &snapshot[0], snapshot.size(), &got) == kOk &&
+               got == snapshot.size() &&
+               Crc32(snapshot.data(), snapshot.size()) == s.snapshotCrc;
+    }
     auto tree = std::make_unique<Tree>();
-    if (tree->Load(snapshot) != kOk) continue;
+    if (intact) intact = tree->Load(snapshot) == kOk;
+    if (!intact) {
+      if (newest) {
+        damaged_ = true;
+        findings_.push_back("the snapshot of epoch " + N(s.epoch) + " (offset " + N(s.snapshotAt) +
+                            ", " + N(s.snapshotBytes) + " bytes) " +
+                            (s.journalAt > fileSize ? "lies beyond the end of the file"
+                                                    : "fails its check"));
+      }
+      continue;
+    }
+    if (!newest)
+      findings_.push_back("reading the older snapshot of epoch " + N(s.epoch) +
+                          " instead: changes made after it may be missing");
     tree_ = std::move(tree);
     epoch_ = s.epoch;
-    lastSeq_ = s.lastSeq;
+    lastSeq_ = snapshotSeq_ = s.lastSeq;
     journalStart_ = tail_ = s.journalAt;
+    snapshotAt_ = s.snapshotAt;
     snapshotBytes_ = s.snapshotBytes;
+    snapshotCrc_ = s.snapshotCrc;
+    // Both copies of the slot in use should say the same; a missing one (a
+    // file from before copies were kept) or a damaged one is written again
+    // by the next writer.
+    const std::string want = EncodeSlot(s);
+    for (int copy = 0; copy < 2; ++copy) {
+      const char* at = raw + SlotOffset(s.epoch, copy);
+      if (std::memcmp(at, want.data(), kSlotSize) == 0) continue;
+      rewriteCopy_ = copy;
+      Slot other;
+      if (!AllZero(at, kSlotSize) && !DecodeSlot(at, &other))
+        findings_.push_back("the copy of the header slot at offset " +
+                            N(SlotOffset(s.epoch, copy)) + " fails its check; the one at offset " +
+                            N(SlotOffset(s.epoch, 1 - copy)) + " is used");
+    }
     return ReplayTail(fileSize);
   }
   return kErrSystemFailure;
@@ -308,39 +285,94 @@ int Directory::LoadAll() {
 
 int Directory::ReplayTail(uint64_t fileSize) {
   if (fileSize <= tail_) return kOk;
-  // Look at the first record alone: a dead tail is then dismissed cheaply.
+  // Look at the first record's head alone: a dead tail judged before is then
+  // passed over cheaply.
   char head[kRecordHeader];
   size_t got = 0;
   if (file_.ReadAt(tail_, head, sizeof head, &got) != kOk) return kErrSystemFailure;
-  if (got < kRecordHeader || GetU32(head) != kRecordMagic || GetU64(head + 8) != epoch_ ||
-      GetU64(head + 16) != lastSeq_ + 1)
+  const bool next = got == kRecordHeader && GetU32(head) == kRecordMagic &&
+                    GetU64(head + 8) == epoch_ && GetU64(head + 16) == lastSeq_ + 1;
+  if (!next && judgedSize_ == fileSize && judgedAt_ == tail_ && judgedEpoch_ == epoch_ &&
+      judgedHead_ == std::string_view(head, got))
     return kOk;
 
   std::string bytes(static_cast<size_t>(fileSize - tail_), '\0');
   if (file_.ReadAt(tail_, &bytes[0], bytes.size(), &got) != kOk) return kErrSystemFailure;
   bytes.resize(got);
   size_t pos = 0;
-  while (bytes.size() - pos >= kRecordHeader) {
-    const char* h = bytes.data() + pos;
-    uint32_t length = GetU32(h + 4);
-    if (GetU32(h) != kRecordMagic || length > kMaxPayload ||
-        bytes.size() - pos - kRecordHeader < length || GetU64(h + 8) != epoch_ ||
-        GetU64(h + 16) != lastSeq_ + 1)
-      break;
-    uint32_t crc = Crc32(h + 4, 20);
-    if (Crc32(h + kRecordHeader, length, crc) != GetU32(h + 24)) break;
+  Record rec;
+  while (ParseRecord(bytes, pos, &rec) && rec.epoch == epoch_ && rec.seq == lastSeq_ + 1) {
     // Every record was checked against this very state before it was written.
-    ApplyPayload(tree_.get(), std::string_view(h + kRecordHeader, length), true);
+    ApplyPayload(tree_.get(), rec.payload, true);
     ++lastSeq_;
-    pos += kRecordHeader + length;
+    pos += rec.size;
   }
   tail_ += pos;
+  if (pos == bytes.size()) {
+    tailFinding_.clear();
+  } else if (judgedSize_ != fileSize || judgedAt_ != tail_ || judgedEpoch_ != epoch_ ||
+             judgedHead_ != std::string_view(bytes).substr(pos, kRecordHeader)) {
+    JudgeTail(std::string_view(bytes).substr(pos), tail_);
+  }
+  return kOk;
+}
+
+// What follows the last good record is either a torn tail (the one record a
+// crash cut short, with nothing valid after it), which the next writer cuts
+// off, or damage: a record that fails its check with valid ones after it, or
+// one that a single flipped bit explains. Damage is reported and kept.
+void Directory::JudgeTail(std::string_view rest, uint64_t at) {
+  judgedEpoch_ = epoch_;
+  judgedAt_ = at;
+  judgedSize_ = at + rest.size();
+  judgedHead_.assign(rest.substr(0, kRecordHeader));
+  tailFinding_.clear();
+  const std::string where = "the journal record after change " + N(lastSeq_) + " (offset " +
+                            N(at) + ") fails its check";
+  const std::string refused = "; writes are refused until the database is salvaged";
+  Record rec;
+  if (FindRecord(rest, 0, epoch_, &rec)) {
+    const uint64_t from = at + rec.at, first = rec.seq;
+    uint64_t last = rec.seq, count = 0;
+    for (size_t p = rec.at; ParseRecord(rest, p, &rec) && rec.epoch == epoch_; p += rec.size) {
+      last = rec.seq;
+      ++count;
+    }
+    tailFinding_ = where + ", yet " + N(count) + " valid records follow from offset " + N(from) +
+                   " (changes " + N(first) + " to " + N(last) + ")" + refused;
+    return;
+  }
+  std::string fixed;
+  size_t flipped = 0;
+  if (RepairRecord(rest, 0, &fixed, &rec, &flipped) && rec.epoch == epoch_ &&
+      rec.seq == lastSeq_ + 1) {
+    tailFinding_ = where + ": change " + N(rec.seq) + " has a flipped bit at offset " +
+                   N(at + flipped) + refused;
+  }
+}
+
+int Directory::WriteCurrentSlot() {
+  Slot s;
+  s.epoch = epoch_;
+  s.snapshotAt = snapshotAt_;
+  s.snapshotBytes = snapshotBytes_;
+  s.snapshotCrc = snapshotCrc_;
+  s.lastSeq = snapshotSeq_;
+  s.journalAt = journalStart_;
+  std::string slot = EncodeSlot(s);
+  // Only the copy that differs is written: the good one is never at risk.
+  if (file_.WriteAt(SlotOffset(s.epoch, rewriteCopy_), slot.data(), slot.size()) != kOk ||
+      file_.Sync() != kOk)
+    return kErrSystemFailure;
+  rewriteCopy_ = -1;
   return kOk;
 }
 
 // Appends one change durably; on success the change is applied in memory.
-int Directory::Commit(const std::string& payload) {
-  if (int r = ApplyPayload(tree_.get(), payload, false)) return r;
+int Directory::Commit(const std::string& payload, bool checked) {
+  if (payload.size() > kMaxPayload) return kErrInvalidRequest;
+  if (!checked)
+    if (int r = ApplyPayload(tree_.get(), payload, false)) return r;
   std::string record = EncodeRecord(epoch_, lastSeq_ + 1, payload);
   int r = file_.WriteAt(tail_, record.data(), record.size());
   if (r == kOk) {
@@ -368,6 +400,8 @@ int Directory::MaybeCompact() {
 // a complete state: the snapshot is first appended and made current, then
 // copied to the front, made current there, and the rest cut off. A crash at
 // any step leaves one header slot naming an intact snapshot and journal.
+// Each slot is written twice, in two sectors, so one damaged copy leaves the
+// other to read.
 int Directory::CompactLocked() {
   std::string snapshot = tree_->Serialize();
   const uint64_t end = tail_;
@@ -380,20 +414,30 @@ int Directory::CompactLocked() {
     epoch_ = 0;  // the next call reloads whatever the file now says
     return kErrSystemFailure;
   };
+  auto writeSlot = [this, &s]() {
+    std::string slot = EncodeSlot(s);
+    return file_.WriteAt(SlotOffset(s.epoch, 0), slot.data(), slot.size()) == kOk &&
+           file_.WriteAt(SlotOffset(s.epoch, 1), slot.data(), slot.size()) == kOk &&
+           file_.Sync() == kOk;
+  };
+  auto adopt = [this, &s]() {
+    epoch_ = headerEpoch_ = s.epoch;
+    journalStart_ = tail_ = s.journalAt;
+    snapshotAt_ = s.snapshotAt;
+    snapshotBytes_ = s.snapshotBytes;
+    snapshotCrc_ = s.snapshotCrc;
+    snapshotSeq_ = s.lastSeq;
+    rewriteCopy_ = -1;
+  };
   if (file_.WriteAt(end, snapshot.data(), snapshot.size()) != kOk || file_.Sync() != kOk)
     return fail();
   Hook("compact-written");
   s.epoch = epoch_ + 1;
   s.snapshotAt = end;
   s.journalAt = end + snapshot.size();
-  std::string slot = EncodeSlot(s);
-  if (file_.WriteAt(SlotOffset(s.epoch), slot.data(), slot.size()) != kOk ||
-      file_.Sync() != kOk)
-    return fail();
+  if (!writeSlot()) return fail();
   Hook("compact-header1");
-  epoch_ = s.epoch;
-  journalStart_ = tail_ = s.journalAt;
-  snapshotBytes_ = snapshot.size();
+  adopt();
 
   // The copy must not overlap its source; otherwise the front waits for the
   // next compaction.
@@ -405,13 +449,9 @@ int Directory::CompactLocked() {
   s.epoch = epoch_ + 1;
   s.snapshotAt = kDataStart;
   s.journalAt = kDataStart + snapshot.size();
-  slot = EncodeSlot(s);
-  if (file_.WriteAt(SlotOffset(s.epoch), slot.data(), slot.size()) != kOk ||
-      file_.Sync() != kOk)
-    return fail();
+  if (!writeSlot()) return fail();
   Hook("compact-header2");
-  epoch_ = s.epoch;
-  journalStart_ = tail_ = s.journalAt;
+  adopt();
   // Whatever lies beyond is stale (older epoch), so a failed cut is harmless.
   if (file_.Truncate(tail_) == kOk) file_.Sync();
   Hook("compact-truncated");
@@ -437,12 +477,12 @@ int Directory::Read(const Caller& caller, std::string_view full,
       return caller.system || (tree_->AttributeRights(caller.identity, o, def) & kRightRead);
     };
     auto putClass = [&]() {
-      out->push_back({classDef->name, kSyntaxClassName, {o->cls->name}});
+      out->push_back({classDef->name, kSyntaxClassName, {o->cls->name}, {kSyntaxClassName}});
     };
     if (names.empty()) {
       if (o->cls && readable(classDef)) putClass();
       for (const Attribute& a : o->attributes)
-        if (readable(a.def)) out->push_back({a.def->name, a.def->syntax, a.values});
+        if (readable(a.def)) out->push_back({a.def->name, a.def->syntax, a.values, a.syntaxes});
       return kOk;
     }
     for (const std::string& name : names) {
@@ -452,7 +492,7 @@ int Directory::Read(const Caller& caller, std::string_view full,
       if (def == classDef ? !o->cls : !a) continue;
       if (!readable(def)) return kErrNoAccess;
       if (def == classDef) putClass();
-      else out->push_back({def->name, def->syntax, a->values});
+      else out->push_back({def->name, def->syntax, a->values, a->syntaxes});
     }
     return out->empty() ? kErrNoSuchAttribute : kOk;
   });
@@ -486,11 +526,7 @@ int Directory::List(const Caller& caller, std::string_view container, std::strin
 int Directory::Add(const Caller& caller, std::string_view full,
                    const std::vector<AttributeIn>& attributes) {
   return WithLock(true, [&]() -> int {
-    if (full.empty() || CheckFullName(full) != kOk) return kErrBadName;
-    const Object* parent = tree_->Find(ParentName(full));
-    if (!parent) return kErrNoSuchEntry;
-    if (!caller.system && !(tree_->EntryRights(caller.identity, parent) & kRightCreate))
-      return kErrNoAccess;
+    if (int r = CheckAdd(*tree_, caller, full, attributes)) return r;
     return Commit(AddPayload(full, attributes));
   });
 }
@@ -498,15 +534,7 @@ int Directory::Add(const Caller& caller, std::string_view full,
 int Directory::Modify(const Caller& caller, std::string_view full,
                       const std::vector<Change>& changes) {
   return WithLock(true, [&]() -> int {
-    const Object* o = tree_->Find(full);
-    if (!o) return kErrNoSuchEntry;
-    if (!caller.system) {
-      for (const Change& c : changes) {
-        const AttributeDef* def = Schema::Get().FindAttribute(c.attribute);
-        if (!def) return kErrNoSuchAttribute;
-        if (!(tree_->AttributeRights(caller.identity, o, def) & kRightWrite)) return kErrNoAccess;
-      }
-    }
+    if (int r = CheckModify(*tree_, caller, full, changes)) return r;
     if (changes.empty()) return tree_->Modify(full, changes, false);
     return Commit(ModifyPayload(full, changes));
   });
@@ -514,42 +542,42 @@ int Directory::Modify(const Caller& caller, std::string_view full,
 
 int Directory::Remove(const Caller& caller, std::string_view full) {
   return WithLock(true, [&]() -> int {
-    const Object* o = tree_->Find(full);
-    if (!o) return kErrNoSuchEntry;
-    if (!caller.system && !(tree_->EntryRights(caller.identity, o) & kRightDelete))
-      return kErrNoAccess;
-    std::string p;
-    PutU8(&p, kRecordRemove);
-    PutText(&p, full);
-    return Commit(p);
+    if (int r = CheckRemove(*tree_, caller, full)) return r;
+    return Commit(RemovePayload(full));
   });
 }
 
 int Directory::SetGrant(const Caller& caller, std::string_view full, std::string_view trustee,
                         std::string_view scope, uint32_t rights) {
   return WithLock(true, [&]() -> int {
-    const Object* o = tree_->Find(full);
-    if (!o) return kErrNoSuchEntry;
-    if (!caller.system && !(tree_->EntryRights(caller.identity, o) & kRightSupervisor))
-      return kErrNoAccess;
-    std::string p;
-    PutU8(&p, kRecordGrant);
-    PutText(&p, full);
-    PutText(&p, trustee);
-    PutText(&p, scope);
-    PutU32(&p, rights);
-    return Commit(p);
+    if (int r = CheckGrant(*tree_, caller, full)) return r;
+    return Commit(GrantPayload(full, trustee, scope, rights));
   });
 }
 
 int Directory::SetSetting(const Caller& caller, std::string_view key, std::string_view value) {
   return WithLock(true, [&]() -> int {
     if (!caller.system) return kErrNoAccess;
-    std::string p;
-    PutU8(&p, kRecordSetting);
-    PutText(&p, key);
-    PutText(&p, value);
-    return Commit(p);
+    return Commit(SettingPayload(key, value));
+  });
+}
+
+int Directory::Apply(const Caller& caller, const std::vector<Step>& steps, size_t* failed) {
+  *failed = 0;
+  return WithLock(true, [&]() -> int {
+    std::unique_ptr<Tree> scratch = tree_->Clone();
+    if (!scratch) return kErrSystemFailure;
+    std::vector<std::string> payloads;
+    for (size_t i = 0; i < steps.size(); ++i) {
+      *failed = i;
+      std::string payload;
+      if (int r = PrepareStep(*scratch, caller, steps[i], &payload)) return r;
+      if (int r = ApplyPayload(scratch.get(), payload, true)) return r;
+      payloads.push_back(std::move(payload));
+    }
+    *failed = steps.size();
+    if (payloads.empty()) return kOk;
+    return Commit(BatchPayload(payloads), true);
   });
 }
 
@@ -587,6 +615,14 @@ int Directory::Inspect(const Caller& caller, const std::function<void(const Tree
   return WithLock(false, [&]() -> int {
     if (!caller.system) return kErrNoAccess;
     visit(*tree_);
+    return kOk;
+  });
+}
+
+int Directory::Check(std::vector<std::string>* findings) {
+  return WithLock(false, [&]() -> int {
+    *findings = findings_;
+    if (!tailFinding_.empty()) findings->push_back(tailFinding_);
     return kOk;
   });
 }

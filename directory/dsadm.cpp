@@ -18,18 +18,35 @@ namespace {
 const char kUsage[] =
     "usage: dsadm [--as IDENTITY] COMMAND DATABASE ARGS...\n"
     "  create DB [TEXT]               new database from TEXT (default: the sample tree)\n"
-    "  import DB TEXT                 add TEXT's objects and grants to DB\n"
+    "  import DB TEXT                 add TEXT's settings, objects and grants to DB, each\n"
+    "                                 checked with IDENTITY's rights; all or nothing\n"
     "  dump DB                        print DB as text\n"
     "  list DB [CONTAINER]            objects directly in CONTAINER (default [Root])\n"
     "  show DB OBJECT                 every attribute of OBJECT\n"
+    "  get DB OBJECT ATTR             ATTR's values, one a line\n"
     "  set DB OBJECT ATTR [VALUE...]  replace ATTR's values (none removes ATTR)\n"
     "  add-value DB OBJECT ATTR VALUE\n"
     "  remove-value DB OBJECT ATTR VALUE\n"
+    "  set-if DB OBJECT ATTR OLD NEW  replace the value OLD by NEW; exit 3, nothing changed,\n"
+    "                                 when OLD is not there (an empty OLD: ATTR must have\n"
+    "                                 no value, or NEW is added beside the others)\n"
     "  delete DB OBJECT\n"
     "  grant DB OBJECT TRUSTEE SCOPE [RIGHTS...]  set rights (none withdraws them)\n"
     "  rights DB OBJECT IDENTITY [SCOPE]          effective rights\n"
     "  compact DB\n"
-    "  stats DB\n";
+    "  stats DB\n"
+    "  check DB                       name every damaged part of DB; exit 3 when damaged\n"
+    "  salvage DB OUT                 write a new database OUT from what can be read of DB,\n"
+    "                                 naming what it leaves out\n"
+    "Each command is one change, applied whole or not at all, and the changing ones\n"
+    "(set, add-value, remove-value, set-if, delete, grant, import) are atomic. A show\n"
+    "or get followed by a set is not: another process may change the value between\n"
+    "them. Update with add-value or remove-value, or with set-if in a loop that reads\n"
+    "again when it exits 3.\n"
+    "Exit status: 0 done, 1 refused or failed, 2 usage, 3 a set-if condition not met\n"
+    "or (reading commands) a damaged database, whose damage goes to standard error.\n";
+
+constexpr int kExitConflict = 3;
 
 int Report(const std::string& what, int code) {
   if (code != kOk) std::fprintf(stderr, "dsadm: %s: %s (%d)\n", what.c_str(), ResultText(code), code);
@@ -78,6 +95,55 @@ int Create(const std::string& db, const std::string& textPath) {
   return Report("volume folders", MakeVolumeFolders(tree, db));
 }
 
+void PrintLines(const char* head, const std::vector<std::string>& lines) {
+  for (const std::string& l : lines) std::fprintf(stderr, "dsadm: %s%s\n", head, l.c_str());
+}
+
+int Examine(const std::string& db) {
+  FileReport report;
+  int r = Directory::Examine(db, &report);
+  if (r == kErrNoSuchEntry) return Report(db, r);
+  PrintLines("damaged: ", report.damage);
+  PrintLines("a salvage would leave out: ", report.dropped);
+  if (r != kOk) {
+    std::fprintf(stderr, "dsadm: %s: nothing can be read\n", db.c_str());
+    return 1;
+  }
+  if (report.sound()) {
+    std::printf("%s: sound, %llu changes in the journal\n", db.c_str(),
+                (unsigned long long)report.changesKept);
+    return 0;
+  }
+  std::fprintf(stderr, "dsadm: %s: damaged; \"dsadm salvage %s OUT\" writes what can be read\n",
+               db.c_str(), db.c_str());
+  return kExitConflict;
+}
+
+int Salvage(const std::string& db, const std::string& out) {
+  FileReport report;
+  int r = Directory::Salvage(db, out, &report);
+  PrintLines("damaged: ", report.damage);
+  PrintLines("left out: ", report.dropped);
+  if (r != kOk) return Report(out, r);
+  std::printf("%s: written from %s with %llu journal changes%s\n", out.c_str(), db.c_str(),
+              (unsigned long long)report.changesKept,
+              report.dropped.empty() ? ", nothing left out" : "");
+  return 0;
+}
+
+// The values of one attribute as a caller sees them (none when absent).
+int CurrentValues(Directory* dir, const Caller& caller, const std::string& full,
+                  const std::string& attr, std::vector<ValueIn>* out) {
+  out->clear();
+  std::vector<AttributeValues> read;
+  int r = dir->Read(caller, full, {attr}, &read);
+  if (r == kErrNoSuchAttribute) return kOk;
+  if (r != kOk) return r;
+  for (size_t i = 0; i < read[0].values.size(); ++i)
+    out->push_back({read[0].syntaxes[i], read[0].values[i]});
+  return kOk;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -96,16 +162,34 @@ int main(int argc, char** argv) {
   const std::vector<std::string> rest(args.begin() + 2, args.end());
 
   if (cmd == "create" && rest.size() <= 1) return Create(db, rest.empty() ? "" : rest[0]);
+  if (cmd == "check" && rest.empty()) return Examine(db);
+  if (cmd == "salvage" && rest.size() == 1) return Salvage(db, rest[0]);
 
   std::unique_ptr<Directory> dir;
-  if (int r = Directory::Open(db, &dir)) return Report(db, r);
+  if (int r = Directory::Open(db, &dir)) {
+    Report(db, r);
+    if (r == kErrSystemFailure) Examine(db);
+    return 1;
+  }
+  // Damage is never silent: reads go on with what could be read and end
+  // with status 3; writes are refused by the engine.
+  std::vector<std::string> damage;
+  dir->Check(&damage);
+  PrintLines((db + ": ").c_str(), damage);
+  const int readStatus = damage.empty() ? 0 : kExitConflict;
+  auto written = [&](const std::string& what, int code) {
+    if (code == kErrSystemFailure && !damage.empty())
+      std::fprintf(stderr, "dsadm: %s: damaged; \"dsadm salvage %s OUT\" writes what can be read\n",
+                   db.c_str(), db.c_str());
+    return Report(what, code);
+  };
 
   if (cmd == "import" && rest.size() == 1) {
     TextDirectory text;
     if (int r = LoadText(rest[0], &text)) return r;
     std::string error;
-    if (ApplyText(text, dir.get(), &error) != kOk) {
-      std::fprintf(stderr, "dsadm: %s\n", error.c_str());
+    if (ApplyText(text, dir.get(), caller, &error) != kOk) {
+      std::fprintf(stderr, "dsadm: %s: %s\n", rest[0].c_str(), error.c_str());
       return 1;
     }
     return 0;
@@ -114,9 +198,9 @@ int main(int argc, char** argv) {
     std::string text;
     int r = dir->Inspect(caller, [&text](const Tree& t) { text = DumpText(t); });
     if (r == kOk) std::fputs(text.c_str(), stdout);
-    return Report("dump", r);
+    return r == kOk ? readStatus : Report("dump", r);
   }
-  if (cmd == "compact" && rest.empty()) return Report("compact", dir->Compact());
+  if (cmd == "compact" && rest.empty()) return written("compact", dir->Compact());
   if (cmd == "stats" && rest.empty()) {
     DirectoryStats s;
     if (int r = dir->Stats(&s)) return Report("stats", r);
@@ -125,7 +209,7 @@ int main(int argc, char** argv) {
                 (unsigned long long)s.objects, (unsigned long long)s.fileSize,
                 (unsigned long long)s.snapshotBytes, (unsigned long long)s.journalBytes,
                 (unsigned long long)s.epoch, (unsigned long long)s.lastChange);
-    return 0;
+    return readStatus;
   }
 
   std::string full;
@@ -141,42 +225,77 @@ int main(int argc, char** argv) {
         after = Fold(LeafName(o.full));
       }
     }
-    return 0;
+    return readStatus;
   }
   if (rest.empty()) {
     std::fputs(kUsage, stderr);
     return 2;
   }
   if (int r = Name(rest[0], &full)) return Report(rest[0], r);
+  const AttributeDef* def = rest.size() >= 2 ? Schema::Get().FindAttribute(rest[1]) : nullptr;
+  const uint32_t syntax = def ? def->syntax : kSyntaxCaseIgnoreString;
 
   if (cmd == "show" && rest.size() == 1) {
     std::vector<AttributeValues> values;
     if (int r = dir->Read(caller, full, {}, &values)) return Report(full, r);
-    for (const AttributeValues& a : values)
-      for (const std::string& v : a.values)
-        std::printf("%s = %s\n", a.name.c_str(), EscapeValue(v).c_str());
-    return 0;
+    for (const AttributeValues& a : values) {
+      const AttributeDef* d = Schema::Get().FindAttribute(a.name);
+      for (size_t i = 0; i < a.values.size(); ++i)
+        std::printf("%s\n", ValueLine(d, a.syntaxes[i], a.values[i]).c_str());
+    }
+    return readStatus;
+  }
+  if (cmd == "get" && rest.size() == 2) {
+    std::vector<AttributeValues> values;
+    if (int r = dir->Read(caller, full, {rest[1]}, &values)) return Report(full, r);
+    for (const std::string& v : values[0].values) std::printf("%s\n", EscapeValue(v).c_str());
+    return readStatus;
   }
   if (cmd == "set" && rest.size() >= 2) {
-    std::vector<AttributeValues> old;
-    int r = dir->Read(caller, full, {rest[1]}, &old);
-    if (r != kOk && r != kErrNoSuchAttribute) return Report(full, r);
-    std::vector<Change> changes;
-    if (r == kOk) changes.push_back({kChangeRemoveAttribute, rest[1], {}});
-    Change add{kChangeAddValue, rest[1], {}};
-    const AttributeDef* def = Schema::Get().FindAttribute(rest[1]);
-    for (size_t i = 2; i < rest.size(); ++i)
-      add.values.push_back({def ? def->syntax : kSyntaxCaseIgnoreString, rest[i]});
-    if (!add.values.empty()) changes.push_back(add);
-    return Report(full, dir->Modify(caller, full, changes));
+    // Replaces exactly the values it saw: when a change fails because
+    // another process changed them meanwhile, it looks again.
+    auto same = [](const std::vector<ValueIn>& a, const std::vector<ValueIn>& b) {
+      if (a.size() != b.size()) return false;
+      for (size_t i = 0; i < a.size(); ++i)
+        if (a[i].text != b[i].text) return false;
+      return true;
+    };
+    std::vector<ValueIn> old;
+    if (int r = CurrentValues(dir.get(), caller, full, rest[1], &old)) return Report(full, r);
+    for (int attempt = 0;; ++attempt) {
+      std::vector<Change> changes;
+      if (!old.empty()) changes.push_back({kChangeRemoveValue, rest[1], old});
+      Change add{kChangeAddValue, rest[1], {}};
+      for (size_t i = 2; i < rest.size(); ++i) add.values.push_back({syntax, rest[i]});
+      if (!add.values.empty()) changes.push_back(add);
+      int r = dir->Modify(caller, full, changes);
+      std::vector<ValueIn> now;
+      if (r == kOk || attempt == 1000 ||
+          CurrentValues(dir.get(), caller, full, rest[1], &now) != kOk || same(now, old))
+        return written(full, r);
+      old = now;
+    }
   }
   if ((cmd == "add-value" || cmd == "remove-value") && rest.size() == 3) {
-    const AttributeDef* def = Schema::Get().FindAttribute(rest[1]);
     Change c{cmd == "add-value" ? kChangeAddValue : kChangeRemoveValue, rest[1],
-             {{def ? def->syntax : kSyntaxCaseIgnoreString, rest[2]}}};
-    return Report(full, dir->Modify(caller, full, {c}));
+             {{syntax, rest[2]}}};
+    return written(full, dir->Modify(caller, full, {c}));
   }
-  if (cmd == "delete" && rest.size() == 1) return Report(full, dir->Remove(caller, full));
+  if (cmd == "set-if" && rest.size() == 4) {
+    std::vector<Change> changes;
+    if (!rest[2].empty()) changes.push_back({kChangeRemoveValue, rest[1], {{syntax, rest[2]}}});
+    changes.push_back({kChangeAddValue, rest[1], {{syntax, rest[3]}}});
+    int r = dir->Modify(caller, full, changes);
+    const bool unmet = rest[2].empty() ? r == kErrSyntaxViolation || r == kErrDuplicateValue
+                                       : r == kErrNoSuchValue || r == kErrNoSuchAttribute;
+    if (unmet) {
+      std::fprintf(stderr, "dsadm: %s: %s is not \"%s\": nothing changed\n", full.c_str(),
+                   rest[1].c_str(), rest[2].c_str());
+      return kExitConflict;
+    }
+    return written(full, r);
+  }
+  if (cmd == "delete" && rest.size() == 1) return written(full, dir->Remove(caller, full));
   if (cmd == "grant" && rest.size() >= 3) {
     std::string words;
     for (size_t i = 3; i < rest.size(); ++i) words += rest[i] + " ";
@@ -186,14 +305,14 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "dsadm: unknown rights \"%s\"\n", words.c_str());
       return 2;
     }
-    return Report(full, dir->SetGrant(caller, full, rest[1], rest[2], rights));
+    return written(full, dir->SetGrant(caller, full, rest[1], rest[2], rights));
   }
   if (cmd == "rights" && (rest.size() == 2 || rest.size() == 3)) {
     std::string scope = rest.size() == 3 ? rest[2] : std::string(kEntryRights);
     uint32_t rights = 0;
     if (int r = dir->EffectiveRights(caller, rest[1], full, scope, &rights)) return Report(full, r);
     std::printf("0x%02X %s\n", rights, RightsText(SameText(scope, kEntryRights), rights).c_str());
-    return 0;
+    return readStatus;
   }
   std::fputs(kUsage, stderr);
   return 2;

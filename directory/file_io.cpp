@@ -10,6 +10,7 @@
 #else
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 #endif
 
@@ -49,10 +50,8 @@ HANDLE H(void* h) { return static_cast<HANDLE>(h); }
 // depends on being woken when the holder lets go, and one missed wake-up
 // would leave the caller stuck for good; a poll cannot miss it. Locks are
 // held for milliseconds, so a short pause between tries costs little, and a
-// holder that never lets go gives "locked" after kLockWaitMs, not a hang.
-constexpr DWORD kLockWaitMs = 30000;
-
-int TakeLock(HANDLE h, DWORD mode) {
+// holder that never lets go gives "locked" after the wait, not a hang.
+int TakeLock(HANDLE h, DWORD mode, DWORD waitMs) {
   DWORD start = GetTickCount();
   DWORD pause = 1;
   for (;;) {
@@ -61,7 +60,7 @@ int TakeLock(HANDLE h, DWORD mode) {
     if (LockFileEx(h, mode | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &ov)) return kOk;
     DWORD e = GetLastError();
     if (e != ERROR_LOCK_VIOLATION && e != ERROR_IO_PENDING) return kErrSystemFailure;
-    if (GetTickCount() - start >= kLockWaitMs) return kErrLocked;
+    if (GetTickCount() - start >= waitMs) return kErrLocked;
     Sleep(pause);
     if (pause < 16) pause *= 2;
   }
@@ -154,9 +153,9 @@ int File::Truncate(uint64_t size) {
 
 int File::Sync() { return FlushFileBuffers(H(handle_)) ? kOk : kErrSystemFailure; }
 
-int File::LockShared() { return TakeLock(H(handle_), 0); }
+int File::LockShared() { return TakeLock(H(handle_), 0, lockWaitMs_); }
 
-int File::LockExclusive() { return TakeLock(H(handle_), LOCKFILE_EXCLUSIVE_LOCK); }
+int File::LockExclusive() { return TakeLock(H(handle_), LOCKFILE_EXCLUSIVE_LOCK, lockWaitMs_); }
 
 void File::Unlock() {
   OVERLAPPED ov = {};
@@ -218,14 +217,29 @@ int WriteAll(int fd, uint64_t offset, const void* data, size_t size) {
 // record lock, so native and Windows users of one database exclude each other.
 // Open-file locks belong to the descriptor, so two File objects of one process
 // exclude each other too, and closing another descriptor never drops them.
-int RecordLock(int fd, short type) {
+//
+// Taking it polls, as on Windows, so that a holder that never lets go gives
+// "locked" after the wait instead of a hang: the pause between tries starts
+// at 50 us and doubles up to 2 ms, short beside the time a lock is held.
+int RecordLock(int fd, short type, uint32_t waitMs = 0) {
   struct flock lock = {};
   lock.l_type = type;
   lock.l_whence = SEEK_SET;
   lock.l_start = static_cast<off_t>(1) << 62;
   lock.l_len = 1;
-  while (fcntl(fd, type == F_UNLCK ? F_OFD_SETLK : F_OFD_SETLKW, &lock) != 0) {
-    if (errno != EINTR) return kErrSystemFailure;
+  struct timespec start;
+  clock_gettime(CLOCK_MONOTONIC, &start);
+  long pauseUs = 50;
+  while (fcntl(fd, F_OFD_SETLK, &lock) != 0) {
+    if (errno == EINTR) continue;
+    if (type == F_UNLCK || (errno != EAGAIN && errno != EACCES)) return kErrSystemFailure;
+    struct timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    const int64_t waitedMs =
+        (now.tv_sec - start.tv_sec) * 1000 + (now.tv_nsec - start.tv_nsec) / 1000000;
+    if (waitedMs >= static_cast<int64_t>(waitMs)) return kErrLocked;
+    usleep(static_cast<useconds_t>(pauseUs));
+    if (pauseUs < 2000) pauseUs *= 2;
   }
   return kOk;
 }
@@ -294,8 +308,8 @@ int File::Truncate(uint64_t size) {
 
 int File::Sync() { return fdatasync(fd_) == 0 ? kOk : kErrSystemFailure; }
 
-int File::LockShared() { return RecordLock(fd_, F_RDLCK); }
-int File::LockExclusive() { return RecordLock(fd_, F_WRLCK); }
+int File::LockShared() { return RecordLock(fd_, F_RDLCK, lockWaitMs_); }
+int File::LockExclusive() { return RecordLock(fd_, F_WRLCK, lockWaitMs_); }
 void File::Unlock() { RecordLock(fd_, F_UNLCK); }
 
 int CreateFileAtomically(const std::string& path, const std::string& bytes) {

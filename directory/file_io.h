@@ -30,12 +30,15 @@ class File {
   int Sync();
 
   // Advisory locks between processes (and between File objects of one
-  // process); a File holds at most one at a time.
+  // process); a File holds at most one at a time. A lock another holder
+  // keeps past the wait (30 s unless set) gives kErrLocked.
   int LockShared();
   int LockExclusive();
   void Unlock();
+  void SetLockWait(uint32_t ms) { lockWaitMs_ = ms; }
 
  private:
+  uint32_t lockWaitMs_ = 30000;
 #ifdef _WIN32
   void* handle_ = nullptr;
 #else

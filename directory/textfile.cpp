@@ -39,7 +39,33 @@ int HexDigit(char c) {
   return -1;
 }
 
+// "Name (syntax N)" names the syntax a value was written with; without the
+// mark a value takes the attribute's own. false for a malformed mark.
+bool SplitSyntaxMark(std::string_view* name, uint32_t* syntax) {
+  *syntax = 0;
+  constexpr std::string_view kMark = "(syntax ";
+  if (name->empty() || name->back() != ')') return true;
+  size_t at = name->rfind(kMark);
+  if (at == std::string_view::npos) return false;
+  std::string_view digits = name->substr(at + kMark.size());
+  digits.remove_suffix(1);
+  if (digits.empty() || digits.size() > 3) return false;
+  for (char c : digits) {
+    if (c < '0' || c > '9') return false;
+    *syntax = *syntax * 10 + static_cast<uint32_t>(c - '0');
+  }
+  if (!Schema::KnownSyntax(*syntax)) return false;
+  *name = Trim(name->substr(0, at));
+  return true;
+}
+
 }  // namespace
+
+std::string ValueLine(const AttributeDef* def, uint32_t syntax, std::string_view value) {
+  std::string line(def->name);
+  if (syntax != def->syntax) line += " (syntax " + std::to_string(syntax) + ")";
+  return line + " = " + EscapeValue(value);
+}
 
 int UnescapeValue(std::string_view text, std::string* value) {
   value->clear();
@@ -107,6 +133,7 @@ int ParseText(std::string_view text, TextDirectory* out, std::string* error) {
         std::string name = StripDot(Trim(line.substr(sp)));
         if (CheckFullName(name) != kOk || name.empty()) return Fail(error, lineNo, "bad name");
         out->settings.emplace_back(std::string(line.substr(0, sp)), name);
+        out->settingLines.push_back(lineNo);
       } else if (StartsWithWord(line, "object")) {
         std::string_view rest = Trim(line.substr(6));
         size_t colon = rest.find(':');
@@ -150,10 +177,13 @@ int ParseText(std::string_view text, TextDirectory* out, std::string* error) {
     size_t eq = line.find('=');
     if (eq == std::string_view::npos) return Fail(error, lineNo, "expected attribute = value");
     std::string_view attrName = Trim(line.substr(0, eq));
+    uint32_t syntax = 0;
+    if (!SplitSyntaxMark(&attrName, &syntax))
+      return Fail(error, lineNo, "bad syntax mark, expected \"(syntax N)\"");
     const AttributeDef* def = Schema::Get().FindAttribute(attrName);
     if (!def) return Fail(error, lineNo, "unknown attribute \"" + std::string(attrName) + "\"");
     ValueIn v;
-    v.syntax = def->syntax;
+    v.syntax = syntax ? syntax : def->syntax;
     if (UnescapeValue(Trim(line.substr(eq + 1)), &v.text) != kOk)
       return Fail(error, lineNo, "bad escape in value");
     auto it = obj.attributes.begin();
@@ -196,21 +226,47 @@ int BuildTree(const TextDirectory& text, Tree* tree, std::string* error) {
 }
 
 int ApplyText(const TextDirectory& text, Directory* dir, std::string* error) {
-  const Caller system = Caller::System();
-  for (const auto& s : text.settings)
-    if (int r = dir->SetSetting(system, s.first, s.second))
-      return FailCode(error, 0, "setting " + s.first, r);
+  return ApplyText(text, dir, Caller::System(), error);
+}
+
+int ApplyText(const TextDirectory& text, Directory* dir, const Caller& caller, std::string* error) {
+  std::vector<Step> steps;
+  std::vector<std::pair<int, std::string>> where;  // line and what, per step
+  for (size_t i = 0; i < text.settings.size(); ++i) {
+    Step s{Step::kSetting};
+    s.object = text.settings[i].first;
+    s.value = text.settings[i].second;
+    steps.push_back(std::move(s));
+    where.emplace_back(i < text.settingLines.size() ? text.settingLines[i] : 0,
+                       "setting " + text.settings[i].first);
+  }
   for (const TextObject& o : text.objects) {
-    if (!o.full.empty())
-      if (int r = dir->Add(system, o.full, WithClass(o)))
-        return FailCode(error, o.line, "object " + o.full, r);
+    if (!o.full.empty()) {
+      Step s{Step::kAdd};
+      s.object = o.full;
+      s.attributes = WithClass(o);
+      steps.push_back(std::move(s));
+      where.emplace_back(o.line, "object " + o.full);
+    }
     for (size_t i = 0; i < o.grants.size(); ++i) {
-      const Grant& g = o.grants[i];
-      if (int r = dir->SetGrant(system, o.full, g.trustee, g.scope, g.rights))
-        return FailCode(error, o.grantLines[i], "grant to " + g.trustee, r);
+      Step s{Step::kGrant};
+      s.object = o.full;
+      s.trustee = o.grants[i].trustee;
+      s.scope = o.grants[i].scope;
+      s.rights = o.grants[i].rights;
+      steps.push_back(std::move(s));
+      where.emplace_back(o.grantLines[i], "grant to " + o.grants[i].trustee);
     }
   }
-  return kOk;
+  size_t failed = 0;
+  int r = dir->Apply(caller, steps, &failed);
+  if (r == kOk) return kOk;
+  if (failed < where.size())
+    FailCode(error, where[failed].first, where[failed].second, r);
+  else
+    *error = std::string(ResultText(r)) + " (" + std::to_string(r) + ")";
+  *error += "; nothing was imported";
+  return r;
 }
 
 std::string DumpText(const Tree& tree) {
@@ -228,7 +284,8 @@ std::string DumpText(const Tree& tree) {
   tree.Walk([&](const Object& o) {
     out += "\nobject " + o.full + " : " + o.cls->name + "\n";
     for (const Attribute& a : o.attributes)
-      for (const std::string& v : a.values) out += "    " + std::string(a.def->name) + " = " + EscapeValue(v) + "\n";
+      for (size_t i = 0; i < a.values.size(); ++i)
+        out += "    " + ValueLine(a.def, a.syntaxes[i], a.values[i]) + "\n";
     grants(o);
   });
   return out;

@@ -14,7 +14,9 @@
 // come before their children. Indented lines below it give one attribute value
 // each ("Name = value", repeated for more values) or a grant
 // ("grant trustee : scope = rights", rights as tree.h's ParseRights reads them).
-// Values are trimmed; \\ \n \r \t and \xHH stand for themselves.
+// Values are trimmed; \\ \n \r \t and \xHH stand for themselves. A value written
+// with another syntax than its attribute's carries it after the name:
+// "Quorvel:Context (syntax 3) = Sales.Acme".
 #pragma once
 
 #include <string>
@@ -37,6 +39,7 @@ struct TextObject {
 
 struct TextDirectory {
   std::vector<std::pair<std::string, std::string>> settings;
+  std::vector<int> settingLines;
   std::vector<TextObject> objects;
 };
 
@@ -44,11 +47,17 @@ struct TextDirectory {
 int ParseText(std::string_view text, TextDirectory* out, std::string* error);
 // Builds a tree for a new database; every object passes the schema's checks.
 int BuildTree(const TextDirectory& text, Tree* tree, std::string* error);
-// Adds the described objects and grants to an open directory, in order.
+// Adds the described settings, objects and grants to an open directory, in
+// order, each checked like any other write of caller (the system by
+// default), as one change: all or none. *error names the line refused.
 int ApplyText(const TextDirectory& text, Directory* dir, std::string* error);
+int ApplyText(const TextDirectory& text, Directory* dir, const Caller& caller, std::string* error);
 std::string DumpText(const Tree& tree);
 
 std::string EscapeValue(std::string_view value);
+// "Name = value" with the value escaped, and the syntax mark when syntax is
+// not the attribute's own.
+std::string ValueLine(const AttributeDef* def, uint32_t syntax, std::string_view value);
 int UnescapeValue(std::string_view text, std::string* value);
 
 // The default sample directory (directory/sample-directory.txt, built in).

@@ -46,10 +46,11 @@ int AddValues(std::vector<Attribute>& attrs, const AttributeDef* def,
     if (HasValue(a, v.text)) return kErrDuplicateValue;
     if (a && !def->multiValued && !a->values.empty()) return kErrSyntaxViolation;
     if (!a) {
-      attrs.push_back({def, {}});
+      attrs.push_back({def, {}, {}});
       a = &attrs.back();
     }
     a->values.push_back(v.text);
+    a->syntaxes.push_back(v.syntax);
   }
   return kOk;
 }
@@ -85,7 +86,10 @@ uint32_t NearestRights(std::string_view identity, const Object* obj, Pick pick) 
   return rights;
 }
 
-constexpr uint8_t kSnapshotVersion = 1;
+// Version 2 records each value's syntax; version 1 snapshots (older files)
+// carry none, so their values take the attribute's own syntax.
+constexpr uint8_t kSnapshotVersion = 2;
+constexpr uint8_t kSnapshotVersionWithoutSyntax = 1;
 
 }  // namespace
 
@@ -184,6 +188,7 @@ int Tree::Modify(std::string_view full, const std::vector<Change>& changes, bool
             return SameValue(def, s, v.text);
           });
           if (vit == vals.end()) return kErrNoSuchValue;
+          at->syntaxes.erase(at->syntaxes.begin() + (vit - vals.begin()));
           vals.erase(vit);
           if (vals.empty()) work.erase(at);
         }
@@ -315,7 +320,10 @@ std::string Tree::Serialize() const {
     for (const Attribute& a : o.attributes) {
       PutText(&out, a.def->name);
       PutU32(&out, static_cast<uint32_t>(a.values.size()));
-      for (const std::string& v : a.values) PutText(&out, v);
+      for (size_t i = 0; i < a.values.size(); ++i) {
+        PutU32(&out, a.syntaxes[i]);
+        PutText(&out, a.values[i]);
+      }
     }
     putGrants(o);
   });
@@ -324,7 +332,10 @@ std::string Tree::Serialize() const {
 
 int Tree::Load(std::string_view bytes) {
   ByteReader in(bytes);
-  if (in.U8() != kSnapshotVersion) return kErrSystemFailure;
+  const uint8_t version = in.U8();
+  if (version != kSnapshotVersion && version != kSnapshotVersionWithoutSyntax)
+    return kErrSystemFailure;
+  const bool withSyntax = version == kSnapshotVersion;
   settings_.clear();
   for (uint32_t n = in.U32(); n > 0 && in.ok(); --n) {
     std::string key(in.Text());
@@ -353,8 +364,13 @@ int Tree::Load(std::string_view bytes) {
     for (uint32_t n = in.U32(); n > 0 && in.ok(); --n) {
       const AttributeDef* def = S().FindAttribute(in.Text());
       if (!def) return kErrSystemFailure;
-      Attribute a{def, {}};
-      for (uint32_t k = in.U32(); k > 0 && in.ok(); --k) a.values.emplace_back(in.Text());
+      Attribute a{def, {}, {}};
+      for (uint32_t k = in.U32(); k > 0 && in.ok(); --k) {
+        uint32_t syntax = withSyntax ? in.U32() : def->syntax;
+        if (!Schema::KnownSyntax(syntax)) return kErrSystemFailure;
+        a.syntaxes.push_back(syntax);
+        a.values.emplace_back(in.Text());
+      }
       obj->attributes.push_back(std::move(a));
     }
     readGrants(obj.get());
@@ -362,6 +378,12 @@ int Tree::Load(std::string_view bytes) {
     objects_[Fold(full)] = std::move(obj);
   }
   return in.ok() && in.done() ? kOk : kErrSystemFailure;
+}
+
+std::unique_ptr<Tree> Tree::Clone() const {
+  auto copy = std::make_unique<Tree>();
+  if (copy->Load(Serialize()) != kOk) return nullptr;
+  return copy;
 }
 
 std::string RightsText(bool entry, uint32_t rights) {

@@ -71,6 +71,9 @@ struct Grant {
 struct Attribute {
   const AttributeDef* def;
   std::vector<std::string> values;
+  // The syntax each value was written with, one per value: text attributes
+  // take 1 and 3 alike, and callers may need to know which one a writer used.
+  std::vector<uint32_t> syntaxes;
 };
 
 struct Object {
@@ -118,6 +121,8 @@ class Tree {
   // Whole tree in one byte string (objects parents first) and back.
   std::string Serialize() const;
   int Load(std::string_view bytes);
+  // A copy to try changes on; nullptr when it cannot be made.
+  std::unique_ptr<Tree> Clone() const;
 
   // Every object but the root, parents before children, children by name.
   template <class F>

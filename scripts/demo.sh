@@ -64,8 +64,10 @@ export -f on_display headless
 export root win_bin db
 serve=(scripts/with-store.sh --server "$native_bin/zelmstored" --directory "$db" FS1.Acme
        --address 127.0.0.1 --)
+# The steps run in a shell of their own: it stops at the first that fails,
+# and with-store.sh hands its status on.
 if [ -n "${DISPLAY:-}" ]; then
-  "${serve[@]}" bash -c on_display
+  "${serve[@]}" bash -euo pipefail -c on_display
 else
-  "${serve[@]}" bash -c headless
+  "${serve[@]}" bash -euo pipefail -c headless
 fi

@@ -1,51 +1,66 @@
 #!/usr/bin/env bash
 # Builds what is missing and writes dist/zelm-windows.zip: the store shell,
 # the administration host with its library, the directory and request
-# clients, both snap-ins and a README on running them on Windows.
-#   scripts/dist.sh            from the Windows build tree build/win
-#   ZELM_DIST_BUILD=DIR scripts/dist.sh   from another Windows build tree
+# clients, both snap-ins and a README on running them on Windows, in a
+# folder per width: 32-bit (i686, build/win-i686) and 64-bit (x86_64,
+# build/win).
+#   scripts/dist.sh
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=${ZELM_DIST_BUILD:-$root/build/win}
 jobs=${JOBS:-$(nproc)}
 out=$root/dist
 name=zelm-windows
 
-if [ ! -f "$build/build.ninja" ]; then
-  cmake -S "$root" -B "$build" -G Ninja \
-    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64-posix.cmake" \
-    -DCMAKE_BUILD_TYPE=RelWithDebInfo
-fi
+stage=$(mktemp -d)
+trap 'rm -rf "$stage"' EXIT
+mkdir -p "$stage/$name"
 
 # The binaries, by target; the store shell goes in when the tree has it.
 required=(zelmadmin hostext32 dsclient32 netcalls32 tarq logpage)
 optional=(zelmsh)
-targets=$(cmake --build "$build" --target help | sed -n 's/^\([A-Za-z0-9_]*\): .*/\1/p')
-has() { grep -qx "$1" <<<"$targets"; }
-wanted=()
-for t in "${required[@]}"; do
-  has "$t" || { echo "dist.sh: $build has no target $t (limited by ZELM_ONLY?)" >&2; exit 1; }
-  wanted+=("$t")
-done
-for t in "${optional[@]}"; do has "$t" && wanted+=("$t"); done
-cmake --build "$build" -j "$jobs" --target "${wanted[@]}"
-
-stage=$(mktemp -d)
-trap 'rm -rf "$stage"' EXIT
-mkdir -p "$stage/$name"
-for t in "${wanted[@]}"; do
-  case $t in zelmadmin|zelmsh) file=$t.exe ;; *) file=$t.dll ;; esac
-  # Release copies: the debugging information stays in the build tree.
-  x86_64-w64-mingw32-strip -o "$stage/$name/$file" "$build/bin/$file"
+for arch in i686 x86_64; do
+  case $arch in
+    i686) build=$root/build/win-i686 folder=32-bit ;;
+    x86_64) build=$root/build/win folder=64-bit ;;
+  esac
+  if [ ! -f "$build/build.ninja" ]; then
+    cmake -S "$root" -B "$build" -G Ninja \
+      -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-$arch-posix.cmake" \
+      -DCMAKE_BUILD_TYPE=RelWithDebInfo
+  fi
+  targets=$(cmake --build "$build" --target help | sed -n 's/^\([A-Za-z0-9_]*\): .*/\1/p')
+  has() { grep -qx "$1" <<<"$targets"; }
+  wanted=()
+  for t in "${required[@]}"; do
+    has "$t" || { echo "dist.sh: $build has no target $t (limited by ZELM_ONLY?)" >&2; exit 1; }
+    wanted+=("$t")
+  done
+  for t in "${optional[@]}"; do has "$t" && wanted+=("$t"); done
+  cmake --build "$build" -j "$jobs" --target "${wanted[@]}"
+  mkdir -p "$stage/$name/$folder"
+  for t in "${wanted[@]}"; do
+    case $t in zelmadmin|zelmsh) file=$t.exe ;; *) file=$t.dll ;; esac
+    # Release copies: the debugging information stays in the build tree.
+    "$arch-w64-mingw32-strip" -o "$stage/$name/$folder/$file" "$build/bin/$file"
+  done
 done
 
 cat >"$stage/$name/README-windows.txt" <<'EOF'
-Zelm administration tools for Windows (64-bit)
-==============================================
+Zelm administration tools for Windows
+=====================================
 
-Unpack the folder anywhere and run the programs from it; nothing needs to be
-installed. Every file is a 64-bit Windows binary that carries its own C++
-runtime.
+Unpack the folder anywhere and run the programs from one of its two folders;
+nothing needs to be installed. Every file carries its own C++ runtime.
+
+  32-bit\   32-bit Windows binaries (i686). The snap-ins here are the ones an
+            administration host that is a 32-bit program loads: take these
+            for such a host, on 32-bit and 64-bit Windows alike.
+  64-bit\   the same programs and libraries as 64-bit binaries (x86_64), for
+            64-bit Windows and a 64-bit host.
+
+A host loads only snap-ins of its own width: keep zelmadmin.exe, hostext32.dll,
+tarq.dll, logpage.dll, dsclient32.dll and netcalls32.dll of one folder together.
+zelmsh.exe runs alone; either width does.
 
   zelmsh.exe      the store shell: browses a message store (when included)
   zelmadmin.exe   the directory administration host
@@ -77,7 +92,7 @@ before it is reported done.
 
 Starting the host with the snap-ins
 -----------------------------------
-From this folder:
+From the folder of your width:
 
   zelmadmin.exe --snapin tarq.dll --snapin logpage.dll
 

@@ -74,6 +74,8 @@ shoot() { # file window-title settle-seconds args...
   until xwininfo -name "$title" 2>/dev/null | grep -q IsViewable; do
     n=$((n + 1))
     [ $n -lt 300 ] || { echo "host-demo.sh: no window '$title'" >&2; return 1; }
+    kill -0 "$app" 2>/dev/null ||
+      { echo "host-demo.sh: zelmadmin.exe ended before its window '$title' showed" >&2; return 1; }
     sleep 0.2
   done
   sleep "$settle"

@@ -9,8 +9,15 @@ quiet() { "$@" </dev/null >/dev/null 2>&1; }
 case "$cmd" in
 template)
   dir=$1
-  # Bump the suffix when the template's settings change.
-  stamp="$(wine --version 2>/dev/null) t2"
+  # A prefix works only with the Wine that made it: the version and which
+  # widths are installed (a prefix made before 32-bit Wine was added, or after
+  # it was removed, cannot start programs). Bump the suffix when the
+  # template's settings change.
+  widths=""
+  for w in /usr/lib/i386-linux-gnu/wine /usr/lib/x86_64-linux-gnu/wine; do
+    [ -d "$w" ] && widths="$widths ${w#/usr/lib/}"
+  done
+  stamp="$(wine --version 2>/dev/null)$widths t3"
   if [ -f "$dir/.stamp" ] && [ "$(cat "$dir/.stamp")" = "$stamp" ]; then exit 0; fi
   rm -rf "$dir"; mkdir -p "$dir"
   WINEPREFIX=$(cd "$dir" && pwd); export WINEPREFIX WINEDEBUG=-all
@@ -20,6 +27,18 @@ template)
   # A crashing test must end at once, not wait in the crash debugger until its
   # timeout: a debugger that cannot start makes Wine end the process.
   quiet wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /d 'no-crash-debugger' /f
+  quiet wineserver -w
+  # Prove the prefix starts programs of each installed width before anything
+  # relies on it; a broken one is said so here, not by every test later.
+  check() {
+    if ! quiet wine "$@"; then
+      echo "prefix.sh: Wine cannot start $1 in the new prefix $dir (installed: $stamp)" >&2
+      quiet wineserver -k || true
+      exit 1
+    fi
+  }
+  check 'C:\windows\system32\cmd.exe' /c exit
+  if [ -d /usr/lib/i386-linux-gnu/wine ]; then check 'C:\windows\syswow64\cmd.exe' /c exit; fi
   quiet wineserver -w
   echo "$stamp" >"$dir/.stamp"
   ;;

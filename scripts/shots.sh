@@ -56,7 +56,12 @@ wine regedit /S 'C:\zelmsh-shots.reg' </dev/null >/dev/null 2>&1
 
 wine "$win_bin/zelmsh.exe" </dev/null >/dev/null 2>&1 &
 app=$!
-pilot() { wine "$win_bin/zelmsh_pilot.exe" "$@" </dev/null; }
+pilot() {
+  local rc=0
+  wine "$win_bin/zelmsh_pilot.exe" "$@" </dev/null || rc=$?
+  [ $rc -eq 0 ] || echo "shots.sh: zelmsh_pilot.exe $1 failed with $rc: no picture of that step" >&2
+  return $rc
+}
 
 shoot() { # name: picture and text of what the window shows now
   sleep 0.5  # the panes repaint on the program's next turn

@@ -4,24 +4,55 @@
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
-#include <poll.h>
+#include <sys/epoll.h>
+#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <system_error>
+
+namespace {
+
+// Accepting rests this long when descriptors run out and no spare is left
+// to turn the client away with.
+constexpr auto kRestAfterExhaustion = std::chrono::milliseconds(250);
+// Workers beyond these end after this long without work.
+constexpr int kSpareWorkers = 2;
+constexpr auto kWorkerLinger = std::chrono::seconds(30);
+constexpr int kAcceptsPerWake = 64;  // then the other services get their turn
+
+int OpenSpare() { return open("/dev/null", O_RDONLY | O_CLOEXEC); }
+
+bool OutOfDescriptors(int error) {
+  return error == EMFILE || error == ENFILE || error == ENOBUFS || error == ENOMEM;
+}
+
+}  // namespace
 
 Acceptor::Acceptor() {
-  if (pipe2(wake_, O_CLOEXEC | O_NONBLOCK) != 0) wake_[0] = wake_[1] = -1;
+  epoll_ = epoll_create1(EPOLL_CLOEXEC);
+  wake_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  if (epoll_ >= 0 && wake_ >= 0) {
+    epoll_event ev{};
+    ev.events = EPOLLIN;
+    ev.data.ptr = nullptr;  // the wake descriptor is the one without a record
+    epoll_ctl(epoll_, EPOLL_CTL_ADD, wake_, &ev);
+  }
+  spare_ = OpenSpare();
 }
 
 Acceptor::~Acceptor() {
   Stop();
-  Reap(true);
+  StopWorkers();
+  for (auto& c : clients_) close(c->fd);  // only when Run never ended them
   for (auto& s : services_)
     if (s->fd >= 0) close(s->fd);
-  if (wake_[0] >= 0) close(wake_[0]);
-  if (wake_[1] >= 0) close(wake_[1]);
+  for (int fd : {epoll_, wake_, spare_})
+    if (fd >= 0) close(fd);
 }
 
 int Acceptor::Bind(const std::string& address, uint16_t port, std::string* error) {
@@ -32,7 +63,9 @@ int Acceptor::Bind(const std::string& address, uint16_t port, std::string* error
     *error = "not an IPv4 address: " + address;
     return -1;
   }
-  int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  // Non-blocking, so the loop can accept until the queue is empty; accepted
+  // sockets are blocking again.
+  int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
   if (fd < 0) {
     *error = std::string("socket: ") + strerror(errno);
     return -1;
@@ -74,9 +107,9 @@ Acceptor::Service* Acceptor::Find(int id) {
 }
 
 void Acceptor::Wake() {
-  if (wake_[1] < 0) return;
-  char b = 1;
-  ssize_t ignored = write(wake_[1], &b, 1);
+  if (wake_ < 0) return;
+  uint64_t one = 1;
+  ssize_t ignored = write(wake_, &one, sizeof one);
   (void)ignored;
 }
 
@@ -84,8 +117,10 @@ void Acceptor::CloseRequested() {
   bool any = false;
   for (auto& s : services_) {
     if (!s->closing) continue;
+    // Closing drops the socket from epoll; a new one may get the same number.
     if (s->fd >= 0) close(s->fd);
     s->fd = -1;
+    s->polledFd = -1;
     s->closing = false;
     any = true;
   }
@@ -97,8 +132,7 @@ void Acceptor::Close(int id) {
   Service* s = Find(id);
   if (!s) return;
   if (s->fd >= 0) {
-    // While Run polls the socket only its thread may close it: a socket
-    // closed under poll keeps listening until poll returns.
+    // While Run waits on the socket only its thread may close it.
     s->closing = true;
     if (running_) {
       Wake();
@@ -150,11 +184,12 @@ void Acceptor::EndClients(int id, const std::function<bool(uint32_t)>& which) {
 }
 
 void Acceptor::EndClientsLocked(Service* s, const std::function<bool(uint32_t)>& which) {
-  // A shut-down socket wakes its thread out of any read; the thread ends and
-  // Reap closes the socket.
+  // A shut-down socket reads as closed, waking the loop for an idle client
+  // and failing the sends of a busy one; either way it is then dropped.
+  // Clients leave clients_ before their sockets are closed, so every fd
+  // here is still the client's own.
   for (auto& c : clients_)
-    if (c->service == s && !c->done.load() && (!which || which(c->peer)))
-      shutdown(c->fd, SHUT_RDWR);
+    if (c->service == s && (!which || which(c->peer))) shutdown(c->fd, SHUT_RDWR);
 }
 
 uint64_t Acceptor::Accepted(int id) {
@@ -174,112 +209,307 @@ void Acceptor::Stop() {
   Wake();
 }
 
+void Acceptor::SyncListeners() {
+  AcceptorClock::time_point now = AcceptorClock::now();
+  std::lock_guard<std::mutex> lock(mu_);
+  CloseRequested();
+  for (auto& s : services_) {
+    int want = s->fd >= 0 && now >= s->restUntil ? s->fd : -1;
+    if (want == s->polledFd) continue;
+    if (s->polledFd >= 0) epoll_ctl(epoll_, EPOLL_CTL_DEL, s->polledFd, nullptr);
+    s->polledFd = -1;
+    epoll_event ev{};
+    ev.events = EPOLLIN;
+    ev.data.ptr = static_cast<Polled*>(s.get());
+    if (want >= 0 && epoll_ctl(epoll_, EPOLL_CTL_ADD, want, &ev) == 0) s->polledFd = want;
+  }
+}
+
 void Acceptor::Run() {
-  std::vector<pollfd> fds;
-  std::vector<Service*> polled;
   {
     std::lock_guard<std::mutex> lock(mu_);
     running_ = true;
   }
+  epoll_event events[64];
   while (!stopping_.load()) {
-    fds.clear();
-    polled.clear();
-    {
-      std::lock_guard<std::mutex> lock(mu_);
-      CloseRequested();
-      for (auto& s : services_) {
-        if (s->fd < 0) continue;
-        fds.push_back({s->fd, POLLIN, 0});
-        polled.push_back(s.get());
-      }
-    }
-    fds.push_back({wake_[0], POLLIN, 0});
-    // Finished client threads are joined at least every second.
-    int n = poll(fds.data(), fds.size(), 1000);
+    if (spare_ < 0) spare_ = OpenSpare();
+    SyncListeners();
+    TakeFinished();
+    AcceptorClock::time_point now = AcceptorClock::now();
+    ExpireDue(now);
+    int n = epoll_wait(epoll_, events, 64, PollTimeoutMs(now));
     if (n < 0 && errno != EINTR) break;
-    if (n > 0 && (fds.back().revents & POLLIN)) {
-      char drain[64];
-      while (read(wake_[0], drain, sizeof drain) > 0) {
+    for (int i = 0; i < n; ++i) {
+      auto* p = static_cast<Polled*>(events[i].data.ptr);
+      if (!p) {
+        uint64_t drained;
+        while (read(wake_, &drained, sizeof drained) > 0) {
+        }
+      } else if (p->listener) {
+        Accept(static_cast<Service*>(p));
+      } else {
+        Hand(static_cast<Client*>(p));
       }
     }
-    Reap(false);
-    // Only this thread closes listening sockets, so each fd polled is still
-    // the service's own.
-    for (size_t i = 0; n > 0 && i < polled.size(); ++i)
-      if (fds[i].revents & POLLIN) Accept(polled[i], fds[i].fd);
   }
-  // Wake every client out of its blocking read; each thread then ends.
+  // Every client is shut down; busy ones are dropped as their work returns.
   {
     std::lock_guard<std::mutex> lock(mu_);
     running_ = false;
     changed_.notify_all();
-    for (auto& c : clients_)
-      if (!c->done.load()) shutdown(c->fd, SHUT_RDWR);
+    for (auto& c : clients_) shutdown(c->fd, SHUT_RDWR);
   }
-  Reap(true);
-}
-
-void Acceptor::Accept(Service* service, int listenFd) {
-  sockaddr_in peer{};
-  socklen_t len = sizeof peer;
-  int fd = accept4(listenFd, reinterpret_cast<sockaddr*>(&peer), &len, SOCK_CLOEXEC);
-  if (fd < 0) return;
-  int one = 1;
-  setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-  uint32_t address = ntohl(peer.sin_addr.s_addr);
-  const ServiceHandlers& h = service->handlers;
-  // The trust test and the registration happen under the lock that
-  // EndClients takes, so a client is either judged by a new configuration
-  // or registered in time to be ended by it.
-  std::unique_lock<std::mutex> lock(mu_);
-  const std::string* refusal = nullptr;
-  if (h.trusted && !h.trusted(address)) {
-    refusal = &h.refusal;
-  } else if (service->clients.load() >= h.maxClients) {
-    refusal = &h.busy;
-  }
-  if (refusal) {
-    lock.unlock();
-    service->refused.fetch_add(1);
-    if (!refusal->empty()) {
-      ssize_t ignored = send(fd, refusal->data(), refusal->size(), MSG_NOSIGNAL | MSG_DONTWAIT);
-      (void)ignored;
-    }
-    close(fd);
-    return;
-  }
-  auto client = std::make_unique<Client>();
-  Client* c = client.get();
-  c->fd = fd;
-  c->service = service;
-  c->peer = address;
-  service->clients.fetch_add(1);
-  service->accepted.fetch_add(1);
-  active_.fetch_add(1);
-  c->thread = std::thread([this, c, service] {
-    service->handlers.serve(c->fd, c->peer);
-    service->clients.fetch_sub(1);
-    active_.fetch_sub(1);
-    c->done.store(true);
-  });
-  clients_.push_back(std::move(client));
-}
-
-void Acceptor::Reap(bool all) {
-  std::list<std::unique_ptr<Client>> finished;
-  {
-    std::lock_guard<std::mutex> lock(mu_);
-    for (auto it = clients_.begin(); it != clients_.end();) {
-      if (all || (*it)->done.load()) {
-        finished.push_back(std::move(*it));
-        it = clients_.erase(it);
-      } else {
-        ++it;
+  for (;;) {
+    TakeFinished();
+    bool busy = false;
+    std::vector<Client*> idle;
+    {
+      std::lock_guard<std::mutex> lock(mu_);
+      for (auto& c : clients_) {
+        if (c->busy) {
+          busy = true;
+        } else {
+          idle.push_back(c.get());
+        }
       }
     }
+    for (Client* c : idle) Drop(c);
+    if (!busy) break;
+    epoll_wait(epoll_, events, 64, 100);
   }
-  for (auto& c : finished) {
-    if (c->thread.joinable()) c->thread.join();
-    close(c->fd);
+  StopWorkers();
+}
+
+int Acceptor::PollTimeoutMs(AcceptorClock::time_point now) {
+  AcceptorClock::time_point next = now + std::chrono::seconds(1);
+  if (!timers_.empty()) next = std::min(next, timers_.begin()->first);
+  {
+    std::lock_guard<std::mutex> lock(mu_);
+    for (auto& s : services_)
+      if (s->fd >= 0 && s->restUntil > now) next = std::min(next, s->restUntil);
   }
+  if (next <= now) return 0;
+  // Rounded up, so a deadline is never waited for in a loop of 0 ms waits.
+  return static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                              next - now + std::chrono::microseconds(999))
+                              .count());
+}
+
+void Acceptor::TurnAway(Service* service, int fd, const std::string& line) {
+  service->refused.fetch_add(1);
+  if (!line.empty()) {
+    ssize_t ignored = send(fd, line.data(), line.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+    (void)ignored;
+  }
+  close(fd);
+}
+
+bool Acceptor::AcceptWithSpare(Service* service) {
+  // The spare descriptor makes room for one client, which is told the
+  // service is busy instead of waiting unanswered in the queue.
+  if (spare_ < 0) return false;
+  close(spare_);
+  spare_ = -1;
+  int fd = accept4(service->polledFd, nullptr, nullptr, SOCK_CLOEXEC);
+  int error = errno;
+  if (fd >= 0) TurnAway(service, fd, service->handlers.busy);
+  spare_ = OpenSpare();
+  return fd >= 0 || error == EAGAIN || error == EWOULDBLOCK;
+}
+
+void Acceptor::Accept(Service* service) {
+  const ServiceHandlers& h = service->handlers;
+  for (int round = 0; round < kAcceptsPerWake && service->polledFd >= 0; ++round) {
+    sockaddr_in peer{};
+    socklen_t len = sizeof peer;
+    int fd = accept4(service->polledFd, reinterpret_cast<sockaddr*>(&peer), &len, SOCK_CLOEXEC);
+    if (fd < 0) {
+      if (errno == EINTR || errno == ECONNABORTED || errno == EPROTO) continue;
+      if (!OutOfDescriptors(errno)) return;  // the queue is empty
+      if (!exhaustedLogged_) {
+        fprintf(stderr, "zelmstored: out of file descriptors: new clients are turned away\n");
+        fflush(stderr);
+        exhaustedLogged_ = true;
+      }
+      if (AcceptWithSpare(service)) continue;
+      // Nothing to turn the client away with: rest instead of spinning on
+      // a queue that stays readable.
+      service->restUntil = AcceptorClock::now() + kRestAfterExhaustion;
+      return;
+    }
+    if (exhaustedLogged_) {
+      fprintf(stderr, "zelmstored: file descriptors available again\n");
+      fflush(stderr);
+      exhaustedLogged_ = false;
+    }
+    int one = 1;
+    setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    uint32_t address = ntohl(peer.sin_addr.s_addr);
+    // The trust test and the registration happen under the lock that
+    // EndClients takes, so a client is either judged by a new configuration
+    // or registered in time to be ended by it.
+    std::unique_lock<std::mutex> lock(mu_);
+    const std::string* refusal = nullptr;
+    if (h.trusted && !h.trusted(address)) {
+      refusal = &h.refusal;
+    } else if (service->clients.load() >= h.maxClients) {
+      refusal = &h.busy;
+    } else {
+      auto host = service->perHost.find(address);
+      if (host != service->perHost.end() && host->second >= h.maxPerHost) refusal = &h.busy;
+    }
+    if (refusal) {
+      lock.unlock();
+      TurnAway(service, fd, *refusal);
+      continue;
+    }
+    auto client = std::make_unique<Client>();
+    Client* c = client.get();
+    c->fd = fd;
+    c->service = service;
+    c->peer = address;
+    service->clients.fetch_add(1);
+    service->perHost[address] += 1;
+    service->accepted.fetch_add(1);
+    active_.fetch_add(1);
+    clients_.push_back(std::move(client));
+    lock.unlock();
+    c->connection = h.open(address);
+    Wait(c, c->connection ? c->connection->Begin(fd) : ConnectionWait::Close());
+  }
+}
+
+void Acceptor::Wait(Client* c, const ConnectionWait& next) {
+  if (!next.keep || stopping_.load()) {
+    Drop(c);
+    return;
+  }
+  epoll_event ev{};
+  ev.events = EPOLLIN | EPOLLONESHOT;
+  ev.data.ptr = static_cast<Polled*>(c);
+  // Added once; re-armed after each turn with a worker.
+  if (epoll_ctl(epoll_, EPOLL_CTL_MOD, c->fd, &ev) != 0 &&
+      (errno != ENOENT || epoll_ctl(epoll_, EPOLL_CTL_ADD, c->fd, &ev) != 0)) {
+    Drop(c);
+    return;
+  }
+  c->timer = timers_.emplace(next.deadline, c);
+  c->timed = true;
+}
+
+void Acceptor::Hand(Client* c) {
+  if (c->busy) return;
+  if (c->timed) timers_.erase(c->timer);
+  c->timed = false;
+  c->busy = true;
+  Submit(c);
+}
+
+void Acceptor::Drop(Client* c) {
+  if (c->timed) timers_.erase(c->timer);
+  c->timed = false;
+  std::unique_ptr<Client> gone;
+  {
+    std::lock_guard<std::mutex> lock(mu_);
+    for (auto it = clients_.begin(); it != clients_.end(); ++it) {
+      if (it->get() != c) continue;
+      gone = std::move(*it);
+      clients_.erase(it);
+      break;
+    }
+    Service* s = c->service;
+    auto host = s->perHost.find(c->peer);
+    if (host != s->perHost.end() && --host->second <= 0) s->perHost.erase(host);
+    s->clients.fetch_sub(1);
+    active_.fetch_sub(1);
+  }
+  // Out of clients_ first: EndClients never shuts down a reused number.
+  close(c->fd);
+}
+
+void Acceptor::TakeFinished() {
+  std::vector<Finished> done;
+  {
+    std::lock_guard<std::mutex> lock(finishedMu_);
+    done.swap(finished_);
+  }
+  for (const Finished& f : done) {
+    f.client->busy = false;
+    Wait(f.client, f.next);
+  }
+}
+
+void Acceptor::ExpireDue(AcceptorClock::time_point now) {
+  while (!timers_.empty() && timers_.begin()->first <= now) {
+    Client* c = timers_.begin()->second;
+    timers_.erase(timers_.begin());
+    c->timed = false;
+    c->connection->Expired(c->fd);
+    Drop(c);
+  }
+}
+
+void Acceptor::Submit(Client* c) {
+  std::lock_guard<std::mutex> lock(workMu_);
+  for (std::thread::id id : exited_) {
+    auto it = std::find_if(workers_.begin(), workers_.end(),
+                           [&](const std::thread& t) { return t.get_id() == id; });
+    if (it == workers_.end()) continue;
+    it->join();
+    workers_.erase(it);
+  }
+  exited_.clear();
+  work_.push_back(c);
+  // A worker for every connection in hand: one that blocks on a slow
+  // reader must not hold up the next.
+  if (static_cast<int>(work_.size()) > idleWorkers_) {
+    try {
+      workers_.emplace_back([this] { Work(); });
+      return;
+    } catch (const std::system_error&) {
+      // No thread to be had now: the client waits for a worker to come free
+      // (or for the next one added).
+    }
+  }
+  workWake_.notify_one();
+}
+
+void Acceptor::Work() {
+  std::unique_lock<std::mutex> lock(workMu_);
+  for (;;) {
+    while (work_.empty()) {
+      if (workersStop_) return;
+      ++idleWorkers_;
+      bool woken = workWake_.wait_for(lock, kWorkerLinger,
+                                      [this] { return !work_.empty() || workersStop_; });
+      --idleWorkers_;
+      int live = static_cast<int>(workers_.size() - exited_.size());
+      if (!woken && live > kSpareWorkers) {
+        exited_.push_back(std::this_thread::get_id());  // joined by the next Submit
+        return;
+      }
+    }
+    Client* c = work_.front();
+    work_.pop_front();
+    lock.unlock();
+    ConnectionWait next = c->connection->Readable(c->fd);
+    {
+      std::lock_guard<std::mutex> done(finishedMu_);
+      finished_.push_back({c, next});
+    }
+    Wake();
+    lock.lock();
+  }
+}
+
+void Acceptor::StopWorkers() {
+  std::list<std::thread> all;
+  {
+    std::lock_guard<std::mutex> lock(workMu_);
+    workersStop_ = true;
+    all.swap(workers_);
+    exited_.clear();
+  }
+  workWake_.notify_all();
+  for (std::thread& t : all) t.join();
 }

@@ -144,6 +144,12 @@ bool ApplySetting(StoreConfig* c, const std::string& key, const std::string& raw
   } else if (key == "max-clients") {
     if (!number(1, 10000)) return false;
     c->maxClients = static_cast<int>(n);
+  } else if (key == "max-per-host") {
+    if (!number(1, 10000)) return false;
+    c->maxPerHost = static_cast<int>(n);
+  } else if (key == "first-command-seconds") {
+    if (!number(1, 3600)) return false;
+    c->firstCommandSeconds = static_cast<int>(n);
   } else if (key == "idle-seconds") {
     if (!number(1, 86400)) return false;
     c->idleSeconds = static_cast<int>(n);
@@ -211,7 +217,8 @@ bool LoadConfigFile(const std::string& path, StoreConfig* config, std::string* e
 
 const char* UsageText() {
   return "usage: zelmstored --root DIR [--listen ADDR] [--port N] [--trusted LIST]\n"
-         "                  [--quota-kb N] [--max-clients N] [--idle-seconds N]\n"
+         "                  [--quota-kb N] [--max-clients N] [--max-per-host N]\n"
+         "                  [--first-command-seconds N] [--idle-seconds N]\n"
          "                  [--send-timeout N] [--authserv-id ID] [--disabled 0|1]\n"
          "                  [--request-port N] [--config FILE]\n"
          "       zelmstored --directory FILE --server-object NAME [--identity NAME]\n"
@@ -265,6 +272,8 @@ std::vector<std::string> ConfigEntries(const StoreConfig& c) {
       "Trusted hosts:" + FormatTrustedList(c.trusted),
       "Quota per user:" + (c.quotaKb ? std::to_string(c.quotaKb) + " KB" : std::string("none")),
       "Maximum clients:" + std::to_string(c.maxClients),
+      "Clients per host:" + std::to_string(c.maxPerHost),
+      "First command timeout:" + std::to_string(c.firstCommandSeconds) + " s",
       "Idle timeout:" + std::to_string(c.idleSeconds) + " s",
       "Trusted authentication service:" + (c.authservId.empty() ? std::string("topmost result")
                                                                 : c.authservId),

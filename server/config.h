@@ -20,7 +20,9 @@ struct StoreConfig {
   std::vector<TrustedNet> trusted;        // empty: loopback only
   uint64_t quotaKb = 0;                   // per user; 0 = no limit
   int maxClients = 64;
-  int idleSeconds = 600;                  // a silent client is dropped after this
+  int maxPerHost = 16;                    // clients one address may have at once, each service
+  int firstCommandSeconds = 5;            // a client silent this long after connecting is dropped
+  int idleSeconds = 600;                  // a client silent this long between commands is dropped
   int sendTimeoutSeconds = 60;            // a client that stops reading is dropped after this
   bool disabled = false;                  // every client is turned away
   std::string authservId;                 // Authentication-Results id to trust; empty = topmost
@@ -51,7 +53,7 @@ bool ApplySetting(StoreConfig* config, const std::string& key, const std::string
 // Reads "key = value" lines; '#' starts a comment.
 bool LoadConfigFile(const std::string& path, StoreConfig* config, std::string* error);
 // --root DIR --listen ADDR --port N --trusted LIST --quota-kb N --max-clients N
-// --idle-seconds N --send-timeout N --authserv-id ID --disabled 0|1 --request-port N
+// --max-per-host N --first-command-seconds N --idle-seconds N --send-timeout N --authserv-id ID --disabled 0|1 --request-port N
 // --directory FILE --server-object NAME --identity NAME --watch-directory 0|1
 // --config FILE. Settings on the command line win over the file's. Without
 // --directory a store root is required; with it, --server-object is.

@@ -2,13 +2,19 @@
 // over a folder of users' Maildirs, and the request service beside it, until
 // SIGINT or SIGTERM. README.md tells how to run it, with or without a directory.
 #include <signal.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <thread>
 
 #include "config.h"
 #include "store_server.h"
+
+namespace {
+constexpr rlim_t kWantedDescriptors = 65536;
+}  // namespace
 
 int main(int argc, char** argv) {
   StoreConfig config;
@@ -29,6 +35,13 @@ int main(int argc, char** argv) {
   sigaddset(&signals, SIGTERM);
   pthread_sigmask(SIG_BLOCK, &signals, nullptr);
   signal(SIGPIPE, SIG_IGN);
+  // An idle client costs a descriptor and little else: take what the system
+  // allows (within reason) rather than the usual 1,024.
+  rlimit files{};
+  if (getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < kWantedDescriptors) {
+    files.rlim_cur = std::min<rlim_t>(files.rlim_max, kWantedDescriptors);
+    setrlimit(RLIMIT_NOFILE, &files);
+  }
 
   StoreServer server(config);
   if (!server.Start(&error)) {

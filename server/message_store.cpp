@@ -6,7 +6,10 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "store_names.h"
 
@@ -69,9 +72,15 @@ bool MessageStore::Reconfigure(const StoreConfig& config, std::string* error) {
       opened = false;
     }
   }
-  std::lock_guard<std::mutex> lock(configMu_);
-  config_ = std::make_shared<const StoreConfig>(config);
-  root_ = std::move(root);
+  bool fresh = false;
+  {
+    std::lock_guard<std::mutex> lock(configMu_);
+    fresh = root && root != root_;
+    config_ = std::make_shared<const StoreConfig>(config);
+    root_ = std::move(root);
+  }
+  // Whatever a removal could not finish before (this run or an earlier one).
+  if (fresh) SweepStore();
   return opened;
 }
 
@@ -162,20 +171,92 @@ uint64_t MessageStore::UsedKb(int userfd) const {
   return (bytes + 1023) / 1024;
 }
 
-MessageStore::RemoveResult MessageStore::RemoveMailbox(int userfd, const std::string& folder) {
+namespace {
+
+constexpr char kRemovingPrefix[] = "zelm-removing.";
+
+void LogLine(const std::string& line) {
+  fprintf(stderr, "zelmstored: %s\n", line.c_str());
+  fflush(stderr);
+}
+
+}  // namespace
+
+bool MessageStore::Claim(const std::string& doomed) {
+  std::lock_guard<std::mutex> lock(mu_);
+  return removing_.insert(doomed).second;
+}
+
+void MessageStore::Release(const std::string& doomed) {
+  std::lock_guard<std::mutex> lock(mu_);
+  removing_.erase(doomed);
+}
+
+void MessageStore::SweepRemains(int userfd, const std::string& user) {
+  std::vector<DirEntry> entries;
+  if (!ListDirectory(userfd, &entries)) return;
+  for (const DirEntry& e : entries) {
+    if (e.name.compare(0, sizeof kRemovingPrefix - 1, kRemovingPrefix) != 0) continue;
+    // One being removed by another connection right now is its business.
+    if (!Claim(e.name)) continue;
+    if (RemoveTreeBeneath(userfd, e.name)) {
+      LogLine("removed what an earlier RMOV left: " + user + "/" + e.name);
+    } else {
+      LogLine("cannot remove " + user + "/" + e.name + " yet (" + strerror(errno) +
+              "): tried again at the next RMOV and start");
+    }
+    Release(e.name);
+  }
+}
+
+void MessageStore::SweepStore() {
+  std::vector<std::string> users;
+  if (!ListUsers(&users)) return;
+  for (const std::string& user : users) {
+    UniqueFd fd = OpenUser(user);
+    if (fd.Valid()) SweepRemains(fd.Get(), user);
+  }
+}
+
+MessageStore::RemoveResult MessageStore::RemoveMailbox(int userfd, const std::string& user,
+                                                       const std::string& folder,
+                                                       std::string* remains) {
   if (folder.size() < 2 || folder[0] != '.') return kNoSuchMailbox;
+  SweepRemains(userfd, user);
+  // Only what MBOX would select is a mailbox (OpenMailbox's test): a folder,
+  // not a link, with cur and new folders that are not links. A folder that
+  // cannot be opened for want of descriptors is not "no such mailbox".
   struct stat st;
-  if (fstatat(userfd, folder.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISDIR(st.st_mode))
-    return kNoSuchMailbox;
+  {
+    UniqueFd box = OpenDirBeneath(userfd, folder);
+    if (!box.Valid()) return errno == EMFILE || errno == ENFILE ? kRemoveFailed : kNoSuchMailbox;
+    if (!IsMaildir(box.Get())) return kNoSuchMailbox;
+    if (fstat(box.Get(), &st) != 0) return kRemoveFailed;
+  }
   // Out of sight in one step, then emptied: a listing never shows half a mailbox.
   static std::atomic<unsigned> counter{0};
-  std::string doomed = "zelm-removing" + folder + "." + std::to_string(getpid()) + "." +
+  std::string doomed = kRemovingPrefix + folder.substr(1) + "." + std::to_string(getpid()) + "." +
                        std::to_string(++counter);
-  if (renameat(userfd, folder.c_str(), userfd, doomed.c_str()) != 0) return kRemoveFailed;
+  Claim(doomed);
+  if (renameat2(userfd, folder.c_str(), userfd, doomed.c_str(), RENAME_NOREPLACE) != 0) {
+    Release(doomed);
+    return kRemoveFailed;
+  }
   {
     std::lock_guard<std::mutex> lock(mu_);
     indexes_.erase({st.st_dev, st.st_ino});
   }
-  RemoveTreeBeneath(userfd, doomed);
-  return kRemoved;
+  uint64_t removed = 0;
+  bool ok = RemoveTreeBeneath(userfd, doomed, &removed);
+  int error = errno;
+  // Nothing gone yet: the mailbox goes back, as it was.
+  bool back = !ok && removed == 0 &&
+              renameat2(userfd, doomed.c_str(), userfd, folder.c_str(), RENAME_NOREPLACE) == 0;
+  Release(doomed);
+  if (ok) return kRemoved;
+  if (back) return kRemoveFailed;
+  *remains = doomed;
+  LogLine("RMOV of " + user + "/" + folder + " removed only part of it (" + strerror(error) +
+          "): the rest is in " + user + "/" + doomed + " until the next RMOV or start");
+  return kRemovedInPart;
 }

@@ -8,6 +8,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -47,12 +48,23 @@ class MessageStore {
   // Kilobytes (rounded up) of the messages in all the user's mailboxes.
   uint64_t UsedKb(int userfd) const;
 
-  enum RemoveResult { kRemoved, kNoSuchMailbox, kRemoveFailed };
-  // Removes a mailbox folder (never INBOX: folder must be a ".name" folder).
-  RemoveResult RemoveMailbox(int userfd, const std::string& folder);
+  // kRemoveFailed: nothing changed. kRemovedInPart: the mailbox is gone from
+  // the listing but not all of it from the disk; *remains names the folder
+  // holding the rest, removed at the next RMOV of the user or start.
+  enum RemoveResult { kRemoved, kNoSuchMailbox, kRemoveFailed, kRemovedInPart };
+  // Removes a mailbox folder (never INBOX: folder must be a ".name" folder);
+  // user names it in the log.
+  RemoveResult RemoveMailbox(int userfd, const std::string& user, const std::string& folder,
+                             std::string* remains);
+  // Removes what earlier removals left in every user's folder.
+  void SweepStore();
 
  private:
   std::shared_ptr<const UniqueFd> Root() const;
+  void SweepRemains(int userfd, const std::string& user);
+  // Removal folders being worked on by some connection now.
+  bool Claim(const std::string& doomed);
+  void Release(const std::string& doomed);
 
   mutable std::mutex configMu_;  // guards config_ and root_
   std::shared_ptr<const StoreConfig> config_;
@@ -60,4 +72,5 @@ class MessageStore {
   ServerStats stats_;
   std::mutex mu_;
   std::map<std::pair<dev_t, ino_t>, std::shared_ptr<MailboxIndex>> indexes_;
+  std::set<std::string> removing_;
 };

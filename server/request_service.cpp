@@ -1,6 +1,5 @@
 #include "request_service.h"
 
-#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -85,22 +84,6 @@ std::string AnswerSend(RequestHandler* handler, const unsigned char* payload, ui
   return SendFrame(NCW_OK, reply, sizeof reply);
 }
 
-// Waits for and reads exactly n bytes; false on close, error or idleness.
-bool ReadExactly(int fd, unsigned char* out, size_t n, int idleSeconds) {
-  size_t got = 0;
-  while (got < n) {
-    pollfd p{fd, POLLIN, 0};
-    int ready = poll(&p, 1, idleSeconds * 1000);
-    if (ready < 0 && errno == EINTR) continue;
-    if (ready <= 0) return false;
-    ssize_t r = recv(fd, out + got, n - got, 0);
-    if (r < 0 && errno == EINTR) continue;
-    if (r <= 0) return false;
-    got += static_cast<size_t>(r);
-  }
-  return true;
-}
-
 bool SendAll(int fd, const std::string& bytes) {
   size_t sent = 0;
   while (sent < bytes.size()) {
@@ -138,20 +121,41 @@ std::string AnswerRequest(RequestHandler* handler, uint16_t type, const unsigned
   }
 }
 
-void ServeRequestConnection(RequestHandler* handler, int fd, uint32_t peer, int idleSeconds) {
-  timeval tv{idleSeconds, 0};
+RequestClient::RequestClient(RequestHandler* handler, uint32_t peer, int firstSeconds,
+                             int idleSeconds)
+    : handler_(handler), peer_(peer), firstSeconds_(firstSeconds), idleSeconds_(idleSeconds) {}
+
+ConnectionWait RequestClient::Begin(int fd) {
+  timeval tv{idleSeconds_, 0};
   setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv);
-  unsigned char header[NCW_HEADER_BYTES];
-  unsigned char payload[NCW_MAX_PAYLOAD];
+  // The wire has no greeting: a caller sends its request at once.
+  firstBy_ = AcceptorClock::now() + std::chrono::seconds(firstSeconds_);
+  return ConnectionWait::Until(firstBy_);
+}
+
+ConnectionWait RequestClient::Readable(int fd) {
+  char buf[4096];
   for (;;) {
-    uint16_t type = 0;
-    uint32_t length = 0;
-    if (!ReadExactly(fd, header, sizeof header, idleSeconds)) return;
-    // A broken header leaves nothing to answer and no way to find the next frame.
-    if (ncw_read_header(header, &type, &length) != 0) return;
-    if (length > 0 && !ReadExactly(fd, payload, length, idleSeconds)) return;
-    if (!SendAll(fd, AnswerRequest(handler, type, payload, length, peer))) return;
+    ssize_t got = recv(fd, buf, sizeof buf, MSG_DONTWAIT);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) break;
+    if (got <= 0) return ConnectionWait::Close();
+    in_.append(buf, static_cast<size_t>(got));
+    while (in_.size() >= NCW_HEADER_BYTES) {
+      const auto* bytes = reinterpret_cast<const unsigned char*>(in_.data());
+      uint16_t type = 0;
+      uint32_t length = 0;
+      // A broken header leaves nothing to answer and no way to find the next frame.
+      if (ncw_read_header(bytes, &type, &length) != 0) return ConnectionWait::Close();
+      if (in_.size() < NCW_HEADER_BYTES + length) break;
+      answered_ = true;
+      std::string reply = AnswerRequest(handler_, type, bytes + NCW_HEADER_BYTES, length, peer_);
+      in_.erase(0, NCW_HEADER_BYTES + length);
+      if (!SendAll(fd, reply)) return ConnectionWait::Close();
+    }
   }
+  return ConnectionWait::Until(
+      answered_ ? AcceptorClock::now() + std::chrono::seconds(idleSeconds_) : firstBy_);
 }
 
 std::string NoticeCodeText(uint32_t code) {

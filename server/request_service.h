@@ -3,12 +3,13 @@
 // statistics queries, and the module "MSGSRV" (the store) is loaded and
 // unloaded on request. Answering a frame is a pure function of the frame and
 // the server behind RequestHandler, so every status can be tested without a
-// socket; ServeRequestConnection adds the TCP side.
+// socket; RequestClient adds the TCP side.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
+#include "acceptor.h"
 #include "netcalls_wire.h"
 
 extern const char kMessagingService[];  // "Arbolin Messaging System"
@@ -45,11 +46,26 @@ class RequestHandler {
 std::string AnswerRequest(RequestHandler* handler, uint16_t type, const unsigned char* payload,
                           uint32_t length, uint32_t peer);
 
-// Serves one connection: requests answered in order until the client closes,
-// idles for idleSeconds or sends a broken header (closed without an answer).
-// Closes nothing: the caller owns fd.
-void ServeRequestConnection(RequestHandler* handler, int fd, uint32_t peer,
-                            int idleSeconds = kRequestIdleSeconds);
+// One connection of the request wire as the connection loop drives it:
+// requests answered in order until the client closes, sends a broken header
+// (closed without an answer), sends no whole request within firstSeconds of
+// connecting, or idles for idleSeconds between requests.
+class RequestClient : public ClientConnection {
+ public:
+  RequestClient(RequestHandler* handler, uint32_t peer, int firstSeconds,
+                int idleSeconds = kRequestIdleSeconds);
+  ConnectionWait Begin(int fd) override;
+  ConnectionWait Readable(int fd) override;
+
+ private:
+  RequestHandler* handler_;
+  uint32_t peer_;
+  int firstSeconds_;
+  int idleSeconds_;
+  std::string in_;  // a frame not yet whole
+  bool answered_ = false;
+  AcceptorClock::time_point firstBy_;
+};
 
 // Text of a notice for logs: "3 (configuration changed)".
 std::string NoticeCodeText(uint32_t code);

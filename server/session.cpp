@@ -194,7 +194,7 @@ bool StoreSession::Handle(const std::string& line, std::string* out) {
     return true;
   }
   if (word == "REPAIR") {
-    // Taken whole when the connection does not stream it (see ServeStoreConnection).
+    // Taken whole when the connection does not stream it (see StoreClient).
     Repair(noArgs ? "" : args, [out](const std::string& s) { *out += s; return true; },
            [] { return false; }, out);
     return true;
@@ -349,10 +349,15 @@ void StoreSession::Remove(const std::string& name, std::string* out) {
     return;
   }
   if (mailboxFd_.Valid() && mailbox_ == name) ClearMailbox();
-  switch (store_->RemoveMailbox(userFd_.Get(), folder)) {
+  std::string remains;
+  switch (store_->RemoveMailbox(userFd_.Get(), user_, folder, &remains)) {
     case MessageStore::kRemoved: Reply(out, kReplyOk, "mailbox removed"); break;
     case MessageStore::kNoSuchMailbox: Reply(out, kErrNoSuchMailbox, "no such mailbox"); break;
     case MessageStore::kRemoveFailed: Reply(out, kErrStore, "mailbox could not be removed"); break;
+    case MessageStore::kRemovedInPart:
+      // Not a success: the client keeps the mailbox, which no longer lists.
+      Reply(out, kErrStore, "mailbox only partly removed: the rest is removed later");
+      break;
   }
 }
 
@@ -633,87 +638,96 @@ bool StopArrived(int fd, std::string* in, size_t from, bool* gone) {
 
 }  // namespace
 
-void ServeStoreConnection(MessageStore* store, int fd, uint32_t peer) {
+StoreClient::StoreClient(MessageStore* store, uint32_t peer)
+    : config_(store->Config()), session_(store, peer) {}
+
+ConnectionWait StoreClient::Begin(int fd) {
   // Limits stay as they were when the client came; a change that must reach
   // connected clients ends them instead (see StoreServer).
-  std::shared_ptr<const StoreConfig> config = store->Config();
-  timeval tv{config->sendTimeoutSeconds, 0};
+  timeval tv{config_->sendTimeoutSeconds, 0};
   setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv);
-  if (config->disabled) {
-    SendAllBytes(fd, "5001 service disabled\r\n");
-    return;
-  }
-  StoreSession session(store, peer);
-  std::string out = "1000 zelmstored ready\r\n";
-  if (!SendAllBytes(fd, out)) return;
-  out.clear();
-  std::string in;
-  bool skipping = false;  // inside a line that was too long
+  // A fresh socket takes these few bytes at once; one that does not is gone.
+  const std::string line = config_->disabled ? "5001 service disabled\r\n" : "1000 zelmstored ready\r\n";
+  ssize_t sent = send(fd, line.data(), line.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+  if (config_->disabled || sent != static_cast<ssize_t>(line.size())) return ConnectionWait::Close();
+  // A client that says nothing after the greeting must not hold its slot for
+  // the whole idle time.
+  firstBy_ = AcceptorClock::now() + std::chrono::seconds(config_->firstCommandSeconds);
+  return ConnectionWait::Until(firstBy_);
+}
+
+void StoreClient::Expired(int fd) {
+  static const char kLine[] = "5001 idle timeout\r\n";
+  ssize_t ignored = send(fd, kLine, sizeof kLine - 1, MSG_NOSIGNAL | MSG_DONTWAIT);
+  (void)ignored;
+}
+
+ConnectionWait StoreClient::Readable(int fd) {
   char buf[16384];
   for (;;) {
-    pollfd p{fd, POLLIN, 0};
-    int ready = poll(&p, 1, config->idleSeconds * 1000);
-    if (ready < 0 && errno == EINTR) continue;
-    if (ready == 0) {
-      SendAllBytes(fd, "5001 idle timeout\r\n");
-      return;
-    }
-    if (ready < 0) return;
-    ssize_t got = recv(fd, buf, sizeof buf, 0);
+    ssize_t got = recv(fd, buf, sizeof buf, MSG_DONTWAIT);
     if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) return;  // closed, half-closed or reset: nothing more will be asked
-    in.append(buf, static_cast<size_t>(got));
+    if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) break;  // all taken in
+    // Closed, half-closed or reset: nothing more will be asked.
+    if (got <= 0) return ConnectionWait::Close();
+    in_.append(buf, static_cast<size_t>(got));
     // Pipelined MIME commands at the front of the input: their messages are
     // parsed side by side first (the parsing is the costly part).
     std::vector<std::string> mimeAhead;
-    for (size_t at = 0, lf; (lf = in.find('\n', at)) != std::string::npos; at = lf + 1) {
-      if (skipping || lf - at < 6 || strncasecmp(in.c_str() + at, "MIME ", 5) != 0) break;
-      size_t end = lf > at && in[lf - 1] == '\r' ? lf - 1 : lf;
-      mimeAhead.push_back(in.substr(at + 5, end - at - 5));
+    for (size_t at = 0, lf; (lf = in_.find('\n', at)) != std::string::npos; at = lf + 1) {
+      if (skipping_ || lf - at < 6 || strncasecmp(in_.c_str() + at, "MIME ", 5) != 0) break;
+      size_t end = lf > at && in_[lf - 1] == '\r' ? lf - 1 : lf;
+      mimeAhead.push_back(in_.substr(at + 5, end - at - 5));
     }
-    if (mimeAhead.size() >= 8) session.PrefetchMime(mimeAhead);
+    if (mimeAhead.size() >= 8) session_.PrefetchMime(mimeAhead);
     bool keep = true;
     size_t start = 0;
     for (;;) {
-      size_t lf = in.find('\n', start);
+      size_t lf = in_.find('\n', start);
       if (lf == std::string::npos) break;
-      if (skipping) {
-        skipping = false;
-        StoreSession::RefuseLongLine(&out);
+      commanded_ = true;
+      if (skipping_) {
+        skipping_ = false;
+        StoreSession::RefuseLongLine(&out_);
       } else {
         size_t end = lf;
-        if (end > start && in[end - 1] == '\r') --end;
+        if (end > start && in_[end - 1] == '\r') --end;
         std::string repairArgs;
         if (end - start > kMaxCommandLine) {
-          StoreSession::RefuseLongLine(&out);
-        } else if (StoreSession::IsRepair(in.substr(start, end - start), &repairArgs)) {
+          StoreSession::RefuseLongLine(&out_);
+        } else if (StoreSession::IsRepair(in_.substr(start, end - start), &repairArgs)) {
           // A repair reports as it goes, and hears a STOP sent meanwhile.
-          if (!out.empty() && !SendAllBytes(fd, out)) return;
-          out.clear();
+          if (!out_.empty() && !SendAllBytes(fd, out_)) return ConnectionWait::Close();
+          out_.clear();
           bool gone = false;
           size_t after = lf + 1;
-          bool sent = session.Repair(
+          bool sent = session_.Repair(
               repairArgs, [fd](const std::string& s) { return SendAllBytes(fd, s); },
-              [&] { return StopArrived(fd, &in, after, &gone); }, &out);
-          if (!sent || gone) return;
+              [&] { return StopArrived(fd, &in_, after, &gone); }, &out_);
+          if (!sent || gone) return ConnectionWait::Close();
         } else {
-          keep = session.Handle(in.substr(start, end - start), &out);
+          keep = session_.Handle(in_.substr(start, end - start), &out_);
         }
       }
       start = lf + 1;
       if (!keep) break;
-      if (out.size() >= (1u << 20)) {
-        if (!SendAllBytes(fd, out)) return;
-        out.clear();
+      if (out_.size() >= (1u << 20)) {
+        if (!SendAllBytes(fd, out_)) return ConnectionWait::Close();
+        out_.clear();
       }
     }
-    in.erase(0, start);
-    if (in.size() > kMaxCommandLine + 1) {
-      skipping = true;
-      in.clear();
+    in_.erase(0, start);
+    if (in_.size() > kMaxCommandLine + 1) {
+      skipping_ = true;
+      in_.clear();
     }
-    if (!out.empty() && !SendAllBytes(fd, out)) return;
-    out.clear();
-    if (!keep) return;
+    if (!out_.empty() && !SendAllBytes(fd, out_)) return ConnectionWait::Close();
+    out_.clear();
+    if (!keep) return ConnectionWait::Close();
   }
+  // Until the first command the greeting's deadline holds, however the
+  // bytes of a line trickle in; then every arrival restarts the idle time.
+  return ConnectionWait::Until(commanded_ ? AcceptorClock::now() +
+                                                std::chrono::seconds(config_->idleSeconds)
+                                          : firstBy_);
 }

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "acceptor.h"
 #include "mailbox_index.h"
 #include "message_store.h"
 #include "store_fs.h"
@@ -107,7 +108,24 @@ class StoreSession {
   std::vector<uint32_t> listing_;   // message n is (*all_)[listing_[n - 1]]
 };
 
-// Serves one accepted connection until the client leaves, idles too long or
-// the server stops (fd is shut down from outside). Closes nothing: the caller
-// owns fd. peer: the client's address (host byte order).
-void ServeStoreConnection(MessageStore* store, int fd, uint32_t peer = 0x7F000001);
+// One accepted store client as the connection loop drives it: the greeting,
+// then every complete command line answered in order, sent before the next
+// input is taken. Silent past the first-command time after the greeting, or
+// past the idle time between commands, it is told "5001 idle timeout".
+// peer: the client's address (host byte order).
+class StoreClient : public ClientConnection {
+ public:
+  StoreClient(MessageStore* store, uint32_t peer);
+  ConnectionWait Begin(int fd) override;
+  ConnectionWait Readable(int fd) override;
+  void Expired(int fd) override;
+
+ private:
+  std::shared_ptr<const StoreConfig> config_;  // as it was when the client came
+  StoreSession session_;
+  std::string in_;          // input not yet taken as lines
+  std::string out_;         // answers not yet sent
+  bool skipping_ = false;   // inside a line that was too long
+  bool commanded_ = false;  // a whole line has come
+  AcceptorClock::time_point firstBy_;
+};

@@ -1,6 +1,7 @@
 #include "store_fs.h"
 
 #include <dirent.h>
+#include <stdio.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -98,22 +99,73 @@ bool ReadWholeFile(int fd, std::string* out) {
   return true;
 }
 
-bool RemoveTreeBeneath(int parentfd, const std::string& name) {
+namespace {
+
+// Empties an open folder without descending into it: files and links are
+// removed, each subfolder is emptied of its files and its own subfolders
+// are moved up into this folder, where the next pass finds them. So the
+// work holds two descriptors beyond the folder's whatever the depth.
+bool EmptyFolder(int topfd, uint64_t* removed) {
+  static std::atomic<unsigned> counter{0};
+  for (;;) {
+    std::vector<DirEntry> entries;
+    if (!ListDirectory(topfd, &entries)) return false;
+    if (entries.empty()) return true;
+    bool progress = false;
+    auto gone = [&](int result) {
+      if (result == 0) ++*removed;
+      if (result == 0 || errno == ENOENT) progress = true;
+      return result == 0 || errno == ENOENT;
+    };
+    for (const DirEntry& e : entries) {
+      if (e.kind != EntryKind::kDir) {
+        gone(unlinkat(topfd, e.name.c_str(), 0));
+        continue;
+      }
+      if (gone(unlinkat(topfd, e.name.c_str(), AT_REMOVEDIR))) continue;  // was empty
+      UniqueFd child = OpenDirBeneath(topfd, e.name);
+      std::vector<DirEntry> inner;
+      if (!child.Valid() || !ListDirectory(child.Get(), &inner)) continue;
+      for (const DirEntry& i : inner) {
+        if (i.kind != EntryKind::kDir) {
+          gone(unlinkat(child.Get(), i.name.c_str(), 0));
+          continue;
+        }
+        // A rename moves the entry itself: a link put in its place meanwhile
+        // moves as a link and is removed as one.
+        std::string up = "zelm-part." + std::to_string(getpid()) + "." + std::to_string(++counter);
+        if (renameat2(child.Get(), i.name.c_str(), topfd, up.c_str(), RENAME_NOREPLACE) == 0)
+          progress = true;
+      }
+      child = UniqueFd();
+      gone(unlinkat(topfd, e.name.c_str(), AT_REMOVEDIR));
+    }
+    if (!progress) return false;
+  }
+}
+
+}  // namespace
+
+bool RemoveTreeBeneath(int parentfd, const std::string& name, uint64_t* removed) {
+  uint64_t count = 0;
+  if (!removed) removed = &count;
   if (!OneComponent(name)) return false;
   struct stat st;
   if (fstatat(parentfd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return errno == ENOENT;
-  if (!S_ISDIR(st.st_mode)) return unlinkat(parentfd, name.c_str(), 0) == 0 || errno == ENOENT;
-  bool ok = true;
+  if (!S_ISDIR(st.st_mode)) {
+    if (unlinkat(parentfd, name.c_str(), 0) == 0) {
+      ++*removed;
+      return true;
+    }
+    return errno == ENOENT;
+  }
   {
     UniqueFd dir = OpenDirBeneath(parentfd, name);
-    if (!dir.Valid()) return false;
-    std::vector<DirEntry> entries;
-    if (!ListDirectory(dir.Get(), &entries)) return false;
-    for (const DirEntry& e : entries)
-      if (!RemoveTreeBeneath(dir.Get(), e.name)) ok = false;
+    if (!dir.Valid() || !EmptyFolder(dir.Get(), removed)) return false;
   }
-  if (unlinkat(parentfd, name.c_str(), AT_REMOVEDIR) != 0 && errno != ENOENT) ok = false;
-  return ok;
+  if (unlinkat(parentfd, name.c_str(), AT_REMOVEDIR) != 0) return errno == ENOENT;
+  ++*removed;
+  return true;
 }
 
 bool ReplaceFileBeneath(int dirfd, const std::string& name, const std::string& data) {

@@ -5,6 +5,8 @@
 
 #include <sys/types.h>
 
+#include <cstdint>
+
 #include <string>
 #include <vector>
 
@@ -51,8 +53,10 @@ bool IsMaildir(int dirfd);
 bool ReadWholeFile(int fd, std::string* out);
 
 // Removes name beneath parentfd and everything inside it, never following a
-// link (a link is removed itself). False when something could not be removed.
-bool RemoveTreeBeneath(int parentfd, const std::string& name);
+// link (a link is removed itself), with a few descriptors however deep the
+// tree. False when something could not be removed; *removed counts the
+// entries that were (subfolders moved up to the top on the way stay there).
+bool RemoveTreeBeneath(int parentfd, const std::string& name, uint64_t* removed = nullptr);
 
 // Writes data to name beneath dirfd through a temporary file and a rename, so
 // readers see the old or the new content, never a part. False on failure.

@@ -81,17 +81,25 @@ bool StoreServer::Start(std::string* error) {
   }
 
   ServiceHandlers h;
-  h.serve = [this](int fd, uint32_t peer) { ServeStoreConnection(&store_, fd, peer); };
+  h.open = [this](uint32_t peer) -> std::unique_ptr<ClientConnection> {
+    return std::make_unique<StoreClient>(&store_, peer);
+  };
   h.trusted = [this](uint32_t address) { return IsTrustedAddress(*store_.Config(), address); };
   h.maxClients = base_.maxClients;
+  h.maxPerHost = base_.maxPerHost;
   storeService_ = acceptor_.Register(base_.listenAddress, base_.port, std::move(h));
   if (base_.requestPort) {
     ServiceHandlers r;
-    r.serve = [this](int fd, uint32_t peer) { ServeRequestConnection(this, fd, peer); };
+    r.open = [this](uint32_t peer) -> std::unique_ptr<ClientConnection> {
+      RequestHandler* handler = this;
+      return std::make_unique<RequestClient>(handler, peer, base_.firstCommandSeconds);
+    };
     // Who may load and unload modules is the command line's business only:
     // the directory's list is the store's, and may shut out its own editor.
     r.trusted = [this](uint32_t address) { return IsTrustedAddress(base_, address); };
-    r.maxClients = 16;
+    // Requests are short: the cap only bounds what silent callers may hold.
+    r.maxClients = 64;
+    r.maxPerHost = base_.maxPerHost;
     r.refusal.clear();  // the wire has no words for it: the connection just closes
     r.busy.clear();
     if (!acceptor_.Listen(base_.listenAddress, base_.requestPort, std::move(r), error,

@@ -146,3 +146,6 @@ for n in "${counts[@]}"; do
   row "structure of all, warm" "$mime_warm" "$bs_warm"
   printf '%-8s store server memory: %s\n' "$n" "$mem"
 done
+
+# Hostile load: idle connections, descriptors running out.
+"$root/bench/server/load.sh"

@@ -349,28 +349,38 @@ int32_t DSCRead(int32_t context, const char* object, uint32_t infoKind, int32_t 
     dsc::ResultWriter out(result, DSC_OP_READ);
     bool full = result->size < 4;
     size_t a = state.attribute, v = state.value;
+    // An item's syntax is the one its values were written with; values of
+    // one attribute written with different syntaxes come as one item per run.
+    auto syntaxOf = [](const dir::AttributeValues& av, size_t i) {
+      return i < av.syntaxes.size() ? av.syntaxes[i] : av.syntax;
+    };
     for (; !full && a < values.size(); ++a, v = 0) {
       const dir::AttributeValues& av = values[a];
       const size_t head = 12 + av.name.size();
       if (state.infoKind == DSC_INFO_NAMES) {
         if (out.room() < head) { full = true; break; }
         out.Text(av.name);
-        out.U32(av.syntax);
+        out.U32(syntaxOf(av, 0));
         out.U32(0);
         out.EndItem();
         continue;
       }
-      if (v >= av.values.size()) continue;  // fewer values than before
-      if (out.room() < head + 4 + av.values[v].size()) { full = true; break; }
-      out.Text(av.name);
-      out.U32(av.syntax);
-      uint32_t countAt = out.Reserve();
-      uint32_t n = 0;
-      for (; v < av.values.size() && out.room() >= 4 + av.values[v].size(); ++v, ++n)
-        out.Text(av.values[v]);
-      out.Patch(countAt, n);
-      out.EndItem();
-      if (v < av.values.size()) { full = true; break; }
+      while (v < av.values.size()) {
+        if (out.room() < head + 4 + av.values[v].size()) { full = true; break; }
+        const uint32_t syntax = syntaxOf(av, v);
+        out.Text(av.name);
+        out.U32(syntax);
+        uint32_t countAt = out.Reserve();
+        uint32_t n = 0;
+        for (; v < av.values.size() && syntaxOf(av, v) == syntax &&
+               out.room() >= 4 + av.values[v].size();
+             ++v, ++n)
+          out.Text(av.values[v]);
+        out.Patch(countAt, n);
+        out.EndItem();
+        if (v < av.values.size() && syntaxOf(av, v) == syntax) { full = true; break; }
+      }
+      if (full) break;
     }
     out.Finish();
     if (full && out.count() == 0) return DSC_ERR_INSUFFICIENT_BUFFER;

@@ -55,7 +55,10 @@ extern "C" {
 #define DSC_CHANGE_REMOVE_VALUE 3
 
 /* Value syntaxes (1017, 1013). 1 and 3 are interchangeable for text
-   attributes; 20 is only for "Object Class" when adding an object. */
+   attributes; 20 is only for "Object Class" when adding an object. The
+   directory keeps the syntax each value was written with, and a read gives
+   it back (1013): values of one attribute written with different syntaxes
+   come as one attribute item per run of values of one syntax. */
 #define DSC_SYNTAX_DIST_NAME 1
 #define DSC_SYNTAX_CE_STRING 2
 #define DSC_SYNTAX_CI_STRING 3
@@ -111,6 +114,8 @@ extern "C" {
                             name bytes, value count, then values as for add
    result of a read (1028): count, then per attribute: name length, name bytes,
                             syntax, value count, then per value: length, bytes
+                            (an attribute may come as several items: when the
+                            result is continued, or per run of one syntax)
    result of a list (1023): count, then per object: name length, name bytes,
                             attribute count, object flags, subordinate count,
                             class length, class bytes

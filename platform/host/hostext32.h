@@ -176,6 +176,14 @@ typedef struct QZXObjectRecord {
 
 #ifdef __cplusplus
 static_assert(offsetof(QZXObjectRecord, name) == 132, "the name sits at offset 132");
+#if defined(_WIN32) && !defined(_WIN64)
+/* The host's 32-bit page record: five 32-bit fields, 20 bytes. On 64-bit
+   Windows the pointers take their natural width. */
+static_assert(sizeof(QZXPageRecord) == 20, "the page record is 20 bytes");
+static_assert(offsetof(QZXPageRecord, instance) == 4 && offsetof(QZXPageRecord, templateName) == 8 &&
+                  offsetof(QZXPageRecord, title) == 12 && offsetof(QZXPageRecord, reserved) == 16,
+              "procedure, instance, template, title, reserved at 0, 4, 8, 12, 16");
+#endif
 #endif
 
 /* Snap-in entry points the host calls (looked up by name in the library).

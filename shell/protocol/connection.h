@@ -32,6 +32,17 @@ struct StoreConnection {
   TreeItem* treeItem;
 };
 
+#if defined(_WIN32) && !defined(_WIN64)
+// The record as 32-bit Windows lays it out; 64-bit builds differ only in the
+// width of the tree item pointer.
+static_assert(offsetof(StoreConnection, socket) == 4 && offsetof(StoreConnection, recvBuffer) == 8 &&
+                  offsetof(StoreConnection, buffered) == 4452 &&
+                  offsetof(StoreConnection, hostName) == 4456 &&
+                  offsetof(StoreConnection, closed) == 4520 &&
+                  offsetof(StoreConnection, treeItem) == 4524,
+              "StoreConnection's fields at their 32-bit offsets");
+#endif
+
 // The 32-bit socket field holds this when there is no socket at all.
 constexpr uint32_t kNoSocket = 0xFFFFFFFFu;
 

@@ -12,6 +12,7 @@
 #include <random>
 
 #include "codec.h"
+#include "damage_run.h"
 #include "dir_fixture.h"
 
 namespace zelm::dir {
@@ -178,6 +179,19 @@ TEST(CrashSafety, KilledWritersLoseNoAcknowledgedChange) {
     EXPECT_GT(now, counter);
     counter = now;
   }
+}
+
+// The small version of directory_damage_run's kills: a crash at a random
+// moment loses no acknowledged change and is never taken for damage, which
+// would refuse every later write.
+TEST(CrashSafety, KilledWritersAreNeverTakenForDamage) {
+  TempFolder tmp;
+  KillFigures f = KillWriters(tmp.File("kd.zdb"), 60, 7);
+  EXPECT_EQ(f.kills, 60);
+  EXPECT_EQ(f.failedOpens, 0);
+  EXPECT_EQ(f.lost, 0);
+  EXPECT_EQ(f.falseDamage, 0);
+  EXPECT_GE(f.counter, 60);
 }
 
 TEST(Concurrency, TwoProcessesWritingAtOnceLoseNoUpdate) {

@@ -99,6 +99,14 @@ inline std::vector<std::string> Values(Directory* d, const std::string& object,
   return r == kOk ? read[0].values : std::vector<std::string>();
 }
 
+// The syntax each value of the attribute was written with.
+inline std::vector<uint32_t> Syntaxes(Directory* d, const std::string& object,
+                                      const std::string& attribute) {
+  std::vector<AttributeValues> read;
+  if (d->Read(Caller::System(), object, {attribute}, &read) != kOk) return {};
+  return read[0].syntaxes;
+}
+
 inline ValueIn Text(const std::string& s) { return {kSyntaxCaseIgnoreString, s}; }
 inline ValueIn Name(const std::string& s) { return {kSyntaxDistinguishedName, s}; }
 

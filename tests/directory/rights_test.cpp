@@ -144,6 +144,43 @@ TEST_F(RightsTest, EveryWriteWithoutItsRightIsRefused) {
   EXPECT_EQ(SetPrivacy("Admin.Acme", "FS1.Acme", "1"), kErrIllegalAttribute);
 }
 
+// Create and delete in a unit are not the right to choose a password: an
+// add that sets a guarded attribute needs write on it at the container.
+TEST_F(RightsTest, AddingWithAPasswordNeedsTheRightToWriteIt) {
+  const Caller manager = Caller::As("Manager.Sales.Acme");
+  const std::vector<AttributeIn> withPassword =
+      OfClass("User", {{"Password", {{kSyntaxCaseExactString, "mine"}}}});
+  ASSERT_EQ(dir_->Remove(manager, "Joe.Sales.Acme"), kOk);
+  EXPECT_EQ(dir_->Add(manager, "Joe.Sales.Acme", withPassword), kErrNoAccess);
+  ObjectInfo info;
+  EXPECT_EQ(dir_->Describe(Caller::System(), "Joe.Sales.Acme", &info), kErrNoSuchEntry);
+  EXPECT_EQ(dir_->Add(manager, "Joe.Sales.Acme", OfClass("User")), kOk);
+  EXPECT_EQ(dir_->Modify(manager, "Joe.Sales.Acme",
+                         {{kChangeAddValue, "Password", {{kSyntaxCaseExactString, "mine"}}}}),
+            kErrNoAccess);
+
+  struct Case {
+    const char* who;
+    const char* grantOn;  // a "Password" write grant to who on this object first
+    int result;
+  };
+  const Case cases[] = {
+      {"Manager.Sales.Acme", nullptr, kErrNoAccess},
+      {"Manager.Sales.Acme", "East.Sales.Acme", kErrNoAccess},  // below the container
+      {"Manager.Sales.Acme", "Sales.Acme", kOk},
+      {"Manager.Sales.Acme", "Acme", kOk},                      // inherited
+      {"Admin.Acme", nullptr, kOk},                             // the supervisor
+  };
+  int n = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.who) + " / " + (c.grantOn ? c.grantOn : "no grant"));
+    const std::string name = "New" + std::to_string(n++) + ".Sales.Acme";
+    if (c.grantOn) Grant(c.grantOn, c.who, "Password", kRightWrite);
+    EXPECT_EQ(dir_->Add(Caller::As(c.who), name, withPassword), c.result);
+    if (c.grantOn) Grant(c.grantOn, c.who, "Password", 0);
+  }
+}
+
 TEST_F(RightsTest, RightsOnOneAttributeAllowOnlyThatOne) {
   Grant("Joe.Sales.Acme", "Joe.Sales.Acme", "Quorvel:Privacy", kRightRead | kRightWrite);
   EXPECT_EQ(SetPrivacy("Joe.Sales.Acme", "Joe.Sales.Acme", "2"), kOk);

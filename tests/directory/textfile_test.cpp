@@ -31,6 +31,10 @@ TEST(TextFormat, ErrorsNameTheirLine) {
       {"bad escape", "object A : Organization\n  Description = a\\qb\n", "line 2: bad escape"},
       {"bad name", "object A..B : Organization\n", "line 1: bad object name"},
       {"unknown keyword", "# c\nobjects A : Organization\n", "line 2: expected supervisor"},
+      {"unknown syntax", "object A : Organization\n  Description (syntax 7) = x\n",
+       "line 2: bad syntax mark"},
+      {"syntax not a number", "object A : Organization\n  Description (syntax x) = x\n",
+       "line 2: bad syntax mark"},
   };
   for (const Case& c : cases) {
     TextDirectory parsed;
@@ -125,6 +129,58 @@ TEST(TextFormat, SampleDirectoryHoldsWhatTheToolsExpect) {
   EXPECT_FALSE(rights & kRightWrite);
 }
 
+// An import is checked like any other write of its caller, line by line
+// against the state the lines before leave, and is applied whole or not at
+// all; the error names the line refused.
+TEST(TextFormat, AnImportIsCheckedWithTheCallersRightsAndAllOrNothing) {
+  struct Case {
+    const char* who;
+    const char* text;
+    int result;
+    const char* error;
+  };
+  const char kNew[] = "object New.Sales.Acme : User\n";
+  const Case cases[] = {
+      {"Joe.Sales.Acme", "object Evil.East.Sales.Acme : User\n", kErrNoAccess,
+       "line 1: object Evil.East.Sales.Acme: No access (-672)"},
+      {"Manager.Sales.Acme", "supervisor Manager.Sales.Acme\n", kErrNoAccess,
+       "line 1: setting supervisor: No access"},
+      {"Manager.Sales.Acme",
+       "object New.Sales.Acme : User\nobject [Root]\n"
+       "    grant Manager.Sales.Acme : [Entry Rights] = supervisor\n",
+       kErrNoAccess, "line 3: grant to Manager.Sales.Acme: No access"},
+      {"Manager.Sales.Acme", "object New.Sales.Acme : User\n    Password = mine\n", kErrNoAccess,
+       "line 1: object New.Sales.Acme"},
+      {"Manager.Sales.Acme", "object New.Sales.Acme : User\nobject Evil.Acme : User\n",
+       kErrNoAccess, "line 2: object Evil.Acme"},
+      // A later line may build on an earlier one, and a failure there undoes it.
+      {"Manager.Sales.Acme",
+       "object Unit.Sales.Acme : Organizational Unit\nobject X.Unit.Sales.Acme : User\n"
+       "object X.Unit.Sales.Acme : User\n",
+       kErrEntryExists, "line 3: object X.Unit.Sales.Acme: Entry already exists"},
+      {"Manager.Sales.Acme", kNew, kOk, ""},
+      {nullptr, "supervisor Joe.Sales.Acme\nobject Evil.Acme : User\n", kOk, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    TempFolder tmp;
+    auto d = MakeDirectory(tmp.File("i.zdb"));
+    ASSERT_TRUE(d);
+    const std::string before = Dump(d.get());
+    TextDirectory parsed;
+    std::string error;
+    ASSERT_EQ(ParseText(c.text, &parsed, &error), kOk) << error;
+    const Caller caller = c.who ? Caller::As(c.who) : Caller::System();
+    EXPECT_EQ(ApplyText(parsed, d.get(), caller, &error), c.result);
+    if (c.result != kOk) {
+      EXPECT_EQ(error.rfind(c.error, 0), 0u) << error;
+      EXPECT_EQ(Dump(d.get()), before);
+    } else {
+      EXPECT_NE(Dump(d.get()), before);
+    }
+  }
+}
+
 #ifdef DSADM_PATH
 std::string RunTool(const std::string& args, int* status) {
   std::string out;
@@ -162,6 +218,45 @@ TEST(Dsadm, CreatesTheSampleAndEditsItWithRights) {
             std::string::npos);
   out = RunTool("list " + db + " .Sales.Acme", &status);
   EXPECT_EQ(out, "Ann\tUser\nFS2\tHVX Server\nJoe\tUser\nManager\tUser\n");
+
+  // An import acts with --as's rights.
+  const std::string text = tmp.File("evil.txt");
+  FILE* f = std::fopen(text.c_str(), "w");
+  std::fputs("object Evil.Support.Acme : User\n", f);
+  std::fclose(f);
+  out = RunTool("--as Joe.Sales.Acme import " + db + " '" + text + "'", &status);
+  EXPECT_NE(status, 0);
+  EXPECT_NE(out.find("line 1: object Evil.Support.Acme: No access (-672); nothing was imported"),
+            std::string::npos)
+      << out;
+  RunTool("show " + db + " Evil.Support.Acme", &status);
+  EXPECT_NE(status, 0);
+}
+
+// Three processes counting up through set-if, each reading again when
+// another got in first: no update is lost.
+TEST(Dsadm, ConditionalSetsFromThreeProcessesLoseNoUpdate) {
+  TempFolder tmp;
+  const std::string db = "'" + tmp.File("n.zdb") + "'";
+  int status = 0;
+  RunTool("create " + db, &status);
+  ASSERT_EQ(status, 0);
+  RunTool("set " + db + " Joe.Sales.Acme Quorvel:Timeout 0", &status);
+  ASSERT_EQ(status, 0);
+  const std::string tool = std::string("'") + DSADM_PATH + "'";
+  const std::string worker =
+      "n=0; while [ $n -lt 300 ]; do v=$(" + tool + " get " + db +
+      " Joe.Sales.Acme Quorvel:Timeout) || exit 1; " + tool + " set-if " + db +
+      " Joe.Sales.Acme Quorvel:Timeout \"$v\" $((v+1)) 2>/dev/null; r=$?; "
+      "if [ $r = 0 ]; then n=$((n+1)); elif [ $r != 3 ]; then exit 1; fi; done";
+  const std::string script = tmp.File("count.sh");
+  FILE* f = std::fopen(script.c_str(), "w");
+  ASSERT_TRUE(f);
+  std::fprintf(f, "count() { %s; }\ncount & a=$!\ncount & b=$!\ncount & c=$!\n"
+               "wait $a && wait $b && wait $c\n", worker.c_str());
+  std::fclose(f);
+  ASSERT_EQ(std::system(("sh '" + script + "'").c_str()), 0);
+  EXPECT_EQ(RunTool("get " + db + " Joe.Sales.Acme Quorvel:Timeout", &status), "900\n");
 }
 #endif
 

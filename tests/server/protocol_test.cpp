@@ -12,6 +12,7 @@
 #include <future>
 
 #include "session.h"
+#include "store_fs.h"
 #include "store_fixture.h"
 
 namespace {
@@ -414,6 +415,60 @@ TEST_F(Protocol, RemovingMailboxes) {
               v.insert(v.end(), rest.begin(), rest.end());
               return v;
             }());
+}
+
+TEST_F(Protocol, RemovalThatFailsSaysSoAndItsRemainsGoLater) {
+  struct Row {
+    const char* box;
+    int spare;  // descriptors left to the process while RMOV runs
+    const char* reply;
+    bool listed;   // still a mailbox afterwards, message and all
+    bool remains;  // a removal folder left in the user's folder
+  } rows[] = {
+      {"None", 0, "5000 mailbox could not be removed", true, false},
+      {"One", 1, "5000 mailbox could not be removed", true, false},
+      {"Two", 2, "5000 mailbox only partly removed: the rest is removed later", false, true},
+      // Deeper than the descriptors left; the remains of "Two" go first.
+      {"Forty", 40, "1000 mailbox removed", false, false},
+  };
+  for (const Row& r : rows) {
+    std::string box = std::string("alice/.") + r.box;
+    MakeMaildir(box);
+    Deliver(box, "cur", "1700000009.M9P1.host:2,S", kThird);
+    std::string deep = Path(box + "/tmp/d");
+    for (int i = 0; i < 100; ++i, deep += "/d") ASSERT_EQ(0, mkdir(deep.c_str(), 0755));
+  }
+  // What a removal of an earlier run left is gone once the server starts.
+  MakeMaildir("alice/zelm-removing.Old.1.1");
+  Deliver("alice/zelm-removing.Old.1.1", "cur", "1.M1.h:2,S", kThird);
+  StartServer();
+  EXPECT_FALSE(FileExists(Path("alice/zelm-removing.Old.1.1")));
+  auto c = Client();
+  Ask(c.get(), "USER alice");
+  auto remains = [&] {
+    std::vector<DirEntry> entries;
+    UniqueFd user(open(Path("alice").c_str(), O_RDONLY | O_DIRECTORY));
+    ListDirectory(user.Get(), &entries);
+    return std::any_of(entries.begin(), entries.end(),
+                       [](const DirEntry& e) { return e.name.find("zelm-removing.") == 0; });
+  };
+  for (const Row& r : rows) {
+    std::string reply;
+    {
+      DescriptorFill fill(r.spare);
+      c->Send(std::string("RMOV ") + r.box + "\r\n");
+      reply = c->Line();
+    }
+    EXPECT_EQ(r.reply, reply) << r.box;
+    c->Send("SHOW\r\n");
+    std::vector<std::string> show = c->UntilDone();
+    EXPECT_EQ(r.listed, std::count(show.begin(), show.end(), std::string("2001 ") + r.box) == 1)
+        << r.box;
+    EXPECT_EQ(r.listed,
+              FileExists(Path(std::string("alice/.") + r.box + "/cur/1700000009.M9P1.host:2,S")))
+        << r.box;
+    EXPECT_EQ(r.remains, remains()) << r.box;
+  }
 }
 
 TEST_F(Protocol, MessageThatVanishesOrChangesAfterListing) {

@@ -102,6 +102,45 @@ TEST_F(Safety, RemovingAMailboxDoesNotFollowLinksInside) {
   EXPECT_TRUE(FileExists(Path("alice/cur/1.M1.h:2,S")));
 }
 
+TEST_F(Safety, RemovingRefusesFoldersThatAreNoMailbox) {
+  // What MBOX calls no mailbox RMOV must not remove, whatever is inside.
+  struct Row {
+    const char* box;
+    const char* folders[2];
+    const char* file;  // made as a plain file instead of a folder
+    bool linkedCur;
+  } rows[] = {
+      {"NoCur", {"new", nullptr}, nullptr, false},
+      {"NoNew", {"cur", nullptr}, nullptr, false},
+      {"NewIsAFile", {"cur", nullptr}, "new", false},
+      {"CurIsALink", {"new", nullptr}, nullptr, true},
+  };
+  for (const Row& r : rows) {
+    std::string box = Path(std::string("alice/.") + r.box);
+    ASSERT_EQ(0, mkdir(box.c_str(), 0755));
+    for (const char* f : r.folders) {
+      if (f) {
+        ASSERT_EQ(0, mkdir((box + "/" + f).c_str(), 0755));
+      }
+    }
+    if (r.file) Deliver(std::string("alice/.") + r.box, ".", r.file, "x");
+    if (r.linkedCur) {
+      ASSERT_EQ(0, symlink(Path("alice/.Sent/cur").c_str(), (box + "/cur").c_str()));
+    }
+    Deliver(std::string("alice/.") + r.box, ".", "stray", "keep me\n");
+  }
+  Deliver("alice/.Sent", "cur", "5.M5.h:2,S", "Subject: sent\n\nsent\n");
+  StartServer();
+  auto c = Client();
+  Ask(c.get(), "USER alice");
+  for (const Row& r : rows) {
+    EXPECT_EQ("4013 no such mailbox", Ask(c.get(), std::string("MBOX ") + r.box)) << r.box;
+    EXPECT_EQ("4013 no such mailbox", Ask(c.get(), std::string("RMOV ") + r.box)) << r.box;
+    EXPECT_EQ("keep me\n", ReadFileText(Path(std::string("alice/.") + r.box + "/stray"))) << r.box;
+  }
+  EXPECT_TRUE(FileExists(Path("alice/.Sent/cur/5.M5.h:2,S")));
+}
+
 TEST_F(Safety, UntrustedClientsAreTurnedAway) {
   std::string error;
   ASSERT_TRUE(ApplySetting(&config_, "trusted", "10.0.0.0/8", &error));

@@ -3,12 +3,16 @@
 #include "netcalls_wire.h"
 
 #include <arpa/inet.h>
+#include <dirent.h>
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <fstream>
@@ -19,8 +23,15 @@ TestClient::~TestClient() {
   if (fd_ >= 0) close(fd_);
 }
 
-bool TestClient::Connect(const std::string& address, uint16_t port) {
+bool TestClient::Connect(const std::string& address, uint16_t port, const std::string& source) {
   fd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd_ < 0) return false;
+  if (!source.empty()) {
+    sockaddr_in from{};
+    from.sin_family = AF_INET;
+    inet_pton(AF_INET, source.c_str(), &from.sin_addr);
+    if (bind(fd_, reinterpret_cast<sockaddr*>(&from), sizeof from) != 0) return false;
+  }
   sockaddr_in a{};
   a.sin_family = AF_INET;
   a.sin_port = htons(port);
@@ -169,6 +180,63 @@ std::vector<std::string> StoreFixture::List(TestClient* c, const std::string& us
   for (unsigned long i = 0; i < n; ++i) lines.push_back(c->Line());
   EXPECT_EQ("1000 end of messages", c->Line());
   return lines;
+}
+
+DescriptorFill::DescriptorFill(int spare) {
+  rlimit now{};
+  getrlimit(RLIMIT_NOFILE, &now);
+  oldLimit_ = now.rlim_cur;
+  int highest = 0;
+  if (DIR* d = opendir("/proc/self/fd")) {
+    while (dirent* e = readdir(d)) highest = std::max(highest, atoi(e->d_name));
+    closedir(d);
+  }
+  // A limit just above what is open keeps the filling short.
+  rlimit lowered = now;
+  lowered.rlim_cur = std::min<rlim_t>(now.rlim_cur, highest + 64);
+  setrlimit(RLIMIT_NOFILE, &lowered);
+  active_ = true;
+  for (;;) {
+    int fd = open("/dev/null", O_RDONLY | O_CLOEXEC);
+    if (fd < 0) break;
+    held_.push_back(fd);
+  }
+  for (int i = 0; i < spare && !held_.empty(); ++i) Loosen();
+}
+
+void DescriptorFill::Loosen() {
+  if (held_.empty()) return;
+  close(held_.back());
+  held_.pop_back();
+}
+
+void DescriptorFill::Free() {
+  if (!active_) return;
+  for (int fd : held_) close(fd);
+  held_.clear();
+  rlimit now{};
+  getrlimit(RLIMIT_NOFILE, &now);
+  now.rlim_cur = oldLimit_;
+  setrlimit(RLIMIT_NOFILE, &now);
+  active_ = false;
+}
+
+bool RaiseDescriptorLimit(unsigned long n) {
+  rlimit now{};
+  getrlimit(RLIMIT_NOFILE, &now);
+  if (now.rlim_cur >= n) return true;
+  if (now.rlim_max < n) return false;
+  now.rlim_cur = n;
+  return setrlimit(RLIMIT_NOFILE, &now) == 0;
+}
+
+int ThreadCount() {
+  int n = 0;
+  if (DIR* d = opendir("/proc/self/task")) {
+    while (dirent* e = readdir(d)) n += e->d_name[0] != '.';
+    closedir(d);
+  }
+  return n;
 }
 
 std::string ReadFileText(const std::string& path) {

@@ -16,7 +16,8 @@
 class TestClient {
  public:
   ~TestClient();
-  bool Connect(const std::string& address, uint16_t port);
+  // source: the local address to connect from ("" lets the system choose).
+  bool Connect(const std::string& address, uint16_t port, const std::string& source = "");
   void Send(const std::string& bytes);
   // One line without its CR LF; "<closed>" when the connection ended,
   // "<timeout>" when nothing came.
@@ -103,6 +104,26 @@ class StoreFixture : public ::testing::Test {
   std::unique_ptr<StoreServer> server_;
   std::thread thread_;
 };
+
+// Takes this process's descriptors (a lowered limit filled with /dev/null)
+// until exactly `spare` are left; gives them all back when freed or destroyed.
+class DescriptorFill {
+ public:
+  explicit DescriptorFill(int spare);
+  ~DescriptorFill() { Free(); }
+  void Free();
+  // Gives one more back.
+  void Loosen();
+
+ private:
+  std::vector<int> held_;
+  unsigned long oldLimit_ = 0;
+  bool active_ = false;
+};
+// Raises the descriptor limit to at least n (within the hard limit).
+bool RaiseDescriptorLimit(unsigned long n);
+// Threads of this process now.
+int ThreadCount();
 
 std::string ReadFileText(const std::string& path);
 bool FileExists(const std::string& path);

@@ -24,6 +24,28 @@ std::string Describe(const char* what, const std::string& path, long code) {
   return path + ": " + what + " (" + n + ").";
 }
 
+// Why a library did not load: a library of the other width is named as such,
+// anything else with the system's error number.
+std::string LoadFailure(const std::string& path, long error) {
+  std::string head(4096, '\0');
+  size_t got = 0;
+  if (FILE* f = std::fopen(path.c_str(), "rb")) {
+    got = std::fread(&head[0], 1, head.size(), f);
+    std::fclose(f);
+  }
+  head.resize(got);
+  int bits = ImageBits(head);
+  int own = static_cast<int>(sizeof(void*) * 8);
+  if (bits != 0 && bits != own) {
+    char text[160];
+    std::snprintf(text, sizeof text,
+                  ": a %d-bit library, which this %d-bit host cannot load; use the %d-bit zelmadmin.exe.",
+                  bits, own, bits);
+    return path + text;
+  }
+  return Describe("the library cannot be loaded", path, error);
+}
+
 void RebuildProcs() {
   g_procs.clear();
   for (int32_t i = 0, n = HXRegistrationCount(); i < n; ++i) {
@@ -65,7 +87,7 @@ int LoadSnapins(const std::vector<std::string>& paths, HWND main,
     s.path = path;
     s.module = LoadLibraryA(path.c_str());
     if (!s.module) {
-      s.problem = Describe("the library cannot be loaded", path, static_cast<long>(GetLastError()));
+      s.problem = LoadFailure(path, static_cast<long>(GetLastError()));
     } else if (Loaded(s.module)) {
       FreeLibrary(s.module);
       continue;  // the same library under another name

@@ -258,4 +258,20 @@ std::string NlsFolder(const std::string& base, const std::string& language) {
   return b + "\\" + language;
 }
 
+int ImageBits(const std::string& head) {
+  auto u16 = [&](size_t at) -> unsigned {
+    return static_cast<unsigned char>(head[at]) | static_cast<unsigned char>(head[at + 1]) << 8;
+  };
+  if (head.size() < 0x40 || head.compare(0, 2, "MZ") != 0) return 0;
+  size_t pe = u16(0x3C) | static_cast<size_t>(u16(0x3E)) << 16;
+  // "PE\0\0", the 20-byte file header, then the optional header's magic.
+  if (pe > head.size() || head.size() - pe < 26 || head.compare(pe, 4, std::string("PE\0\0", 4)) != 0)
+    return 0;
+  switch (u16(pe + 24)) {
+    case 0x10B: return 32;
+    case 0x20B: return 64;
+    default: return 0;
+  }
+}
+
 }  // namespace zelm::host

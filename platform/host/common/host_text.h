@@ -47,6 +47,11 @@ bool ValidFolderName(const std::string& name);
 // The local folder of path inside a volume folder.
 std::string LocalFolder(const std::string& volumeFolder, const std::vector<std::string>& folders);
 
+// 32 or 64 for the first bytes of a Windows program or library file (its
+// optional header's magic), 0 when they are no such image. A host loads only
+// libraries of its own width; this says why another one failed.
+int ImageBits(const std::string& head);
+
 // The host program's command line.
 struct AdminArgs {
   std::string database;

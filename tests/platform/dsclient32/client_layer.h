@@ -136,7 +136,8 @@ class Layer {
   // All values of one attribute; *result the first failing read's code.
   std::vector<std::string> ReadValues(const char* container, const char* object,
                                       const char* attribute, uint32_t bufferSize = 4096,
-                                      int* result = nullptr) {
+                                      int* result = nullptr,
+                                      std::vector<uint32_t>* syntaxes = nullptr) {
     std::vector<std::string> values;
     int32_t ctx = OpenContext(container);
     if (ctx < 0) {
@@ -163,8 +164,10 @@ class Layer {
         uint32_t n = 0, syntax = 0;
         if (api_.getAttributeName(ctx, reply, name, &n, &syntax) != 0) break;
         char value[DSC_VALUE_BYTES];
-        for (uint32_t k = 0; k < n && api_.getValue(ctx, reply, syntax, value) == 0; ++k)
+        for (uint32_t k = 0; k < n && api_.getValue(ctx, reply, syntax, value) == 0; ++k) {
           values.push_back(value);
+          if (syntaxes) syntaxes->push_back(syntax);
+        }
       }
       if (iteration == DSC_NO_ITERATION) break;
     }

@@ -216,6 +216,36 @@ TEST_F(ClientTest, AResultTooSmallForOneValueAnswers649AndKeepsTheIteration) {
   api_.freeContext(ctx);
 }
 
+// A read hands out the syntax each value was written with, whatever the
+// result buffer's size: one item per run of values of one syntax.
+TEST_F(ClientTest, ReadsGiveTheSyntaxEachValueWasWrittenWith) {
+  using dir::testing::Name;
+  using dir::testing::Text;
+  ASSERT_EQ(engine_->Modify(dir::Caller::System(), "MS1.Internet Services",
+                            {{dir::kChangeAddValue, "Quorvel:Context",
+                              {Name("A.Acme"), Text("B.Acme"), Text("C.Acme"), Name("D.Acme")}}}),
+            0);
+  const std::vector<std::string> values = {"A.Acme", "B.Acme", "C.Acme", "D.Acme"};
+  const std::vector<uint32_t> want = {DSC_SYNTAX_DIST_NAME, DSC_SYNTAX_CI_STRING,
+                                      DSC_SYNTAX_CI_STRING, DSC_SYNTAX_DIST_NAME};
+  for (uint32_t size : {4096u, 40u}) {
+    std::vector<uint32_t> syntaxes;
+    int r = -1;
+    EXPECT_EQ(layer_.ReadValues("[Root]", "MS1.Internet Services", "Quorvel:Context", size, &r,
+                                &syntaxes),
+              values);
+    EXPECT_EQ(r, 0);
+    EXPECT_EQ(syntaxes, want) << size;
+  }
+  // A text value written with syntax 3 to a reference attribute comes back as 3.
+  ASSERT_EQ(layer_.ReplaceValues({"FS1.Acme"}, {"FS2.Acme"}, "[Root]", "MS1.Internet Services",
+                                 "Quorvel:Host", DSC_SYNTAX_CI_STRING),
+            0);
+  std::vector<uint32_t> host;
+  layer_.ReadValues("[Root]", "MS1.Internet Services", "Quorvel:Host", 4096, nullptr, &host);
+  EXPECT_EQ(host, std::vector<uint32_t>{DSC_SYNTAX_CI_STRING});
+}
+
 TEST_F(ClientTest, PutsAnswerBufferFullAndLeaveTheBufferAsItWas) {
   int32_t ctx = layer_.OpenContext(nullptr);
   DSCBuffer* b = nullptr;

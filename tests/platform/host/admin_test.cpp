@@ -139,6 +139,21 @@ TEST_F(HostAdmin, ASnapinThatFailsToStartIsUnloadedWithItsRegistrations) {
   FreeLibrary(pin);
 }
 
+// A 64-bit host cannot load a 32-bit snap-in, nor the other way round: the
+// other build's tarq.dll is named for what it is, and nothing registers.
+TEST_F(HostAdmin, ALibraryOfTheOtherWidthIsNamedAsSuchAndNotLoaded) {
+  const std::string other = std::string("Z:") + ZELM_OTHER_WIN_BIN + "/tarq.dll";
+  if (GetFileAttributesA(other.c_str()) == INVALID_FILE_ATTRIBUTES)
+    GTEST_SKIP() << "no build of the other width at " << other;
+  const int own = static_cast<int>(sizeof(void*) * 8), theirs = own == 64 ? 32 : 64;
+  Load({other});
+  ASSERT_EQ(problems_.size(), 1u);
+  EXPECT_EQ(problems_[0], other + ": a " + std::to_string(theirs) + "-bit library, which this " +
+                              std::to_string(own) + "-bit host cannot load; use the " +
+                              std::to_string(theirs) + "-bit zelmadmin.exe.");
+  EXPECT_TRUE(ClassProcs().empty());
+}
+
 TEST_F(HostAdmin, ClosingAsksEachSnapinAndStopsWhenOneObjects) {
   Load();
   HMODULE pin = LoadLibraryA("hosttestsnap.dll");  // keeps the log readable after the close

@@ -2,10 +2,45 @@
 // file-server paths (which must never leave their volume), the command line.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
+#include <cstdio>
+
 #include "host_text.h"
 
 namespace zelm::host {
 namespace {
+
+TEST(HostText, ImageWidthComesFromTheOptionalHeader) {
+  char self[MAX_PATH];
+  ASSERT_GT(GetModuleFileNameA(nullptr, self, sizeof self), 0u);
+  std::string head(4096, '\0');
+  FILE* f = std::fopen(self, "rb");
+  ASSERT_NE(f, nullptr);
+  head.resize(std::fread(&head[0], 1, head.size(), f));
+  std::fclose(f);
+  const size_t pe = static_cast<unsigned char>(head[0x3C]) | static_cast<unsigned char>(head[0x3D]) << 8;
+  std::string otherWidth = head;
+  otherWidth[pe + 24] = 0x0B;  // 0x10B: 32-bit, 0x20B: 64-bit
+  otherWidth[pe + 25] = sizeof(void*) == 8 ? 0x01 : 0x02;
+  struct Row {
+    const char* label;
+    std::string head;
+    int bits;
+  } rows[] = {
+      {"this test program", head, static_cast<int>(sizeof(void*) * 8)},
+      {"the other width's magic", otherWidth, sizeof(void*) == 8 ? 32 : 64},
+      {"cut before the magic", head.substr(0, pe + 25), 0},
+      {"no PE signature where the header says", std::string(head).replace(pe, 2, "XX"), 0},
+      {"header offset past the end", head.substr(0, 0x40), 0},
+      {"not an image", std::string(4096, 'x'), 0},
+      {"empty", "", 0},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.label);
+    EXPECT_EQ(ImageBits(r.head), r.bits);
+  }
+}
 
 TEST(HostText, NamesSplitIntoLeafAndContainer) {
   struct Row {

@@ -66,6 +66,15 @@ class AnswersTest : public InboxTest {
   std::string Folder(const std::string& path) { return path.substr(0, path.find_last_of('\\')); }
 };
 
+// EnumThreadWindows callback: the quick-help pop-up among a thread's windows.
+BOOL CALLBACK FindQuickHelpPopup(HWND w, LPARAM found) {
+  char cls[32] = {};
+  GetClassNameA(w, cls, sizeof cls);
+  if (lstrcmpiA(cls, "VORDANTVQHCLASS") != 0) return TRUE;
+  *reinterpret_cast<HWND*>(found) = w;
+  return FALSE;
+}
+
 TEST_F(AnswersTest, QuickHelpSaysWhatIsKnownOfEachItem) {
   OpenInbox({});
   std::string host = server->hostName;
@@ -90,16 +99,7 @@ TEST_F(AnswersTest, QuickHelpSaysWhatIsKnownOfEachItem) {
   SendMessageA(pane, WM_MOUSEMOVE, 0, MAKELPARAM(r.left + 40, (r.top + r.bottom) / 2));
   // This thread's pop-up: another suite's process on the same desktop may show one too.
   HWND popup = nullptr;
-  EnumThreadWindows(
-      GetCurrentThreadId(),
-      [](HWND w, LPARAM found) -> BOOL {
-        char cls[32] = {};
-        GetClassNameA(w, cls, sizeof cls);
-        if (lstrcmpiA(cls, "VORDANTVQHCLASS") != 0) return TRUE;
-        *reinterpret_cast<HWND*>(found) = w;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&popup));
+  EnumThreadWindows(GetCurrentThreadId(), FindQuickHelpPopup, reinterpret_cast<LPARAM>(&popup));
   ASSERT_NE(nullptr, popup);
   EXPECT_EQ(host + ": 2 users", WindowText(popup));
 }

@@ -1,0 +1,16 @@
+# Cross toolchain: 32-bit Windows binaries from Debian's mingw-w64 (posix threads).
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR i686)
+set(_tc i686-w64-mingw32)
+set(CMAKE_C_COMPILER   ${_tc}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${_tc}-g++-posix)
+set(CMAKE_RC_COMPILER  ${_tc}-windres)
+set(CMAKE_DLLTOOL      ${_tc}-dlltool)
+set(CMAKE_NM           ${_tc}-nm)
+set(CMAKE_FIND_ROOT_PATH /usr/${_tc})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+# Every Windows test runs through Wine, headless, in the project's own prefix.
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-emu.sh)

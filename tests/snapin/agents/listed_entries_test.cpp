@@ -47,7 +47,9 @@ TEST_F(ListedEntries, AreRefusedWithAWordAndTheTypingKept) {
     EXPECT_EQ(boxes.Boxes()[0].caption, "Error");
     EXPECT_EQ(boxes.Boxes()[0].text, r.message);
     EXPECT_EQ(ItemText(page_, r.from), r.typedFrom);
-    if (r.to) EXPECT_EQ(ItemText(page_, r.to), r.typedTo);
+    if (r.to) {
+      EXPECT_EQ(ItemText(page_, r.to), r.typedTo);
+    }
     EXPECT_TRUE(IsItemEnabled(page_, r.add));
     EXPECT_TRUE(Focused(r.from));
     EXPECT_EQ(ListItems(page_, r.list), listed);

@@ -16,6 +16,7 @@
 #include "object_actions.h"
 #include "snapins.h"
 #include "ui_driver.h"
+#include "written_syntax.h"
 
 namespace {
 
@@ -254,6 +255,8 @@ TEST_F(SyslogPage, DestinationsEnableTheirFieldAndHostAndPathAreStoredAsTyped) {
       EXPECT_TRUE(boxes.Boxes().empty());
       EXPECT_EQ(Facility("FS2.Acme", 1),
                 std::string(remote ? "1 0 4 " : "1 0 3 ") + (remote ? row.host : "-") + " " + row.path);
+      snapintest::ExpectWritten(directory_.Path(),
+                                {{"FS2.Acme", kAttribute, Facility("FS2.Acme", 1), 3}});
     }
     Close();
     zelm::host::CloseSnapins(nullptr);

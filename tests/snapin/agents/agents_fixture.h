@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "agent_procs.h"
+#include "config_notice.h"
 #include "entry_points.h"
 #include "frame.h"
 #include "help_viewer.h"
@@ -29,6 +30,7 @@
 #include "snapins.h"
 #include "tarq_ids.h"
 #include "ui_driver.h"
+#include "written_syntax.h"
 
 namespace agentstest {
 
@@ -171,6 +173,10 @@ class AgentSnapin : public ::testing::Test {
   Values Read(const std::string& object, const std::string& attribute) const {
     return directory_->Values(object, attribute);
   }
+  // Each value as the database file holds it, with the syntax it was written with.
+  void ExpectWritten(const std::vector<snapintest::Written>& rows) const {
+    snapintest::ExpectWritten(directory_->Path(), rows);
+  }
   bool Exists(const std::string& object) const { return directory_->Exists(object); }
   // Changes what is stored, as another administrator would.
   void Store(const std::string& object, const std::string& attribute, const Values& values) {
@@ -253,6 +259,23 @@ class AgentSnapin : public ::testing::Test {
         out.push_back(uint32_t(uint8_t(r.data[0])) | uint32_t(uint8_t(r.data[1])) << 8 |
                       uint32_t(uint8_t(r.data[2])) << 16 | uint32_t(uint8_t(r.data[3])) << 24);
     return out;
+  }
+  // Applies with automatic reload on, from a cleared "Quorvel:Config
+  // Changed" of `object`: the apply is accepted, the service takes exactly
+  // the 140-byte requests `told` (snapintest::ConfigNotice), and the value
+  // is "1" again (as text) when `flagged` (by default: when something was told; a
+  // user who may not write the value tells the server all the same).
+  template <class Apply>
+  void ExpectTold(const std::string& object, Apply apply, const std::vector<std::string>& told,
+                  int flagged = -1) {
+    g_snapin.autoReload = 1;
+    Store(object, "Quorvel:Config Changed", {});
+    size_t before = service_.Requests().size();
+    EXPECT_EQ(apply(), 1);
+    EXPECT_EQ(snapintest::SentRequests(service_, before), told);
+    bool set = flagged < 0 ? !told.empty() : flagged != 0;
+    EXPECT_EQ(Read(object, "Quorvel:Config Changed"), set ? Values{"1"} : Values{});
+    if (set) ExpectWritten({{object.c_str(), "Quorvel:Config Changed", "1", 3}});
   }
   // The module file named by each request the service took.
   std::vector<std::string> NoticeModules() {

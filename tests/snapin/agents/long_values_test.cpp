@@ -77,6 +77,8 @@ TEST_F(LongValues, SurviveAnApplyOfAnUnrelatedChange) {
       Values after = {longValue};
       after.insert(after.end(), row.othersAfter.begin(), row.othersAfter.end());
       EXPECT_EQ(Named(Read(row.owner, row.attribute)), Named(after));
+      // Left alone in the file, as the other tool wrote it (as text).
+      ExpectWritten({{row.owner, row.attribute, longValue, 3}});
       Close();
     }
   }

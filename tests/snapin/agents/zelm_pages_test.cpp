@@ -6,6 +6,7 @@
 
 #include "agent_codecs.h"
 #include "agents_fixture.h"
+#include "hostext_ids.h"
 
 namespace agentstest {
 namespace {
@@ -129,6 +130,8 @@ TEST_F(StorePages, AStorePathOffTheHostIsRefusedBeforeAnythingIsWritten) {
   EXPECT_EQ(ApplyPage(ZELMQueueDlgProc), 1);
   EXPECT_EQ(Read(kStore1, "Quorvel:Message Store"), Values{"FS1\\VOL2:store"});
   EXPECT_EQ(Read(kStore1, "Quorvel:Queue Timeout"), Values{"2"});
+  ExpectWritten({{kStore1, "Quorvel:Message Store", "FS1\\VOL2:store", 1},
+                 {kStore1, "Quorvel:Queue Timeout", "2", 3}});
 }
 
 TEST_F(StorePages, ParametersFollowTheRightsAndADirectoryErrorKeepsEarlierWrites) {
@@ -189,6 +192,21 @@ TEST_F(StorePages, ContextsAreTheServersAndAtLeastOneMustStay) {
   EXPECT_EQ(boxes.Boxes()[0].text, "At least one context required!");
   EXPECT_TRUE(Focused(IDC_ZC_EDIT));
   EXPECT_EQ(Read(kMS2, "Quorvel:Context"), Values{"Sales.Acme"});
+
+  // A context picked in the browser goes to the server as a reference.
+  {
+    ModalDriver driver;
+    driver.Then([](HWND browser) {
+      ASSERT_TRUE(PickRow(browser, IDC_BR_LIST, "Acme"));
+      ClickItem(browser, IDOK);
+    });
+    SendDlgItemMessageA(page_, IDC_ZC_EDIT, WM_KEYDOWN, VK_RETURN, 1);
+    PumpMessages();
+    EXPECT_TRUE(driver.Unexpected().empty());
+  }
+  EXPECT_EQ(ApplyPage(ZELMContextDlgProc), 1);
+  EXPECT_EQ(Read(kMS2, "Quorvel:Context"), Values{"Acme"});
+  ExpectWritten({{kMS2, "Quorvel:Context", "Acme", 1}});
 }
 
 TEST_F(StorePages, TheServicesContainerAloneShowsAsNoContext) {

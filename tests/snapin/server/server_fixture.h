@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "config_notice.h"
 #include "entry_points.h"
 #include "frame.h"
 #include "help_viewer.h"
@@ -29,6 +30,7 @@
 #include "snapins.h"
 #include "tarq_ids.h"
 #include "ui_driver.h"
+#include "written_syntax.h"
 
 namespace msgsrvtest {
 
@@ -166,6 +168,10 @@ class ServerSnapin : public ::testing::Test {
   Values Read(const std::string& object, const std::string& attribute) const {
     return directory_->Values(object, attribute);
   }
+  // Each value as the database file holds it, with the syntax it was written with.
+  void ExpectWritten(const std::vector<snapintest::Written>& rows) const {
+    snapintest::ExpectWritten(directory_->Path(), rows);
+  }
   // Changes what is stored behind an open page's back, as another
   // administrator would.
   void Store(const std::string& object, const std::string& attribute, const Values& values) {
@@ -220,15 +226,6 @@ class ServerSnapin : public ::testing::Test {
       if (r.type == NCW_LOAD) out.push_back("load " + r.name);
       if (r.type == NCW_UNLOAD) out.push_back("unload " + r.name);
     }
-    return out;
-  }
-  // The codes of the configuration-change requests sent to the service.
-  std::vector<uint32_t> NoticeCodes() {
-    std::vector<uint32_t> out;
-    for (const ServiceRequest& r : service_.Requests())
-      if (r.type == NCW_SEND && r.data.size() >= 4)
-        out.push_back(uint32_t(uint8_t(r.data[0])) | uint32_t(uint8_t(r.data[1])) << 8 |
-                      uint32_t(uint8_t(r.data[2])) << 16 | uint32_t(uint8_t(r.data[3])) << 24);
     return out;
   }
 

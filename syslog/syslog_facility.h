@@ -13,7 +13,6 @@ enum {
   kLevelCount = 8,            // priorities 0 (Emergency) to 7 (Debug)
   kFacilityPathChars = 259,   // a record's file path
   kFacilityHostChars = 15,    // a record's remote host
-  kTypedPathChars = 47,       // a path taken from the page's edit field is cut to this
   kFacilityValueChars = 400,  // longest facility value, NUL excluded
   kMailFacility = 1,          // the facility the page starts on
 };

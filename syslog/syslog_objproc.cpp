@@ -8,12 +8,6 @@
 #include "snapin_state.h"
 #include "syslog_page.h"
 
-namespace {
-
-const char kSyslogTitle[] = "Syslog Configuration";
-
-}  // namespace
-
 extern "C" int32_t QZXAPI SyslogObjProc(const char* name, uint32_t message, intptr_t param3,
                                         intptr_t param4) {
   switch (message) {
@@ -21,7 +15,7 @@ extern "C" int32_t QZXAPI SyslogObjProc(const char* name, uint32_t message, intp
     case QZX_MSG_OPEN: OpenObject(name); return 1;
     case QZX_MSG_PAGE:
       if (param3 != 0) return -1;
-      return HandOutPageTitled(param3, param4, SyslogConfigDlgProc, "LogConfig", kSyslogTitle,
+      return HandOutPageTitled(param3, param4, SyslogConfigDlgProc, "LogConfig", kSyslogPageTitle,
                                ResourceModule());
   }
   return 0;

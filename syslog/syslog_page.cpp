@@ -10,6 +10,7 @@ FacilityRecord g_facilities[kFacilityCount];
 const char kSyslogAttribute[] = "Quorvel:Syslog Config";
 const char kGlobalSyslogObject[] = "Internet Services";
 const char kSyslogErrorCaption[] = "Directory Services Error";
+const char kSyslogPageTitle[] = "Syslog Configuration";
 
 void ClearFacilityRecords() { memset(g_facilities, 0, sizeof g_facilities); }
 
@@ -91,14 +92,32 @@ void ShowFacility(HWND page, int index, int noneAsDoNotLog) {
   g_page.loading = wasLoading;
 }
 
-// The controls into the shown facility's record.
-void StoreFacility(HWND page, int index) {
+// A field whose text is longer than its record holds (text put there past
+// the typing limit): refused with a word and the focus on it, never cut.
+int FieldFits(HWND page, int id, int chars, int textId) {
+  if (GetWindowTextLengthA(GetDlgItem(page, id)) <= chars) return 1;
+  char text[160];
+  // A language library that lacks the text: the library's own says it.
+  if (LoadStringA(ResourceModule(), static_cast<UINT>(textId), text, sizeof text) <= 0 &&
+      LoadStringA(g_snapin.instance, static_cast<UINT>(textId), text, sizeof text) <= 0)
+    text[0] = '\0';
+  MessageBoxA(page, text, kSyslogPageTitle, MB_OK | MB_ICONERROR);
+  SetFocus(GetDlgItem(page, id));
+  return 0;
+}
+
+// The controls into the shown facility's record: host and path as typed.
+// 0, with the record untouched, when a field holds more than its record.
+int StoreFacility(HWND page, int index) {
+  if (!FieldFits(page, IDC_LOG_HOST, kFacilityHostChars, IDS_LOG_HOST_TOO_LONG) ||
+      !FieldFits(page, IDC_LOG_PATH, kFacilityPathChars, IDS_LOG_PATH_TOO_LONG))
+    return 0;
   FacilityRecord& r = g_facilities[index];
   r.mode = ModeShown(page);
   r.level = LevelOfBoxes(BoxesShown(page));
   GetDlgItemTextA(page, IDC_LOG_HOST, r.host, sizeof r.host);
   GetDlgItemTextA(page, IDC_LOG_PATH, r.path, sizeof r.path);
-  r.path[kTypedPathChars] = '\0';
+  return 1;
 }
 
 void ReadValues() {
@@ -157,7 +176,10 @@ INT_PTR OnInit(HWND page) {
 void OnFacilityChange(HWND page) {
   LRESULT selected = SendDlgItemMessageA(page, IDC_LOG_FACILITY, CB_GETCURSEL, 0, 0);
   if (selected < 0 || selected >= kFacilityCount) return;
-  if (g_page.writable) StoreFacility(page, g_page.current);
+  if (g_page.writable && !StoreFacility(page, g_page.current)) {
+    SendDlgItemMessageA(page, IDC_LOG_FACILITY, CB_SETCURSEL, g_page.current, 0);
+    return;
+  }
   g_page.current = static_cast<int>(selected);
   ShowFacility(page, g_page.current, 1);
 }
@@ -202,7 +224,7 @@ INT_PTR OnCommand(HWND page, int id, int code) {
 
 INT_PTR OnApply(HWND page) {
   if (!g_page.writable) return 1;
-  StoreFacility(page, g_page.current);
+  if (!StoreFacility(page, g_page.current)) return 0;
   StrList wanted = {};  // owned here: freed below
   for (int i = 0; i < kFacilityCount; ++i) {
     char value[kFacilityValueChars + 1];

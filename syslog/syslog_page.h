@@ -20,3 +20,4 @@ void ClearFacilityRecords();
 extern const char kSyslogAttribute[];      // "Quorvel:Syslog Config"
 extern const char kGlobalSyslogObject[];   // "Internet Services"
 extern const char kSyslogErrorCaption[];   // "Directory Services Error"
+extern const char kSyslogPageTitle[];      // "Syslog Configuration": tab and message caption

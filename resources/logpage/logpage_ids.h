@@ -26,3 +26,7 @@
 
 // Help context of the page.
 #define HELP_LOG_CONFIG 8
+
+// Strings: a field holding more than its facility record takes.
+#define IDS_LOG_PATH_TOO_LONG 30
+#define IDS_LOG_HOST_TOO_LONG 31

@@ -19,6 +19,8 @@
 #define IDS_SMTP_TITLE_IDENTIFICATION 75
 #define IDS_SMTP_TITLE_UBE 93
 #define IDS_BAD_IP_ADDRESS 94
+#define IDS_TRUSTED_HOST_LISTED 97
+#define IDS_RANGE_LISTED 98
 
 // What every creation dialog of an agent has: "&Create" (IDOK), Cancel
 // (IDCANCEL), Help, the store (or queue) agent's name with its browse

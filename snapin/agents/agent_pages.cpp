@@ -137,7 +137,7 @@ int AddListEntry(HWND dialog, int id, const char* text) {
   // LB_FINDSTRINGEXACT ignores letter case, as the directory compares values.
   if (SendMessageA(list, LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
                    reinterpret_cast<LPARAM>(text)) != LB_ERR)
-    return 0;
+    return kEntryListed;
   return SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text)) >= 0;
 }
 

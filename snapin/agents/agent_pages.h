@@ -52,8 +52,10 @@ void FocusItem(HWND dialog, int id);
 void FillListBox(HWND dialog, int id, const StrList* values);
 // Every entry, in the list's order, appended to out (emptied first).
 void ListBoxValues(HWND dialog, int id, StrList* out);
-// Adds text unless an entry equal to it (letter case ignored) is there; 1
-// when added.
+// Adds text unless an entry equal to it (letter case ignored) is there: 1
+// when added, kEntryListed when it is there already, 0 when nothing was
+// added otherwise (no text, the list box failed).
+enum { kEntryListed = -1 };
 int AddListEntry(HWND dialog, int id, const char* text);
 // Removes the selected entries, from the highest index down.
 void RemoveSelectedEntries(HWND dialog, int id);

@@ -90,7 +90,8 @@ void OnCommand(HWND page, int id, int code) {
 
 // An empty field removes the path without a check.
 bool ApplyStore(HWND page) {
-  char path[kStoreChars + 1], shortName[kBrowseChars + 1];
+  // Room for the longest stored value: typing alone stops at kStoreChars.
+  char path[kDSValueBytes], shortName[kBrowseChars + 1];
   DialogText(page, IDC_CTX_STORE, path, sizeof path);
   HostShortName(FirstOfList(&g_context.hosts), shortName, sizeof shortName);
   if (path[0] != '\0' && !PathOnHost(path, shortName)) {

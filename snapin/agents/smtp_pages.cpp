@@ -202,7 +202,9 @@ INT_PTR OptionsApply(HWND page) {
     }
   }
   if (g_options.relayWritable) {
-    char relay[kRelayChars + 1] = "";
+    // Read with room for the longest stored value: one written by another
+    // tool goes back whole, only typing stops at kRelayChars.
+    char relay[kDSValueBytes] = "";
     if (Checked(page, IDC_SO_USE_RELAY)) DialogText(page, IDC_SO_RELAY, relay, sizeof relay);
     if (int r = WriteAgentText(&g_options.relay, kRelayHost, relay, kSyntaxCIString)) {
       ShowErrorAt(page, r, IDC_SO_USE_RELAY);
@@ -309,7 +311,13 @@ void AddRange(HWND page, const RangeList& r) {
   } else {
     char entry[2 * kRangeFieldChars + 2];
     FormatAddressRange(from, to, entry, sizeof entry);
-    if (AddListEntry(page, r.list, entry)) MarkPageChanged(page);
+    int added = AddListEntry(page, r.list, entry);
+    if (added == kEntryListed) {
+      // Said so, and the fields keep what was typed.
+      RefuseWith(page, IDS_RANGE_LISTED, IDS_ERROR_CAPTION, r.from);
+      return;
+    }
+    if (added) MarkPageChanged(page);
   }
   SetDlgItemTextA(page, r.from, "");
   SetDlgItemTextA(page, r.to, "");

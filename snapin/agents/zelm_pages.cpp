@@ -2,6 +2,7 @@
 // messaging server serves), "ZELMQuota", "ZELMSCMS", "ZELMTrustedHosts" and
 // the read-only "ZELMClients".
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 
 #include "agent_codecs.h"
@@ -134,8 +135,17 @@ void QuotaCommand(HWND page, int id, int code) {
 INT_PTR QuotaApply(HWND page) {
   char text[2 * kDSValueBytes];  // a message longer than the directory holds is refused by it
   if (g_quota.messageWritable) {
+    // The field breaks lines at CR LF; the message goes back with the
+    // stored one's line breaks, a bare line feed (as in the default
+    // message the agent is created with) when it has none.
     DialogText(page, IDC_ZU_MESSAGE, text, sizeof text);
-    if (int r = WriteAgentText(&g_quota.message, kQuotaMessage, text, kSyntaxCIString)) {
+    const StrList* stored = &g_quota.message;
+    char* message = ToStoredText(text, stored->count ? FirstOfList(stored) : nullptr,
+                                 kBreakLineFeed);  // freed below
+    int r = message ? WriteAgentText(&g_quota.message, kQuotaMessage, message, kSyntaxCIString)
+                    : kDSErrNoMemory;
+    free(message);
+    if (r) {
       ShowErrorAt(page, r, IDC_ZU_MESSAGE);
       return 0;
     }
@@ -245,8 +255,13 @@ void TrustedAdd(HWND page) {
     return;
   }
   // An address already listed is not listed twice (the directory would
-  // refuse the second value).
-  if (AddListEntry(page, IDC_ZT_LIST, address)) MarkPageChanged(page);
+  // refuse the second value); the user hears so and keeps what was typed.
+  int added = AddListEntry(page, IDC_ZT_LIST, address);
+  if (added == kEntryListed) {
+    RefuseWith(page, IDS_TRUSTED_HOST_LISTED, IDS_ERROR_CAPTION, IDC_ZT_ADDRESS);
+    return;
+  }
+  if (added) MarkPageChanged(page);
   SetDlgItemTextA(page, IDC_ZT_ADDRESS, "");
   EnableWindow(GetDlgItem(page, IDC_ZT_ADD), FALSE);
   FocusItem(page, IDC_ZT_ADDRESS);

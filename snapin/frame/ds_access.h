@@ -26,6 +26,7 @@ enum {
   kDSBufferBytes = 4096,     // start of request and result buffers, and each growth step
   kDSAddBufferBytes = 8192,  // start of an object creation request
   kDSValueBytes = 1028,      // one attribute value as received
+  kDSErrNoMemory = -649,     // "Insufficient buffer space": what a page shows when out of memory
 };
 
 // A context with name context "[Root]", option bits | 0x47, then the

@@ -13,6 +13,7 @@
 #ifndef ZELM_LOGPAGE
 #include "class_bitmaps.h"
 #include "class_table.h"
+#include "line_breaks.h"
 #include "server_notice.h"
 #include "settings.h"
 #endif

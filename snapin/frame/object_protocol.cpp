@@ -1,5 +1,6 @@
 #include "object_protocol.h"
 
+#include <stdlib.h>
 #include <string.h>
 
 #include "callbacks.h"
@@ -90,6 +91,16 @@ int32_t ShowPageHelp(HWND window, int helpId) {
 
 const char* HelpFile() { return g_host.helpPath; }
 
+char* ControlTextCopy(HWND page, int id) {
+  HWND control = GetDlgItem(page, id);
+  int n = control ? GetWindowTextLengthA(control) : 0;
+  char* text = static_cast<char*>(malloc(static_cast<size_t>(n) + 1));
+  if (!text) return nullptr;
+  text[0] = '\0';
+  if (n > 0) GetWindowTextA(control, text, n + 1);
+  return text;
+}
+
 const char* LoadResourceText(int id, char* out, int capacity) {
   if (!out || capacity <= 0) return "";
   out[0] = '\0';
@@ -151,10 +162,29 @@ int ReadValueControl(HWND page, int editId, StrList* out) {
   if (!g_host.api.getMvedCount || !g_host.api.getMvedValue ||
       g_host.api.getMvedCount(page, editId, &count) != 0)
     return -1;
-  for (uint16_t i = 0; i < count; ++i) {
-    char value[kMvedValueChars + 1] = "";
-    // A value cut short would be written as a different value: leave it out.
-    if (g_host.api.getMvedValue(page, editId, i, sizeof value, value) == 0) StrListAdd(out, value);
+  // The control shows values as long as the directory holds (written by
+  // another tool), longer than the user may type: each is asked for with
+  // room for the longest, and with more while the host answers it cut, so
+  // an apply never drops or shortens a value it did not change.
+  int32_t capacity = QZX_VALUE_BYTES;
+  char* value = static_cast<char*>(malloc(static_cast<size_t>(capacity)));  // freed below
+  int result = value ? 0 : -1;
+  for (uint16_t i = 0; i < count && result == 0; ++i) {
+    int32_t r;
+    while ((r = g_host.api.getMvedValue(page, editId, i, capacity, value)) == kMvedValueCut &&
+           capacity < kMvedReadLimit) {
+      char* larger = static_cast<char*>(realloc(value, static_cast<size_t>(capacity) * 2));
+      if (!larger) break;
+      value = larger;
+      capacity *= 2;
+    }
+    if (r == kMvedValueCut) result = -1;  // never written shortened
+    else if (r == 0) StrListAdd(out, value);
+  }
+  free(value);
+  if (result != 0) {
+    StrListFree(out);
+    return -1;
   }
   return out->count;
 }

@@ -29,7 +29,9 @@
 enum {
   kPageTitleChars = 1024,  // the shared title buffer, NUL included
   kMaxPages = 7,           // entries of the page table
-  kMvedValueChars = 256,   // longest value of a multi-valued edit control
+  kMvedValueChars = 256,   // longest value the user may type into a multi-valued edit control
+  kMvedValueCut = -2,      // QZXGetMvedValue's answer for a value that did not fit
+  kMvedReadLimit = 65536,  // the most room a value is asked for with
 };
 
 // Browse types (DSLaunchProc) and the kinds of multi-valued edit controls
@@ -100,6 +102,10 @@ void MarkPageChanged(HWND page);
 int32_t ShowPageHelp(HWND window, int helpId);
 const char* HelpFile();
 
+// The whole text of a page's control, whatever its length: a new heap
+// string (the caller frees it), null when out of memory.
+char* ControlTextCopy(HWND page, int id);
+
 // A string of the resource module into out (capacity bytes); "" when it has none.
 const char* LoadResourceText(int id, char* out, int capacity);
 
@@ -123,6 +129,8 @@ int BrowsePageFolder(HWND page, int editId, const char* serverContainer, int tit
 // table. The host's answer.
 int32_t CreateValueControl(HWND page, StrList* list, int kind, int editId, int spinId, int listId,
                            int mode, int titleId, const char* startContext);
-// Appends the values the user left in the control, in its order, to out
-// (emptied first). The number of values, or -1 when the control is unknown.
+// Appends the values the user left in the control, in its order and each
+// whole (also those longer than may be typed), to out (emptied first). The
+// number of values; -1, with out empty, when the control is unknown or a
+// value cannot be had whole.
 int ReadValueControl(HWND page, int editId, StrList* out);

@@ -1,4 +1,6 @@
 // "MsgSrvSNMP": what the messaging server tells SNMP managers about itself.
+#include <stdlib.h>
+
 #include "frame.h"
 #include "msgsrv_object.h"
 #include "page_support.h"
@@ -46,7 +48,10 @@ INT_PTR OnInit(HWND page) {
       EnableWindow(GetDlgItem(page, kFields[i].label), FALSE);
     }
     ReadOwnValues(&g_page.values[i], kFields[i].attribute);
-    SetWindowTextA(edit, FirstValue(&g_page.values[i]));
+    // The location field breaks lines at CR LF, however they were stored.
+    char* shown = ToEditText(FirstValue(&g_page.values[i]));  // freed here
+    if (shown) SetWindowTextA(edit, shown);
+    free(shown);
   }
   g_page.loading = 0;
   return TRUE;
@@ -64,9 +69,17 @@ INT_PTR OnCommand(HWND page, int id, int code) {
 INT_PTR OnApply(HWND page) {
   if (!g_page.writable) return 1;
   for (int i = 0; i < kFieldCount; ++i) {
-    char text[kFieldChars + 1];
-    ControlText(page, kFields[i].edit, text, sizeof text);
-    if (int r = WriteOwnValue(&g_page.values[i], kFields[i].attribute, text, kSyntaxCIString)) {
+    // Taken whole and written with the stored value's line breaks (CR LF
+    // for one without any), so a value nobody changed goes back as it was.
+    char* typed = ControlTextCopy(page, kFields[i].edit);
+    const StrList* stored = &g_page.values[i];
+    char* text = typed ? ToStoredText(typed, stored->count ? FirstValue(stored) : nullptr, kBreakCrLf)
+                       : nullptr;
+    free(typed);
+    int r = text ? WriteOwnValue(&g_page.values[i], kFields[i].attribute, text, kSyntaxCIString)
+                 : kDSErrNoMemory;
+    free(text);
+    if (r) {
       ShowWriteError(page, r, kFields[i].edit);
       return 0;
     }

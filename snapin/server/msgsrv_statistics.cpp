@@ -15,9 +15,12 @@ enum {
 };
 
 // The context and the connection stay open from initialisation to apply
-// (or close), so each tick costs one request.
+// (or close), so each tick costs one request. One that could not be had is
+// tried again at each tick: a server that comes up (or gets its address)
+// while the page is open shows its counters.
 struct StatisticsPage {
   DSContext context;  // > 0 while open
+  StrList hosts;      // the messaging server's "Quorvel:Host"; freed with the page
   uint32_t connection;
   int connected;
   int ticking;
@@ -32,7 +35,16 @@ void ShowUnavailable(HWND page) {
   for (const StatValue& v : values) SetDlgItemTextA(page, v.control, na);
 }
 
+void Connect() {
+  if (g_page.connected || g_page.hosts.count < 1 || !g_page.hosts.items[0]) return;
+  if (g_page.context <= 0) g_page.context = DSOpenContext(nullptr);
+  g_page.connected = g_page.context > 0 &&
+                     OpenServerConnection(g_page.context, g_page.hosts.items[0],
+                                          &g_page.connection) == 0;
+}
+
 void FillCounters(HWND page) {
+  Connect();
   unsigned char reply[kRequestBytes];
   ConfigChangeRequest request = MakeRequest(kRequestStatistics, nullptr);
   if (!g_page.connected || SendServerRequest(g_page.connection, &request, reply) != 0) {
@@ -47,23 +59,20 @@ void FillCounters(HWND page) {
 void Release(HWND page) {
   if (g_page.ticking) KillTimer(page, kRefreshTimer);
   if (g_page.context > 0) DSCloseContext(g_page.context);
+  StrListFree(&g_page.hosts);
   g_page = StatisticsPage();
 }
 
 INT_PTR OnInit(HWND page) {
-  g_page = StatisticsPage();
+  Release(page);
   BeginPage(page);
   g_page.context = DSOpenContext(nullptr);
-  StrList hosts = {};
-  DSReadValues(&hosts, "[Root]", g_snapin.currentObject, kHostAttribute);
+  DSReadValues(&g_page.hosts, "[Root]", g_snapin.currentObject, kHostAttribute);
   // Without a host there is no server to ask: the template's zeros stay.
-  if (hosts.count > 0 && hosts.items[0]) {
-    g_page.connected = g_page.context > 0 &&
-                       OpenServerConnection(g_page.context, hosts.items[0], &g_page.connection) == 0;
+  if (g_page.hosts.count > 0 && g_page.hosts.items[0]) {
     FillCounters(page);
     g_page.ticking = SetTimer(page, kRefreshTimer, kRefreshMs, nullptr) != 0;
   }
-  StrListFree(&hosts);
   return TRUE;
 }
 

@@ -1,6 +1,7 @@
 #include "user_finger_page.h"
 
 #include <initializer_list>
+#include <stdlib.h>
 
 #include "frame.h"
 #include "tarq_ids.h"
@@ -32,17 +33,32 @@ INT_PTR OnInit(HWND page) {
       EnableWindow(GetDlgItem(page, id), FALSE);
   SendDlgItemMessageA(page, IDC_FNG_MESSAGE, EM_LIMITTEXT, kFingerMessageChars, 0);
   ReadMessage();
-  SetDlgItemTextA(page, IDC_FNG_MESSAGE, FirstValue(&g_page.read));
+  // In lines however it was stored (the field breaks at CR LF).
+  char* shown = ToEditText(FirstValue(&g_page.read));  // freed here
+  if (shown) SetDlgItemTextA(page, IDC_FNG_MESSAGE, shown);
+  free(shown);
   g_page.loading = 0;
   return TRUE;
 }
 
 INT_PTR OnApply(HWND page) {
   if (!g_page.mayEdit) return 1;
-  char text[kFingerMessageChars + 1] = "";
-  GetDlgItemTextA(page, IDC_FNG_MESSAGE, text, sizeof text);
+  // Taken whole (typing stops at kFingerMessageChars; a longer text is the
+  // stored one) and written with the stored message's line breaks, CR LF
+  // for one without any.
+  char* typed = ControlTextCopy(page, IDC_FNG_MESSAGE);  // freed below
+  char* text = typed ? ToStoredText(typed, g_page.read.count ? FirstValue(&g_page.read) : nullptr,
+                                    kBreakCrLf)
+                     : nullptr;
+  free(typed);
+  if (!text) {
+    DSShowError(page, kDSErrNoMemory);  // nothing written
+    SetFocus(GetDlgItem(page, IDC_FNG_MESSAGE));
+    return 0;
+  }
   StrList wanted = {};  // owned here: freed below
   StrListAdd(&wanted, text);
+  free(text);
   int r = DSReplaceValues(&g_page.read, &wanted, g_snapin.pageContainer, g_snapin.currentObject,
                           kAttrFingerMessage, kSyntaxCIString);
   StrListFree(&wanted);

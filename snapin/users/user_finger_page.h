@@ -4,6 +4,6 @@
 
 #include <windows.h>
 
-enum { kFingerMessageChars = 1023 };  // the message as read from its field
+enum { kFingerMessageChars = 1023 };  // what may be typed into the message field
 
 INT_PTR CALLBACK UserFingerDlgProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);

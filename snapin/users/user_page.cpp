@@ -2,6 +2,8 @@
 
 #include <initializer_list>
 #include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
 
 #include "frame.h"
 #include "tarq_ids.h"
@@ -135,6 +137,10 @@ INT_PTR OnInit(HWND page) {
   SendDlgItemMessageA(page, IDC_USR_PRIVACY, CB_SETCURSEL, PrivacyIndexOf(&v[kPrivacy]), 0);
   SetDlgItemTextA(page, IDC_USR_TIMEOUT, v[kTimeout].count ? FirstValue(&v[kTimeout]) : "0");
   for (const auto& f : kTextFields) SetDlgItemTextA(page, f.id, FirstValue(&v[f.attribute]));
+  // The message in lines however it was stored (the field breaks at CR LF).
+  char* reply = ToEditText(FirstValue(&v[kReplyMessage]));  // freed here
+  if (reply) SetDlgItemTextA(page, IDC_USR_REPLY_MESSAGE, reply);
+  free(reply);
   Check(page, IDC_USR_DISABLED, FlagOf(&v[kDisabled]));
   int forwarding = ForwardingModeOf(&v[kForwarding]);
   Check(page, IDC_USR_FORWARD, forwarding >= 1);
@@ -174,42 +180,59 @@ INT_PTR OnCommand(HWND page, int id, int code) {
   return FALSE;
 }
 
-// The text an apply step writes: into text (kUserTextChars + 1 bytes).
-void StepText(HWND page, UserAttr attribute, char* text, int capacity) {
-  text[0] = '\0';
+// The text an apply step writes: a new heap string (the caller frees it),
+// null when out of memory. Fields are taken whole: typing stops at
+// kUserTextChars, a longer text is a stored one shown at load and goes back
+// as it was (the directory refuses what it cannot hold).
+char* StepText(HWND page, UserAttr attribute) {
+  char value[16];
   switch (attribute) {
     case kPrivacy: {
       LRESULT index = SendDlgItemMessageA(page, IDC_USR_PRIVACY, CB_GETCURSEL, 0, 0);
-      snprintf(text, capacity, "%d", index < 0 ? 0 : static_cast<int>(index));
-      return;
+      snprintf(value, sizeof value, "%d", index < 0 ? 0 : static_cast<int>(index));
+      return strdup(value);
     }
     case kTimeout: {
-      char typed[kUserTextChars + 1] = "";
-      GetDlgItemTextA(page, IDC_USR_TIMEOUT, typed, sizeof typed);
-      CopyText(text, capacity, TimeoutToWrite(typed));
-      return;
+      char* typed = ControlTextCopy(page, IDC_USR_TIMEOUT);
+      char* text = typed ? strdup(TimeoutToWrite(typed)) : nullptr;
+      free(typed);
+      return text;
     }
-    case kDisabled: CopyText(text, capacity, Checked(page, IDC_USR_DISABLED) ? "1" : "0"); return;
+    case kDisabled: return strdup(Checked(page, IDC_USR_DISABLED) ? "1" : "0");
     case kForwarding:
-      CopyText(text, capacity,
-               ForwardingValue(Checked(page, IDC_USR_FORWARD), Checked(page, IDC_USR_KEEP_COPY)));
-      return;
-    case kVacation: CopyText(text, capacity, Checked(page, IDC_USR_VACATION) ? "1" : "0"); return;
-    case kUseQuota: CopyText(text, capacity, Checked(page, IDC_USR_USE_QUOTA) ? "1" : "0"); return;
+      return strdup(
+          ForwardingValue(Checked(page, IDC_USR_FORWARD), Checked(page, IDC_USR_KEEP_COPY)));
+    case kVacation: return strdup(Checked(page, IDC_USR_VACATION) ? "1" : "0");
+    case kUseQuota: return strdup(Checked(page, IDC_USR_USE_QUOTA) ? "1" : "0");
+    case kReplyMessage: {
+      // Written back with the line breaks of the stored message; one
+      // without any gets CR LF, as the field gives them.
+      char* typed = ControlTextCopy(page, IDC_USR_REPLY_MESSAGE);
+      const StrList* old = &g_page.values[kReplyMessage];
+      char* text = typed ? ToStoredText(typed, old->count ? FirstValue(old) : nullptr, kBreakCrLf)
+                         : nullptr;
+      free(typed);
+      return text;
+    }
     default:
       for (const auto& f : kTextFields)
-        if (f.attribute == attribute) GetDlgItemTextA(page, f.id, text, capacity);
-      return;
+        if (f.attribute == attribute) return ControlTextCopy(page, f.id);
+      return strdup("");
   }
 }
 
 INT_PTR OnApply(HWND page) {
   for (const auto& step : kSteps) {
     if (!g_page.writable[step.group]) continue;
-    char text[kUserTextChars + 1];
-    StepText(page, step.attribute, text, sizeof text);
+    char* text = StepText(page, step.attribute);  // freed below
+    if (!text) {
+      DSShowError(page, kDSErrNoMemory);  // nothing written
+      SetFocus(GetDlgItem(page, step.focus));
+      return 0;
+    }
     StrList wanted = {};  // owned here: freed below
     StrListAdd(&wanted, text);
+    free(text);
     int r = DSReplaceValues(&g_page.values[step.attribute], &wanted, g_snapin.pageContainer,
                             g_snapin.currentObject, kAttributeNames[step.attribute],
                             kSyntaxCIString);

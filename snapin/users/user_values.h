@@ -24,7 +24,7 @@ extern const char kAttrProxyList[];
 extern const char kAttrFingerMessage[];
 
 enum {
-  kUserTextChars = 1024,  // text fields of the messaging page are read up to this
+  kUserTextChars = 1024,  // what may be typed into a text field of the messaging page
   kDefaultTimeout = 6,    // written in place of a timeout that reads as 0
 };
 

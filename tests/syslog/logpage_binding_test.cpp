@@ -23,8 +23,6 @@ namespace {
 
 constexpr int32_t kSuiteSnapin = 88;
 
-INT_PTR CALLBACK NoPage(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
-
 std::string Folder(const std::string& path) { return path.substr(0, path.find_last_of('\\')); }
 
 class LogpageInProcess : public ::testing::Test {
@@ -91,10 +89,11 @@ TEST_F(LogpageInProcess, ItsLanguageLibraryHoldsThePageUntilShutdown) {
   Start();
   HMODULE language = GetModuleHandleA("LOGPGRES.DLL");
   ASSERT_NE(language, nullptr);
+  ASSERT_NE(language, GetModuleHandleA(nullptr));
+  EXPECT_EQ(ResourceModule(), language);
+  // The page the syslog procedure hands out names the language library.
   QZXPageRecord record = {};
-  ASSERT_EQ(HandOutPageTitled(0, reinterpret_cast<intptr_t>(&record), NoPage, "LogConfig",
-                              "Syslog Configuration", ResourceModule()),
-            0);
+  ASSERT_EQ(SyslogObjProc("FS1.Acme", QZX_MSG_PAGE, 0, reinterpret_cast<intptr_t>(&record)), 0);
   EXPECT_EQ(record.instance, language);
   EXPECT_STREQ(record.title, "Syslog Configuration");
   Shutdown();
@@ -105,6 +104,7 @@ TEST_F(LogpageInProcess, ItsLanguageLibraryHoldsThePageUntilShutdown) {
 }
 
 TEST_F(LogpageInProcess, TheSyslogProcedureOffersOnePageWithAFixedTitle) {
+  UseLanguageLibrary();  // so the page's module can be told from the snap-in's own
   Start();
   EXPECT_EQ(SyslogObjProc("FS1.Acme", QZX_MSG_OPEN, 0, 0), 1);
   EXPECT_STREQ(g_snapin.currentObject, "FS1.Acme");
@@ -112,7 +112,8 @@ TEST_F(LogpageInProcess, TheSyslogProcedureOffersOnePageWithAFixedTitle) {
   QZXPageRecord record = {};
   EXPECT_EQ(SyslogObjProc("FS1.Acme", QZX_MSG_PAGE, 0, reinterpret_cast<intptr_t>(&record)), 0);
   EXPECT_EQ(record.procedure, SyslogConfigDlgProc);
-  EXPECT_EQ(record.instance, ResourceModule());
+  EXPECT_EQ(record.instance, GetModuleHandleA("LOGPGRES.DLL"));
+  EXPECT_NE(record.instance, GetModuleHandleA(nullptr));
   EXPECT_STREQ(record.templateName, "LogConfig");
   EXPECT_STREQ(record.title, "Syslog Configuration");
   EXPECT_EQ(record.reserved, 0);

@@ -16,6 +16,7 @@
 #include "object_actions.h"
 #include "snapins.h"
 #include "ui_driver.h"
+#include "written_syntax.h"
 
 namespace {
 
@@ -214,34 +215,59 @@ TEST_F(SyslogPage, TheOverrideValueIsReadInAnyCaseAndWrittenFromItsBox) {
   }
 }
 
-TEST_F(SyslogPage, DestinationsEnableTheirFieldAndATypedPathIsCutTo47Characters) {
-  const std::string path47 = "SYS:/LOG/" + std::string(38, 'p');
-  const std::string path60 = path47 + std::string(13, 'q');
-  for (const std::string& path : {path47, path60}) {
+TEST_F(SyslogPage, DestinationsEnableTheirFieldAndHostAndPathAreStoredAsTyped) {
+  // The record holds a path of 259 and a host of 15 characters; a field
+  // holding more (set past its typing limit) is refused, never cut.
+  const std::string path259 = "SYS:/LOG/" + std::string(250, 'p');
+  const struct {
+    std::string path, host;
+    const char* refusal;  // the message, or null: stored whole
+    int focus;
+  } rows[] = {
+      {"SYS:/LOG/" + std::string(51, 'q'), "", nullptr, 0},  // past the 47 cut of old
+      {path259 + "x", "", "The path of the log file can hold at most 259 characters.", IDC_LOG_PATH},
+      {path259, "192.168.100.2001", "The remote host can hold at most 15 characters.", IDC_LOG_HOST},
+      {path259, "", nullptr, 0},
+      {path259, "192.168.100.200", nullptr, 0},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.path.size());
+    SCOPED_TRACE(row.host);
+    Set("FS2.Acme", {});
     Load();
     OpenPage("FS2.Acme");
-    ClickItem(page_, IDC_LOG_TO_FILE);
-    EXPECT_TRUE(IsItemEnabled(page_, IDC_LOG_PATH));
-    EXPECT_FALSE(IsItemEnabled(page_, IDC_LOG_HOST));
+    bool remote = !row.host.empty();
+    ClickItem(page_, remote ? IDC_LOG_TO_HOST : IDC_LOG_TO_FILE);  // the host's is hidden, but the page's
+    EXPECT_EQ(IsItemEnabled(page_, IDC_LOG_PATH), !remote);
+    EXPECT_EQ(IsItemEnabled(page_, IDC_LOG_HOST), remote);
     EXPECT_TRUE(ApplyEnabled());
-    SetItemText(page_, IDC_LOG_PATH, path.c_str());
-    EXPECT_TRUE(Apply());
-    EXPECT_EQ(Facility("FS2.Acme", 1), "1 0 3 - " + path47) << path.size();
+    SetItemText(page_, IDC_LOG_PATH, row.path.c_str());
+    SetItemText(page_, IDC_LOG_HOST, row.host.c_str());
+    MessageBoxInterceptor boxes;
+    EXPECT_EQ(Apply(), row.refusal == nullptr);
+    if (row.refusal) {
+      ASSERT_EQ(boxes.Boxes().size(), 1u);
+      EXPECT_EQ(boxes.Boxes()[0].text, row.refusal);
+      EXPECT_EQ(boxes.Boxes()[0].caption, "Syslog Configuration");
+      EXPECT_EQ(GetFocus(), GetDlgItem(page_, row.focus));
+      EXPECT_TRUE(Values("FS2.Acme").empty());
+    } else {
+      EXPECT_TRUE(boxes.Boxes().empty());
+      EXPECT_EQ(Facility("FS2.Acme", 1),
+                std::string(remote ? "1 0 4 " : "1 0 3 ") + (remote ? row.host : "-") + " " + row.path);
+      snapintest::ExpectWritten(directory_.Path(),
+                                {{"FS2.Acme", kAttribute, Facility("FS2.Acme", 1), 3}});
+    }
     Close();
     zelm::host::CloseSnapins(nullptr);
   }
   Load();
   OpenPage("FS2.Acme");
-  EXPECT_TRUE(IsItemChecked(page_, IDC_LOG_TO_FILE));
+  EXPECT_TRUE(IsItemChecked(page_, IDC_LOG_TO_HOST));
   ClickItem(page_, IDC_LOG_DO_NOT_LOG);
   EXPECT_FALSE(IsItemEnabled(page_, IDC_LOG_PATH));
-  EXPECT_FALSE(IsItemChecked(page_, IDC_LOG_TO_FILE));
-  ClickItem(page_, IDC_LOG_TO_HOST);  // hidden, but still the page's
-  EXPECT_TRUE(IsItemEnabled(page_, IDC_LOG_HOST));
-  EXPECT_FALSE(IsItemEnabled(page_, IDC_LOG_PATH));
-  SetItemText(page_, IDC_LOG_HOST, "192.168.100.2001");  // one past 15
-  EXPECT_TRUE(Apply());
-  EXPECT_EQ(Facility("FS2.Acme", 1), "1 0 4 192.168.100.200 " + path47);
+  EXPECT_FALSE(IsItemEnabled(page_, IDC_LOG_HOST));
+  EXPECT_FALSE(IsItemChecked(page_, IDC_LOG_TO_HOST));
 }
 
 TEST_F(SyslogPage, OtherFacilitiesKeepTheirOwnSettingsAndSwitchingIsNoChange) {

@@ -88,6 +88,13 @@ TEST_F(AgentCreation, SmtpAgentGetsItsFirstValuesAndBecomesTheQueuesClient) {
   EXPECT_EQ(Read(kSMTP4, "Quorvel:ZELM Queue Server"), Values{kStore2});
   EXPECT_EQ(Read(kSMTP4, "Quorvel:ZELM Server"), Values{kStore2});
   EXPECT_EQ(Clients(kStore2), Values{kSMTP4});
+  ExpectWritten({{kSMTP4, "Quorvel:Module Name", "SMTPAGNT.QMD", 1},
+                 {kSMTP4, "Quorvel:Module Version", "1", 1},
+                 {kSMTP4, "Quorvel:Domain", "four.example", 3},
+                 {kSMTP4, "Quorvel:SMTP Accept ETRN", "1", 3},
+                 {kSMTP4, "Quorvel:ZELM Queue Server", kStore2, 1},
+                 {kSMTP4, "Quorvel:ZELM Server", kStore2, 1},
+                 {kStore2, "Quorvel:Client", kSMTP4, 1}});
   EXPECT_EQ(NoticeCodes(), std::vector<uint32_t>{1});  // once: by the dialog
   EXPECT_EQ(NoticeModules(), Values{"SMTPAGNT.QMD"});
 }
@@ -201,6 +208,10 @@ TEST_F(AgentCreation, StoreAgentNeedsAPathOnItsHostAndServesTheOneContextTyped) 
   EXPECT_EQ(Read(kStore4, "Quorvel:Message Store"), Values{"fs1/SYS:mail"});
   // Both earlier contexts are gone.
   EXPECT_EQ(Read(kMS4, "Quorvel:Context"), Values{"Sales.Acme"});
+  ExpectWritten({{kStore4, "Quorvel:Module Name", "STORAGNT.QMD", 1},
+                 {kStore4, "Quorvel:Message Store", "fs1/SYS:mail", 1},
+                 {kStore4, "Quorvel:Queue Timeout", "5", 3},
+                 {kMS4, "Quorvel:Context", "Sales.Acme", 1}});
   EXPECT_EQ(NoticeCodes(), std::vector<uint32_t>{1});
   EXPECT_EQ(NoticeModules(), Values{"STORAGNT.QMD"});
 }
@@ -355,6 +366,11 @@ TEST_F(AgentCreation, TwoAgentsOnOneStoreAgentAreBothItsClients) {
   EXPECT_TRUE(Clients(kStore2).empty());
   EXPECT_EQ(Read(second, "Quorvel:ZELM Server"), Values{kStore1});
   EXPECT_EQ(Read(second, "Quorvel:Module Name"), Values{"FWDAGENT.QMD"});
+  // The one class whose module name and version are text.
+  ExpectWritten({{second.c_str(), "Quorvel:Module Name", "FWDAGENT.QMD", 3},
+                 {second.c_str(), "Quorvel:Module Version", "1", 3},
+                 {second.c_str(), "Quorvel:ZELM Server", kStore1, 1},
+                 {kStore1, "Quorvel:Client", second, 1}});
   EXPECT_EQ(NoticeCodes(), (std::vector<uint32_t>{1, 1}));
   EXPECT_EQ(NoticeModules(), (Values{"FWDAGENT.QMD", "FWDAGENT.QMD"}));
 }
@@ -455,8 +471,11 @@ TEST_F(AgentCreation, FingerImapPopAndConnectionManagerNeedNoDialog) {
     EXPECT_EQ(Read(full, "Quorvel:Module Version"), Values{"1"});
     EXPECT_EQ(Read(full, "Quorvel:Timeout"),
               std::string(c.name) == "Connection Manager" ? Values{"15"} : Values{});
+    ExpectWritten({{full.c_str(), "Quorvel:Module Name", c.module, 1},
+                   {full.c_str(), "Quorvel:Module Version", "1", 1}});
   }
   EXPECT_TRUE(driver.Seen().empty());
+  ExpectWritten({{"Connection Manager.MS2.Internet Services", "Quorvel:Timeout", "15", 3}});
   EXPECT_EQ(NoticeCodes(), (std::vector<uint32_t>{1, 1, 1, 1}));
   EXPECT_EQ(NoticeModules(), (Values{"FNGAGENT.QMD", "IMAPAGNT.QMD", "POPAGENT.QMD", "CONNAGNT.QMD"}));
   EXPECT_TRUE(Clients(kStore2).empty());

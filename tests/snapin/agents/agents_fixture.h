@@ -16,11 +16,13 @@
 #include <vector>
 
 #include "agent_procs.h"
+#include "config_notice.h"
 #include "entry_points.h"
 #include "frame.h"
 #include "help_viewer.h"
 #include "host_fixture.h"
 #include "hostext_internal.h"
+#include "language_library.h"
 #include "modal_driver.h"
 #include "netcalls_wire.h"
 #include "object_actions.h"
@@ -28,6 +30,7 @@
 #include "snapins.h"
 #include "tarq_ids.h"
 #include "ui_driver.h"
+#include "written_syntax.h"
 
 namespace agentstest {
 
@@ -133,11 +136,17 @@ class AgentSnapin : public ::testing::Test {
 
     owner_ = CreateWindowExA(0, "STATIC", "host", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
                              nullptr, nullptr);
-    g_snapin.instance = GetModuleHandleA(nullptr);  // the suite carries tarq's resources
+    // The suite plays the snap-in's module (it carries tarq's resources, as
+    // tarq.dll does); the resources come from a language library of their
+    // own, found as InitSnapin finds one.
+    g_snapin.instance = GetModuleHandleA(nullptr);
     g_snapin.resources = g_snapin.instance;
+    ASSERT_TRUE(language_.Install());
     HXSetSnapin(kSuiteSnapin);
     ASSERT_EQ(InitSnapin(), 0);
     HXSetSnapin(-1);
+    ASSERT_EQ(g_snapin.resources, GetModuleHandleA("TARQRES.DLL"));
+    ASSERT_NE(g_snapin.resources, g_snapin.instance);
     PostInitSnapin(owner_);
     std::vector<std::string> problems;
     zelm::host::LoadSnapins({}, owner_, &problems);  // takes up what was registered
@@ -163,6 +172,10 @@ class AgentSnapin : public ::testing::Test {
   static void As(const char* identity) { hosttest::HostDirectory::As(identity); }
   Values Read(const std::string& object, const std::string& attribute) const {
     return directory_->Values(object, attribute);
+  }
+  // Each value as the database file holds it, with the syntax it was written with.
+  void ExpectWritten(const std::vector<snapintest::Written>& rows) const {
+    snapintest::ExpectWritten(directory_->Path(), rows);
   }
   bool Exists(const std::string& object) const { return directory_->Exists(object); }
   // Changes what is stored, as another administrator would.
@@ -247,6 +260,23 @@ class AgentSnapin : public ::testing::Test {
                       uint32_t(uint8_t(r.data[2])) << 16 | uint32_t(uint8_t(r.data[3])) << 24);
     return out;
   }
+  // Applies with automatic reload on, from a cleared "Quorvel:Config
+  // Changed" of `object`: the apply is accepted, the service takes exactly
+  // the 140-byte requests `told` (snapintest::ConfigNotice), and the value
+  // is "1" again (as text) when `flagged` (by default: when something was told; a
+  // user who may not write the value tells the server all the same).
+  template <class Apply>
+  void ExpectTold(const std::string& object, Apply apply, const std::vector<std::string>& told,
+                  int flagged = -1) {
+    g_snapin.autoReload = 1;
+    Store(object, "Quorvel:Config Changed", {});
+    size_t before = service_.Requests().size();
+    EXPECT_EQ(apply(), 1);
+    EXPECT_EQ(snapintest::SentRequests(service_, before), told);
+    bool set = flagged < 0 ? !told.empty() : flagged != 0;
+    EXPECT_EQ(Read(object, "Quorvel:Config Changed"), set ? Values{"1"} : Values{});
+    if (set) ExpectWritten({{object.c_str(), "Quorvel:Config Changed", "1", 3}});
+  }
   // The module file named by each request the service took.
   std::vector<std::string> NoticeModules() {
     std::vector<std::string> out;
@@ -256,6 +286,7 @@ class AgentSnapin : public ::testing::Test {
   }
 
   hosttest::RegistrySandbox registry_;
+  snapintest::LanguageLibrary language_;  // after the sandbox: its folder is set there
   RequestService service_;
   std::unique_ptr<hosttest::HostDirectory> directory_;
   HWND owner_ = nullptr;

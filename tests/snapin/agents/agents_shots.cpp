@@ -136,7 +136,7 @@ int main(int argc, char** argv) {
   if (argc >= 3 && std::string(argv[1]) == "make") return Make(argv[2]);
   if (argc < 4) {
     std::fprintf(stderr, "usage: agents_shots make FILE | FILE create zelm|smtp|linked"
-                         " | FILE zelm|smtp TAB\n");
+                         " | FILE zelm|smtp TAB [ADDRESS]\n");
     return 2;
   }
   SetEnvironmentVariableA("ZELM_DIRECTORY", argv[1]);
@@ -175,6 +175,14 @@ int main(int argc, char** argv) {
     }
     int tab = std::atoi(argv[3]);
     if (tab > 0) PropSheet_SetCurSel(sheet, nullptr, tab);
+    // "zelm 5 10.0.0.1": an address typed on the trusted hosts page and
+    // added, so the page's answer to it shows over the sheet.
+    if (argc >= 5 && mode == "zelm" && tab == 5) {
+      HWND page = PropSheet_GetCurrentPageHwnd(sheet);
+      SetDlgItemTextA(page, IDC_ZT_ADDRESS, argv[4]);
+      PostMessageA(page, WM_COMMAND, MAKEWPARAM(IDC_ZT_ADD, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(GetDlgItem(page, IDC_ZT_ADD)));
+    }
     RunSheet(nullptr, sheet);
   }
   CloseSnapins(nullptr);

@@ -55,6 +55,8 @@ TEST_F(SmtpPages, IdentificationWritesLimitDomainsAndHostedDomains) {
   EXPECT_EQ(Stored("Quorvel:Message Limit"), Values{"<none>"});
   EXPECT_EQ(Stored("Quorvel:Domain"), Values{"mail.acme.example"});
   EXPECT_EQ(Stored("TARQ:User Domain"), Values{"hosted.example"});
+  ExpectWritten({{kSMTP1, "Quorvel:Message Limit", "<none>", 3},
+                 {kSMTP1, "TARQ:User Domain", "hosted.example", 3}});
 
   // No domain left: the limit is written first, then the refusal.
   MessageBoxInterceptor boxes;

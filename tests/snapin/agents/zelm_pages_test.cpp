@@ -6,6 +6,7 @@
 
 #include "agent_codecs.h"
 #include "agents_fixture.h"
+#include "hostext_ids.h"
 
 namespace agentstest {
 namespace {
@@ -129,6 +130,8 @@ TEST_F(StorePages, AStorePathOffTheHostIsRefusedBeforeAnythingIsWritten) {
   EXPECT_EQ(ApplyPage(ZELMQueueDlgProc), 1);
   EXPECT_EQ(Read(kStore1, "Quorvel:Message Store"), Values{"FS1\\VOL2:store"});
   EXPECT_EQ(Read(kStore1, "Quorvel:Queue Timeout"), Values{"2"});
+  ExpectWritten({{kStore1, "Quorvel:Message Store", "FS1\\VOL2:store", 1},
+                 {kStore1, "Quorvel:Queue Timeout", "2", 3}});
 }
 
 TEST_F(StorePages, ParametersFollowTheRightsAndADirectoryErrorKeepsEarlierWrites) {
@@ -189,6 +192,21 @@ TEST_F(StorePages, ContextsAreTheServersAndAtLeastOneMustStay) {
   EXPECT_EQ(boxes.Boxes()[0].text, "At least one context required!");
   EXPECT_TRUE(Focused(IDC_ZC_EDIT));
   EXPECT_EQ(Read(kMS2, "Quorvel:Context"), Values{"Sales.Acme"});
+
+  // A context picked in the browser goes to the server as a reference.
+  {
+    ModalDriver driver;
+    driver.Then([](HWND browser) {
+      ASSERT_TRUE(PickRow(browser, IDC_BR_LIST, "Acme"));
+      ClickItem(browser, IDOK);
+    });
+    SendDlgItemMessageA(page_, IDC_ZC_EDIT, WM_KEYDOWN, VK_RETURN, 1);
+    PumpMessages();
+    EXPECT_TRUE(driver.Unexpected().empty());
+  }
+  EXPECT_EQ(ApplyPage(ZELMContextDlgProc), 1);
+  EXPECT_EQ(Read(kMS2, "Quorvel:Context"), Values{"Acme"});
+  ExpectWritten({{kMS2, "Quorvel:Context", "Acme", 1}});
 }
 
 TEST_F(StorePages, TheServicesContainerAloneShowsAsNoContext) {
@@ -227,12 +245,26 @@ TEST_F(StorePages, QuotaBitsShowAndWriteAsTheBoxesSay) {
     EXPECT_EQ(IsItemEnabled(page_, IDC_ZU_VALUE), c.system);
     EXPECT_EQ(ApplyPage(ZELMQuotaDlgProc), 1);
     EXPECT_EQ(Read(kStore1, "Quorvel:Use Quota"), Values{c.stored});
+    // The message nobody touched keeps its bare line feed.
+    EXPECT_EQ(Read(kStore1, "Quorvel:Quota Message"), Values{"Over quota.\nTry later."});
   }
   SetItemText(page_, IDC_ZU_VALUE, "");
-  SetItemText(page_, IDC_ZU_MESSAGE, "Full.");
+  SetItemText(page_, IDC_ZU_MESSAGE, "Full.\r\nTry tomorrow.");
   EXPECT_EQ(ApplyPage(ZELMQuotaDlgProc), 1);
   EXPECT_TRUE(Read(kStore1, "Quorvel:Quota Value").empty());
-  EXPECT_EQ(Read(kStore1, "Quorvel:Quota Message"), Values{"Full."});
+  EXPECT_EQ(Read(kStore1, "Quorvel:Quota Message"), Values{"Full.\nTry tomorrow."});
+  // A message stored with CR LF keeps them; a new one without any stored
+  // gets the default message's bare line feed.
+  Store(kStore1, "Quorvel:Quota Message", {"Full.\r\nSorry."});
+  ASSERT_NE(Open(kQuota), nullptr);
+  SetItemText(page_, IDC_ZU_MESSAGE, "Full.\r\nSorry.\r\nBye.");
+  EXPECT_EQ(ApplyPage(ZELMQuotaDlgProc), 1);
+  EXPECT_EQ(Read(kStore1, "Quorvel:Quota Message"), Values{"Full.\r\nSorry.\r\nBye."});
+  Store(kStore1, "Quorvel:Quota Message", {});
+  ASSERT_NE(Open(kQuota), nullptr);
+  SetItemText(page_, IDC_ZU_MESSAGE, "Full.\r\nBye.");
+  EXPECT_EQ(ApplyPage(ZELMQuotaDlgProc), 1);
+  EXPECT_EQ(Read(kStore1, "Quorvel:Quota Message"), Values{"Full.\nBye."});
   EXPECT_TRUE(Changed());
 }
 

@@ -258,5 +258,41 @@ TEST_F(AliasPages, LocalAliasesWithoutTheRight) {
   EXPECT_FALSE(ChangedFlag(kAlias1));
 }
 
+// ---- what the server is told ------------------------------------------------------------
+
+// Each page's notice, whole (code and module file): the alias configuration
+// tells whatever the rights, the lists and the anti-spam page only with one;
+// the global list names the agent.
+TEST_F(FilterPages, EachPageTellsTheServerOnlyWhatItShould) {
+  using snapintest::ConfigNotice;
+  const std::string spam = ConfigNotice(3, "SPAMAGNT.QMD"), alias = ConfigNotice(3, "ALIASAGT.QMD");
+  const struct {
+    const char* identity;  // null: the administrator
+    const char* object;
+    QZXObjectProc objectProc;
+    const char* templateName;
+    DLGPROC procedure;
+    std::vector<std::string> told;
+  } rows[] = {
+      {nullptr, kSpam1, AntiSpamObjProc, "AntiSpamConfig", AntiSpamConfigDlgProc, {spam}},
+      {"Joe.Sales.Acme", kSpam1, AntiSpamObjProc, "AntiSpamConfig", AntiSpamConfigDlgProc, {}},
+      {nullptr, kAlias1, AliasObjProc, "AliasConfig", AliasConfigDlgProc, {alias}},
+      {"Joe.Sales.Acme", kAlias1, AliasObjProc, "AliasConfig", AliasConfigDlgProc, {alias}},
+      {nullptr, kAlias1, AliasObjProc, "AliasLocalAlias", AliasLocalAliasDlgProc, {alias}},
+      {"Joe.Sales.Acme", kAlias1, AliasObjProc, "AliasLocalAlias", AliasLocalAliasDlgProc, {}},
+      {nullptr, kAlias1, AliasObjProc, "AliasLocalAlias", AliasGlobalAliasDlgProc, {alias}},
+      {"Joe.Sales.Acme", kAlias1, AliasObjProc, "AliasLocalAlias", AliasGlobalAliasDlgProc, {}},
+  };
+  for (size_t i = 0; i < sizeof rows / sizeof rows[0]; ++i) {
+    const auto& r = rows[i];
+    SCOPED_TRACE(i);
+    As(r.identity);
+    ASSERT_NE(OpenPage(r.object, r.objectProc, r.templateName, r.procedure), nullptr);
+    // Joe may not write the value that flags the change.
+    ExpectTold(r.object, [&] { return Apply(); }, r.told, !r.identity && !r.told.empty());
+  }
+  EXPECT_TRUE(Read(kServicesName, "Quorvel:Config Changed").empty());
+}
+
 }  // namespace
 }  // namespace agentstest

@@ -1,7 +1,8 @@
 // The options page of organizations and organizational units in the
 // host's sheet: the message store path checked against the file server of
 // the messaging server serving the container, the domain, rights and the
-// object procedure's answers; and the help each configuration page asks for.
+// object procedure's answers; and the help each configuration page asks for
+// and what each tells the running server.
 #include <gtest/gtest.h>
 
 #include "agents_more_fixture.h"
@@ -65,6 +66,8 @@ TEST_F(ContainerPage, APathOnTheServingServerIsWrittenAndOthersAreRefused) {
   EXPECT_EQ(ApplyOptions(), 1);
   EXPECT_EQ(StorePath(kSales), Values{"fs1/DATA:MAIL"});
   EXPECT_EQ(Domains(kSales), Values{"sales.example"});
+  ExpectWritten({{kSales, "Quorvel:Message Store", "fs1/DATA:MAIL", 1},
+                 {kSales, "Quorvel:Domain", "sales.example", 3}});
   EXPECT_TRUE(NoticeCodes().empty());
 
   // Emptied, the path goes without a check; a second apply of the same sheet.
@@ -82,6 +85,19 @@ TEST_F(ContainerPage, PathFieldTakesItsSizeInFull) {
   SetItemText(page_, IDC_CTX_STORE, path.c_str());
   EXPECT_EQ(ApplyOptions(), 1);
   EXPECT_EQ(StorePath(kSales), Values{path});
+  Close();
+
+  // A longer path another tool stored (up to the directory's 1,027) goes
+  // back whole when only the domain changed.
+  for (size_t length : {size_t{1025}, size_t{1027}}) {
+    std::string stored = "FS1/" + std::string(length - 4, 's');
+    Store(kSales, "Quorvel:Message Store", {stored});
+    ASSERT_NE(OpenOptions(kSales, kOU), nullptr);
+    SetItemText(page_, IDC_CTX_DOMAIN, "sales.example");
+    EXPECT_EQ(ApplyOptions(), 1);
+    EXPECT_EQ(StorePath(kSales), Values{stored}) << length;
+    Close();
+  }
 }
 
 TEST_F(ContainerPage, EditingTheDomainKeepsFurtherDomains) {
@@ -174,6 +190,39 @@ TEST_F(ContainerPage, EachPageAsksForItsOwnHelp) {
   }
   PumpMessages();
   EXPECT_EQ(help.contexts, (std::vector<long>{42, 33, 26, 17}));
+}
+
+// What each page tells the running server on apply, whole (code and the
+// agent's module file): the address-book page tells whatever the rights, the
+// others only with a right; the options page tells nobody.
+TEST_F(MorePages, EachPageTellsTheServerOnlyWhatItShould) {
+  using snapintest::ConfigNotice;
+  const struct {
+    const char* identity;  // null: the administrator
+    const char* object;
+    DLGPROC procedure;
+    const char* templateName;
+    std::vector<std::string> told;
+  } rows[] = {
+      {nullptr, kSignup1, SignupConfigDlgProc, "SignupConfig", {ConfigNotice(3, "SIGNUAGT.QMD")}},
+      {"Joe.Sales.Acme", kSignup1, SignupConfigDlgProc, "SignupConfig", {}},
+      {nullptr, kProxy1, ProxyConfigDlgProc, "ProxyConfig", {ConfigNotice(3, "PROXYAGT.QMD")}},
+      {"Joe.Sales.Acme", kProxy1, ProxyConfigDlgProc, "ProxyConfig", {}},
+      {nullptr, kBook1, AddressBookConfigDlgProc, "LDAPConfig", {ConfigNotice(3, "ABOOKAGT.QMD")}},
+      {"Joe.Sales.Acme", kBook1, AddressBookConfigDlgProc, "LDAPConfig",
+       {ConfigNotice(3, "ABOOKAGT.QMD")}},
+  };
+  for (const auto& r : rows) {
+    SCOPED_TRACE(std::string(r.templateName) + (r.identity ? " as Joe" : ""));
+    As(r.identity);
+    ASSERT_NE(OpenPage(r.object, "X.QMD", r.procedure, r.templateName), nullptr);
+    // Joe may not write the value that flags the change.
+    ExpectTold(r.object, [&] { return Apply(); }, r.told, !r.identity && !r.told.empty());
+  }
+  As(nullptr);
+  ClosePage();
+  ASSERT_NE(OpenOptions(kSales, kOU), nullptr);
+  ExpectTold(kSales, [&] { return ApplyPage(ContextDlgProc); }, {});
 }
 
 }  // namespace

@@ -349,6 +349,33 @@ TEST_F(AddrBookPage, WithoutRightsNothingIsEditableOrWritten) {
   EXPECT_FALSE(ChangedIn());
 }
 
+// Each page's notice, whole (code and module file), and none without a right.
+TEST_F(WebPages, EachPageTellsTheServerOnlyWithARight) {
+  using snapintest::ConfigNotice;
+  const std::string web = ConfigNotice(3, "WEBAGENT.QMD");
+  const struct {
+    QZXObjectProc objectProc;
+    const char* object;
+    DLGPROC procedure;
+    const char* templateName;
+    std::string told;
+  } pages[] = {{WebMailObjProc, kWeb1, WebMailIdentDlgProc, "WebMailIdent", web},
+               {WebMailObjProc, kWeb1, WebMailConfigDlgProc, "WebMailConfig", web},
+               {WebMailObjProc, kWeb1, WebMailAppearanceDlgProc, "WebMailAppearance", web},
+               {WebMailObjProc, kWeb1, WebMailAddrBookDlgProc, "WebMailAddrBook", web},
+               {ConnMgrObjProc, kConnMgr1, ConnMgrConfigDlgProc, "ConnManagerConfig",
+                ConfigNotice(3, "CONNAGNT.QMD")}};
+  for (const char* identity : {static_cast<const char*>(nullptr), "Joe.Sales.Acme"}) {
+    As(identity);
+    for (const auto& p : pages) {
+      SCOPED_TRACE(std::string(p.templateName) + (identity ? " as Joe" : ""));
+      ASSERT_NE(OpenPage(p.objectProc, p.object, p.procedure, p.templateName), nullptr);
+      ExpectTold(p.object, [&] { return Apply(); },
+                 identity ? std::vector<std::string>{} : std::vector<std::string>{p.told});
+    }
+  }
+}
+
 // ---- help -----------------------------------------------------------------------------------
 
 TEST_F(WebPages, EachPageAsksForItsHelp) {

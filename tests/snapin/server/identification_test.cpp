@@ -144,6 +144,15 @@ TEST_F(Identification, ApplyWritesEveryFieldAndMovesTheHostsReference) {
   // take another messaging server.
   EXPECT_EQ(Read("FS3.Acme", "Quorvel:Messaging Server"), Values{kMS1});
   EXPECT_TRUE(Read("FS1.Acme", "Quorvel:Messaging Server").empty());
+  // References as distinguished names, the rest as text.
+  ExpectWritten({{kMS1, "Quorvel:Host", "FS3.Acme", 1},
+                 {kMS1, "Quorvel:Postmaster", "Postie.Acme", 1},
+                 {kMS1, "Quorvel:Work Directory", "fs3/SYS:queue", 3},
+                 {kMS1, "Quorvel:Resolver", "10.0.0.55", 3},
+                 {kMS1, "TARQ:ConnMgr Config", "0", 3},
+                 {kMS1, "TARQ:ConnMgr", "Connection Manager.MS2.Internet Services", 1},
+                 {kMS1, "Quorvel:Server Standalone", "1", 3},
+                 {"FS3.Acme", "Quorvel:Messaging Server", kMS1, 1}});
   // The page asks nothing of the running server.
   EXPECT_TRUE(service_.Requests().empty());
 

@@ -100,6 +100,13 @@ TEST_F(MessagingServerObject, CreatesTheServerGivesTheHostItsReferenceAndLoadsTh
   EXPECT_EQ(Read(mail, "Quorvel:SNMP Description"), Values{"Quorvel Pelmark Messaging Server"});
   EXPECT_EQ(Read(mail, "Quorvel:SNMP Version"), Values{"Version 3"});
   EXPECT_EQ(Read("FS3.Acme", "Quorvel:Messaging Server"), Values{mail});
+  // The dialog writes host and postmaster as text, unlike the identification page.
+  ExpectWritten({{mail.c_str(), "Quorvel:Host", "FS3.Acme", 3},
+                 {mail.c_str(), "Quorvel:Postmaster", "Postie.Acme", 3},
+                 {mail.c_str(), "Quorvel:Official Name", "mail.example", 3},
+                 {mail.c_str(), "Quorvel:Context", ".Internet Services", 1},
+                 {mail.c_str(), "Quorvel:SNMP Version", "Version 3", 3},
+                 {"FS3.Acme", "Quorvel:Messaging Server", mail, 1}});
   EXPECT_EQ(ModuleRequests(), std::vector<std::string>{"load MSGSRV"});
   EXPECT_TRUE(driver.Unexpected().empty());
 }

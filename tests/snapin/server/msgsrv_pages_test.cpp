@@ -90,6 +90,28 @@ TEST_F(ServerPages, SecurityWithoutTheRightShowsAndWritesNothing) {
 
 // ---- SNMP ------------------------------------------------------------------------
 
+TEST_F(ServerPages, SNMPLocationShowsItsLinesAndKeepsTheirLineBreaks) {
+  const struct {
+    const char *stored, *shown, *typed, *written;
+  } rows[] = {
+      {"Basement\nRoom 2", "Basement\r\nRoom 2", "Basement\r\nRoom 3", "Basement\nRoom 3"},
+      {"Basement\r\nRoom 2", "Basement\r\nRoom 2", "Floor 1\r\nRoom 3", "Floor 1\r\nRoom 3"},
+  };
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.stored);
+    Store(kMS1, "Quorvel:SNMP Location", {r.stored});
+    Reopen(kSNMPPage);
+    ASSERT_NE(page_, nullptr);
+    EXPECT_EQ(ItemText(page_, IDC_MSN_LOCATION), r.shown);
+    SetItemText(page_, IDC_MSN_NAME, "mail-one");  // something else changed
+    EXPECT_TRUE(Apply(sheet_));
+    EXPECT_EQ(Read(kMS1, "Quorvel:SNMP Location"), Values{r.stored});
+    SetItemText(page_, IDC_MSN_LOCATION, r.typed);
+    EXPECT_TRUE(Apply(sheet_));
+    EXPECT_EQ(Read(kMS1, "Quorvel:SNMP Location"), Values{r.written});
+  }
+}
+
 TEST_F(ServerPages, SNMPWritesItsFourFieldsInOrderAndStopsAtAnError) {
   ASSERT_NE(Open(kSNMPPage), nullptr);
   EXPECT_EQ(ItemText(page_, IDC_MSN_ORGANIZATION), "Acme");
@@ -251,6 +273,25 @@ TEST_F(ServerPages, StatisticsShowNotAvailableWhileTheServerCannotAnswer) {
   EXPECT_EQ(ItemText(page_, IDC_MST_UPTIME), "n/a");
   late.AddService(kRequestService, 5);
   EXPECT_TRUE(PumpUntil([&] { return ItemText(page_, IDC_MST_UPTIME) == "  0d 00h 01m 01s"; }));
+  Close(sheet_);
+  sheet_ = nullptr;
+  late.Stop();
+}
+
+TEST_F(ServerPages, StatisticsOfAServerThatComesUpWhileThePageIsOpenAreShown) {
+  // MAIL1 has no address yet: no connection can be opened when the page opens.
+  Store("MS3.Internet Services", "Quorvel:Host", {"MAIL1.Sales.Acme"});
+  ASSERT_NE(Open(kStatisticsPage, "MS3.Internet Services"), nullptr);
+  EXPECT_EQ(ItemText(page_, IDC_MST_UPTIME), "n/a");
+  RequestService late;  // started after the page opened
+  ASSERT_TRUE(late.Start());
+  late.AddService(kRequestService, 5);
+  late.SetSendReply(Reply({{8, 61}, {92, 7}}));
+  Store("MAIL1.Sales.Acme", "Network Address", {late.Address()});
+  EXPECT_TRUE(PumpUntil([&] { return ItemText(page_, IDC_MST_UPTIME) == "  0d 00h 01m 01s"; }));
+  EXPECT_EQ(ItemText(page_, IDC_MST_QUEUED_LOCAL), "  7");
+  ASSERT_FALSE(late.Requests().empty());
+  EXPECT_EQ(late.Requests().back().data, Reply({{0, 4}}));
   Close(sheet_);
   sheet_ = nullptr;
   late.Stop();

@@ -14,12 +14,14 @@
 #include <string>
 #include <vector>
 
+#include "config_notice.h"
 #include "entry_points.h"
 #include "frame.h"
 #include "help_viewer.h"
 #include "host_fixture.h"
 #include "hostext_ids.h"
 #include "hostext_internal.h"
+#include "language_library.h"
 #include "modal_driver.h"
 #include "object_actions.h"
 #include "netcalls_wire.h"
@@ -28,6 +30,7 @@
 #include "snapins.h"
 #include "tarq_ids.h"
 #include "ui_driver.h"
+#include "written_syntax.h"
 
 namespace msgsrvtest {
 
@@ -130,11 +133,17 @@ class ServerSnapin : public ::testing::Test {
 
     owner_ = CreateWindowExA(0, "STATIC", "host", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
                              nullptr, nullptr);
-    g_snapin.instance = GetModuleHandleA(nullptr);  // the suite carries tarq's resources
+    // The suite plays the snap-in's module (it carries tarq's resources, as
+    // tarq.dll does); the resources come from a language library of their
+    // own, found as InitSnapin finds one.
+    g_snapin.instance = GetModuleHandleA(nullptr);
     g_snapin.resources = g_snapin.instance;
+    ASSERT_TRUE(language_.Install());
     HXSetSnapin(kSuiteSnapin);
     ASSERT_EQ(InitSnapin(), 0);
     HXSetSnapin(-1);
+    ASSERT_EQ(g_snapin.resources, GetModuleHandleA("TARQRES.DLL"));
+    ASSERT_NE(g_snapin.resources, g_snapin.instance);
     PostInitSnapin(owner_);
     std::vector<std::string> problems;
     zelm::host::LoadSnapins({}, owner_, &problems);  // takes up what was registered
@@ -158,6 +167,10 @@ class ServerSnapin : public ::testing::Test {
   static void As(const char* identity) { hosttest::HostDirectory::As(identity); }
   Values Read(const std::string& object, const std::string& attribute) const {
     return directory_->Values(object, attribute);
+  }
+  // Each value as the database file holds it, with the syntax it was written with.
+  void ExpectWritten(const std::vector<snapintest::Written>& rows) const {
+    snapintest::ExpectWritten(directory_->Path(), rows);
   }
   // Changes what is stored behind an open page's back, as another
   // administrator would.
@@ -215,17 +228,9 @@ class ServerSnapin : public ::testing::Test {
     }
     return out;
   }
-  // The codes of the configuration-change requests sent to the service.
-  std::vector<uint32_t> NoticeCodes() {
-    std::vector<uint32_t> out;
-    for (const ServiceRequest& r : service_.Requests())
-      if (r.type == NCW_SEND && r.data.size() >= 4)
-        out.push_back(uint32_t(uint8_t(r.data[0])) | uint32_t(uint8_t(r.data[1])) << 8 |
-                      uint32_t(uint8_t(r.data[2])) << 16 | uint32_t(uint8_t(r.data[3])) << 24);
-    return out;
-  }
 
   hosttest::RegistrySandbox registry_;
+  snapintest::LanguageLibrary language_;  // after the sandbox: its folder is set there
   RequestService service_;
   std::unique_ptr<hosttest::HostDirectory> directory_;
   HWND owner_ = nullptr;

@@ -68,16 +68,14 @@ TEST_F(SharedPages, StatusTellsTheServerTheAgentsStateOnEveryApply) {
   EXPECT_TRUE(Apply(sheet_));
   EXPECT_EQ(Read(kSMTP, "Quorvel:Disabled"), Values{"1"});
   EXPECT_EQ(Read(kSMTP, "Quorvel:Config Changed"), Values{"1"});
-  // The sheet opens on its first page too, whose applies announce a change (3).
-  std::vector<uint32_t> states;
-  for (uint32_t code : NoticeCodes())
-    if (code != 3) states.push_back(code);
-  EXPECT_EQ(states, (std::vector<uint32_t>{1, 2}));  // enabled, then disabled
-  // Each names the agent's module file.
-  for (const ServiceRequest& r : service_.Requests()) {
-    if (r.type != NCW_SEND) continue;
-    EXPECT_EQ(r.data.substr(4, 13), std::string("SMTPAGNT.QMD\0", 13));
-  }
+  // Enabled, then disabled, each request whole; the sheet opens on its first
+  // page too, whose applies tell of a change.
+  using snapintest::ConfigNotice;
+  std::vector<std::string> states;
+  for (const std::string& r : snapintest::SentRequests(service_))
+    if (r != ConfigNotice(3, "SMTPAGNT.QMD")) states.push_back(r);
+  EXPECT_EQ(states, (std::vector<std::string>{ConfigNotice(1, "SMTPAGNT.QMD"),
+                                              ConfigNotice(2, "SMTPAGNT.QMD")}));
 }
 
 TEST_F(SharedPages, StatusWithoutTheRightWritesAndTellsNothing) {
@@ -111,6 +109,8 @@ TEST_F(SharedPages, MovingTheQueueServerMovesTheAgentBetweenClientLists) {
   EXPECT_EQ(Clients(kStoreQ), Values{"Other Agent.MS1.Internet Services"});
   EXPECT_EQ(Clients(kStoreC), Values{kSMTP});
   EXPECT_EQ(Read(kSMTP, "Quorvel:Config Changed"), Values{"1"});
+  ExpectWritten({{kSMTP, "Quorvel:ZELM Queue Server", kStoreC, 1},
+                 {kStoreC, "Quorvel:Client", kSMTP, 1}});
 
   // Unchanged: the reference stays, once.
   EXPECT_TRUE(Apply(sheet_));
@@ -203,6 +203,8 @@ TEST_F(SharedPages, ReplacingStoreServersKeepsTheReferenceOfOneThatStays) {
   EXPECT_EQ(Clients(kStoreB), Values{kSMTP});
   EXPECT_EQ(Clients(kStoreC), Values{kSMTP});
   EXPECT_EQ(Read(kSMTP, "Quorvel:Config Changed"), Values{"1"});
+  ExpectWritten({{kSMTP, "Quorvel:ZELM Server", kStoreC, 1},
+                 {kStoreC, "Quorvel:Client", kSMTP, 1}});
 
   // The queue server stays one's client when it stops being monitored.
   RemoveStore(0);  // B

@@ -261,14 +261,16 @@ TEST_F(FingerPage, ShowsTheMessageWritesChangesAndRemovesAnEmptyOne) {
   EXPECT_TRUE(Values(kJoe, "Quorvel:Finger Message").empty());
 }
 
-TEST_F(FingerPage, TheMessageIsReadUpTo1023Characters) {
+TEST_F(FingerPage, TheMessageTakesTypingUpTo1023CharactersAndKeepsALongerStoredOne) {
   Load();
   const std::string fits(1023, 'f'), over = fits + "g";
   for (const std::string& text : {fits, over}) {
     HWND sheet = Open({kAnn});
-    SetItemText(PageAt(sheet, kFingerPage), IDC_FNG_MESSAGE, text.c_str());
+    HWND page = PageAt(sheet, kFingerPage);
+    EXPECT_EQ(SendDlgItemMessageA(page, IDC_FNG_MESSAGE, EM_GETLIMITTEXT, 0, 0), 1023);
+    SetItemText(page, IDC_FNG_MESSAGE, text.c_str());  // past the limit: only a stored text
     EXPECT_TRUE(Apply(sheet));
-    EXPECT_EQ(Values(kAnn, "Quorvel:Finger Message"), Strings{fits}) << text.size();
+    EXPECT_EQ(Values(kAnn, "Quorvel:Finger Message"), Strings{text}) << text.size();
     zelm::host::CloseSheet(sheet);
   }
 }

@@ -1,6 +1,7 @@
 // The messaging page of one user and of several, in tarq.dll run by the
 // host program's code against a real directory: what they show, what each
 // control writes, rights, refusals and the per-object apply.
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -85,6 +86,9 @@ TEST_F(MessagingPage, AUserWithoutSettingsShowsTheDefaultsAndGetsFlagsWritten) {
   EXPECT_EQ(Values(kAnn, "Quorvel:Forwarding Enabled"), Strings{"0"});
   EXPECT_EQ(Values(kAnn, "Quorvel:Vacation Message Enabled"), Strings{"0"});
   EXPECT_EQ(Values(kAnn, "Quorvel:Use Quota"), Strings{"0"});
+  snapintest::ExpectWritten(directory_.Path(), {{kAnn, "Quorvel:Privacy", "0", 3},
+                                                {kAnn, "Quorvel:Timeout", "6", 3},
+                                                {kAnn, "Quorvel:Forwarding Enabled", "0", 3}});
   EXPECT_TRUE(Values(kAnn, "Quorvel:EMail Address").empty());
   EXPECT_TRUE(Values(kAnn, "Quorvel:Quota Value").empty());
 }
@@ -229,15 +233,64 @@ TEST_F(MessagingPage, OkAfterApplyWritesTheLaterChangesWithoutAnError) {
   EXPECT_EQ(Values(kJoe, "Quorvel:EMail Address"), Strings{"a@sales.example"});
 }
 
-TEST_F(MessagingPage, TextFieldsAreReadUpTo1024Characters) {
+TEST_F(MessagingPage, TextFieldsTakeTypingUpTo1024CharactersAndKeepLongerStoredText) {
   Load();
   const std::string fits(1024, 'r'), over = fits + "s";
   for (const std::string& text : {fits, over}) {
     HWND sheet = Open({kJoe});
-    SetItemText(PageAt(sheet, 0), IDC_USR_REPLY_MESSAGE, text.c_str());
+    HWND page = PageAt(sheet, 0);
+    EXPECT_EQ(SendDlgItemMessageA(page, IDC_USR_REPLY_MESSAGE, EM_GETLIMITTEXT, 0, 0), 1024);
+    // Past the typing limit only a stored text gets into the field: it is
+    // written whole, never cut.
+    SetItemText(page, IDC_USR_REPLY_MESSAGE, text.c_str());
     EXPECT_TRUE(Apply(sheet));
-    EXPECT_EQ(Values(kJoe, "Quorvel:Reply Message"), Strings{fits}) << text.size();
+    EXPECT_EQ(Values(kJoe, "Quorvel:Reply Message"), Strings{text}) << text.size();
     zelm::host::CloseSheet(sheet);
+  }
+}
+
+// Reply and finger messages in lines whichever line breaks they were stored
+// with, and written back with them.
+TEST_F(MessagingPage, MultiLineMessagesShowTheirLinesAndKeepTheirLineBreaks) {
+  Load();
+  const struct {
+    int page, field;
+    const char* attribute;
+  } fields[] = {{0, IDC_USR_REPLY_MESSAGE, "Quorvel:Reply Message"},
+                {2, IDC_FNG_MESSAGE, "Quorvel:Finger Message"}};
+  // 1,027 characters with 27 line feeds: 1,054 in the field.
+  std::string longest;
+  for (int i = 0; i < 27; ++i) longest += std::string(37, 'x') + "\n";
+  longest += "y";
+  const struct {
+    std::string stored, shown, added;  // the line typed at the end
+    std::string written;
+  } rows[] = {
+      {"Away.\nBack Monday.", "Away.\r\nBack Monday.", "Joe", "Away.\nBack Monday.\nJoe"},
+      {"Away.\r\nBack Monday.", "Away.\r\nBack Monday.", "Joe", "Away.\r\nBack Monday.\r\nJoe"},
+      {"Away.", "Away.", "Joe", "Away.\r\nJoe"},  // none stored: as the field gives them
+      {longest, "", "", longest},
+  };
+  for (const auto& f : fields) {
+    for (const auto& r : rows) {
+      SCOPED_TRACE(f.attribute);
+      SCOPED_TRACE(r.stored.substr(0, 24));
+      Set(kJoe, f.attribute, {r.stored});
+      HWND sheet = Open({kJoe});
+      HWND page = PageAt(sheet, f.page);
+      std::string shown = ItemText(page, f.field);
+      if (!r.shown.empty()) EXPECT_EQ(shown, r.shown);
+      EXPECT_EQ(SendDlgItemMessageA(page, f.field, EM_GETLINECOUNT, 0, 0),
+                static_cast<LRESULT>(std::count(r.stored.begin(), r.stored.end(), '\n') + 1));
+      EXPECT_TRUE(Apply(sheet));  // untouched: stored as it was
+      EXPECT_EQ(Values(kJoe, f.attribute), Strings{r.stored});
+      if (!r.added.empty()) {
+        SetItemText(page, f.field, (shown + "\r\n" + r.added).c_str());
+        EXPECT_TRUE(Apply(sheet));
+        EXPECT_EQ(Values(kJoe, f.attribute), Strings{r.written});
+      }
+      zelm::host::CloseSheet(sheet);
+    }
   }
 }
 

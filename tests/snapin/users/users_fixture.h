@@ -19,6 +19,7 @@
 #include "snapins.h"
 #include "tarq_ids.h"
 #include "ui_driver.h"
+#include "written_syntax.h"
 
 namespace userstest {
 

@@ -64,14 +64,63 @@ int CopyOut(const StoreConnection* c, int length, char* text, int capacity) {
   return n;
 }
 
+int g_waitsPerRead = kWaitsPerRead;
+StoreWaitHook g_waitHook = nullptr;
+void* g_waitContext = nullptr;
+bool g_inWaitHook = false;
+
+// The clock of one read: every receive of it draws on the same waits.
+struct ReadClock {
+  bool started;
+  DWORD start;     // when the read first had to wait
+  DWORD lastHook;  // when the wait hook last ran
+};
+
+void RunWaitHook(ReadClock* t, DWORD now) {
+  if (!g_waitHook || g_inWaitHook) return;
+  if (now - t->start < kWaitHookMs || now - t->lastHook < kWaitHookMs) return;
+  t->lastHook = now;
+  g_inWaitHook = true;
+  g_waitHook(g_waitContext);
+  g_inWaitHook = false;
+}
+
+// Waits until the socket is readable, for what is left of the read's
+// one-second waits; a wait cut short by data counts only for the time it
+// took. > 0 readable, 0 when the time is up, -1 when the readiness test
+// failed or the connection was closed meanwhile (by the wait hook).
+int WaitForData(StoreConnection* c, ReadClock* t) {
+  const DWORD budget = static_cast<DWORD>(g_waitsPerRead) * 1000u;
+  if (!t->started) {
+    t->started = true;
+    t->start = t->lastHook = GetTickCount();
+  }
+  for (;;) {
+    RunWaitHook(t, GetTickCount());
+    if (c->closed != 0) return -1;
+    DWORD spent = GetTickCount() - t->start;
+    if (spent >= budget) return 0;
+    DWORD slice = budget - spent < 1000u ? budget - spent : 1000u;
+    // With a hook the waits are cut into slices, so it runs on time.
+    if (g_waitHook && !g_inWaitHook && slice > static_cast<DWORD>(kWaitHookMs)) slice = kWaitHookMs;
+    SOCKET s = AsSocket(c->socket);
+    fd_set readable;
+    FD_ZERO(&readable);
+    FD_SET(s, &readable);
+    timeval wait = {static_cast<long>(slice / 1000u), static_cast<long>(slice % 1000u) * 1000};
+    int ready = select(0, &readable, nullptr, nullptr, &wait);
+    if (ready != 0) return ready < 0 ? -1 : ready;
+  }
+}
+
 // Waits for and appends more bytes. False when the read must fail: no room
 // left (a line of kRecvCapacity bytes without a line feed can never end),
-// the waits ran out, or the peer closed or errored.
-bool Receive(StoreConnection* c) {
+// the read's waits ran out, or the peer closed or errored.
+bool Receive(StoreConnection* c, ReadClock* t) {
   if (c->closed != 0) return false;
   int room = kRecvCapacity - c->buffered;
   if (room <= 0) return false;
-  if (WaitReadable(c->socket, kWaitsPerRead) <= 0) return false;
+  if (WaitForData(c, t) <= 0) return false;
   int got = recv(AsSocket(c->socket), c->recvBuffer + c->buffered, room, 0);
   if (got <= 0) return false;
   c->buffered += got;
@@ -183,11 +232,29 @@ int WaitReadable(uint32_t socket, int waits) {
   return ready < 0 ? -1 : ready;
 }
 
+int SetWaitsPerRead(int waits) {
+  int former = g_waitsPerRead;
+  g_waitsPerRead = waits > 0 ? waits : 1;
+  return former;
+}
+
+StoreWaitHookScope::StoreWaitHookScope(StoreWaitHook hook, void* context)
+    : previousHook_(g_waitHook), previousContext_(g_waitContext) {
+  g_waitHook = hook;
+  g_waitContext = context;
+}
+
+StoreWaitHookScope::~StoreWaitHookScope() {
+  g_waitHook = previousHook_;
+  g_waitContext = previousContext_;
+}
+
 LineRead ReadLine(StoreConnection* c, char* text, int capacity, bool splitCode) {
   if (c->socket == kNoSocket || capacity < 1) return {false, -1};
+  ReadClock clock = {false, 0, 0};
   int lf;
   while ((lf = FindLineFeed(c, c->buffered)) < 0) {
-    if (!Receive(c)) return {false, CloseConnection(c)};
+    if (!Receive(c, &clock)) return {false, CloseConnection(c)};
   }
   CopyOut(c, lf, text, capacity);
   Consume(c, lf + 1);
@@ -209,6 +276,7 @@ bool ReadChunkCounted(StoreConnection* c, char* text, int bound, int* wireBytes)
   *wireBytes = 0;
   if (c->socket == kNoSocket || bound < 1) return false;
   if (bound > kRecvCapacity) bound = kRecvCapacity;
+  ReadClock clock = {false, 0, 0};
   for (;;) {
     // A line feed at offset `bound` still ends a line of `bound` bytes.
     int lf = FindLineFeed(c, bound + 1);
@@ -225,7 +293,7 @@ bool ReadChunkCounted(StoreConnection* c, char* text, int bound, int* wireBytes)
       *wireBytes = bound;
       return true;
     }
-    if (!Receive(c)) {
+    if (!Receive(c, &clock)) {
       CloseConnection(c);
       return false;
     }

@@ -223,6 +223,52 @@ TEST_F(StoreTest, HostNameFieldHolds63Characters) {
   EXPECT_EQ(h63, c.hostName);  // refused, not cut
 }
 
+// A store that drips a line one byte every 20 ms is cut off once the read's
+// waits are spent, counted over the whole read and not per receive; the
+// wait hook runs all along. Three waits stand for the program's sixty.
+TEST_F(StoreTest, ADripEndsWhenTheWholeReadsWaitsAreSpent) {
+  struct Row {
+    const char* name;
+    bool chunk;
+  } rows[] = {{"ReadReply", false}, {"ReadChunk", true}};
+  ShortWaits waits(3);
+  for (const Row& r : rows) {
+    ScriptedPeer dripping;
+    ASSERT_TRUE(dripping.Start({Send("2001 "), Drip(std::string(4435, 'd'), 20)}));
+    StoreConnection c = {};
+    c.nodeKind = kNodeServer;
+    ASSERT_EQ(1, ConnectToHost(&c.socket, dripping.Address(), kStorePort));
+    int hooks = 0;
+    StoreWaitHookScope scope([](void* n) { ++*static_cast<int*>(n); }, &hooks);
+    DWORD start = GetTickCount();
+    char area[kReplyCapacity] = "untouched";
+    if (r.chunk) {
+      EXPECT_FALSE(ReadChunk(&c, area, 1000)) << r.name;
+    } else {
+      EXPECT_EQ(1, ReadReply(&c, area, sizeof area, true)) << r.name;
+    }
+    DWORD took = Since(start);
+    EXPECT_GE(took, 2900u) << r.name;
+    EXPECT_LT(took, 4500u) << r.name;
+    EXPECT_TRUE(IsConnectionClosed(&c)) << r.name;
+    // About every 50 ms over the 3 s.
+    EXPECT_GT(hooks, 30) << r.name;
+    EXPECT_LT(hooks, 80) << r.name;
+    ASSERT_TRUE(dripping.WaitReceivedLength(6)) << r.name;
+    EXPECT_EQ("QUIT\r\n", dripping.Received()) << r.name;
+  }
+}
+
+TEST_F(StoreTest, AWaitHookThatClosesTheConnectionEndsTheReadAtOnce) {
+  Connect({Hold(10000)});
+  StoreWaitHookScope scope([](void* c) { CloseConnection(static_cast<StoreConnection*>(c)); },
+                           conn);
+  DWORD start = GetTickCount();
+  std::string text;
+  EXPECT_EQ(0, Read(&text));  // closed by the hook, not by the read
+  EXPECT_LT(Since(start), 1000u);
+}
+
 // The one test that waits out the full minute.
 TEST_F(StoreTest, SilentServerTimesOutAfterSixtyWaits) {
   Connect({Hold(75000)});

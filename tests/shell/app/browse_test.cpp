@@ -79,7 +79,7 @@ TEST_F(BrowseTest, ConnectingAddsTheServerWithOneItemPerListedUser) {
   EXPECT_FALSE(RepairEnabled());
 }
 
-TEST_F(BrowseTest, AFailedConnectionShowsTheErrorAndAddsNothing) {
+TEST_F(BrowseTest, AFailedConnectionShowsTheErrorUntilALaterOneSucceeds) {
   Start();
   ShowStatus(m, "something earlier");
   strcpy(g_shellPrefs.lastConnected, "127.254.77.3");  // nothing listens there
@@ -87,6 +87,9 @@ TEST_F(BrowseTest, AFailedConnectionShowsTheErrorAndAddsNothing) {
   EXPECT_EQ((std::vector<std::string>{"Network"}), Tree());
   EXPECT_EQ("", StatusText());
   EXPECT_EQ("Could not connect to server.", ErrorText());
+  ConnectTo(Serve(Hello("")));
+  EXPECT_EQ("Connected to server.", StatusText());
+  EXPECT_EQ("", ErrorText());
 }
 
 TEST_F(BrowseTest, AUserIsListedOnceAndLaterSelectionsOnlyRenderItsDetailsAgain) {

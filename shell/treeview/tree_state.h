@@ -47,6 +47,11 @@ struct TreeControlState {
   // Private to this implementation.
   DWORD magic;                // kStateMagic while the record is live
   ListItem* lastEntry;        // appends stay O(1)
+  // The item added last and its row (-1: not shown), so that a long run of
+  // items appended to one parent does not search for its end each time.
+  // Cleared whenever an item goes.
+  TreeItem* lastAdded;
+  int lastAddedRow;
   int busy;                   // > 0 while rows and links are being changed
   int redrawHeld;             // 1 tree pane, 2 item pane: painting held until resumed
   HWND self;

@@ -533,4 +533,43 @@ TEST_F(BrowseTest, EndlessListsStopAtTheirBoundWithAMessage) {
   SetAnswerBounds(former);
 }
 
+// While a store drips a line, the window paints what needs painting (a
+// window moved away from it, say) and the read still ends when its waits are
+// spent. Three waits stand for the program's sixty.
+TEST_F(BrowseTest, TheWindowRepaintsWhileADrippingStoreIsWaitedFor) {
+  int former = SetWaitsPerRead(3);
+  Start();
+  std::vector<PeerStep> s = Hello("2001 alice\r\n");
+  Then(&s, {Expect(kAliceMailboxes), Send("1000 a\r\n1000 b\r\n2002 x\r\n2001 "),
+            Drip(std::string(4435, 'd'), 20)});
+  ScriptedPeer* p = Serve(std::move(s));
+  StoreConnection* c = ConnectTo(p);
+  ASSERT_NE(nullptr, c);
+  ShowWindow(window, SW_SHOWNA);
+  UpdateWindow(window);
+  PumpMessages();
+  static int paints;
+  paints = 0;
+  HHOOK hook = SetWindowsHookExA(
+      WH_GETMESSAGE,
+      [](int code, WPARAM wp, LPARAM lp) -> LRESULT {
+        if (code == HC_ACTION && reinterpret_cast<const MSG*>(lp)->message == WM_PAINT) ++paints;
+        return CallNextHookEx(nullptr, code, wp, lp);
+      },
+      nullptr, GetCurrentThreadId());
+  // Something to paint meanwhile.
+  RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+  TreeItem* a = Child(c->treeItem, "alice");
+  DWORD start = GetTickCount();
+  // The selection as the tree control reports it, without pumping after it.
+  SendMessageA(window, kTvSelected, reinterpret_cast<WPARAM>(a), a->data);
+  DWORD took = GetTickCount() - start;
+  UnhookWindowsHookEx(hook);
+  SetWaitsPerRead(former);
+  EXPECT_GE(took, 2900u);
+  EXPECT_LT(took, 6000u);
+  EXPECT_GT(paints, 0);
+  EXPECT_TRUE(IsConnectionClosed(c));
+}
+
 }  // namespace

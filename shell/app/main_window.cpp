@@ -492,7 +492,10 @@ HWND CreateMainWindow(bool visible) {
     menu = LoadMenuA(g_shell.instance, "MainMenu");
     if (!menu) return nullptr;
   }
-  const WindowPosition& p = g_shell.mainPosition;
+  // Where the window was may be off every monitor attached now.
+  RECT areas[kMaxMonitors];
+  int monitors = MonitorWorkAreas(areas, kMaxMonitors);
+  const WindowPosition p = PlaceOnMonitors(g_shell.mainPosition, areas, monitors);
   DWORD style = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN | WS_CLIPSIBLINGS |
                 static_cast<DWORD>(p.state) | (visible ? WS_VISIBLE : 0);
   HWND w = CreateWindowExA(0, kMainWindowClass, kMainWindowTitle, style, p.left, p.top, p.width,

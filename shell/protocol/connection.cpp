@@ -268,6 +268,52 @@ LineRead ReadLine(StoreConnection* c, char* text, int capacity, bool splitCode) 
   return {true, code};
 }
 
+unsigned long ReadRawLines(StoreConnection* c, unsigned long count, int capacity, RawLineFn onLine,
+                           void* ctx, bool* failed) {
+  *failed = false;
+  if (c->socket == kNoSocket || capacity < 1) {
+    *failed = count > 0;
+    return 0;
+  }
+  ReadClock clock = {false, 0, 0};
+  unsigned long done = 0;
+  int start = 0;  // the first byte not yet handed out
+  while (done < count) {
+    const void* found;
+    while (done < count &&
+           (found = memchr(c->recvBuffer + start, '\n', static_cast<size_t>(c->buffered - start)))) {
+      char* line = c->recvBuffer + start;
+      int length = static_cast<int>(static_cast<const char*>(found) - line);
+      start += length + 1;
+      if (length >= capacity) length = capacity - 1;  // the rest of the line is dropped
+      line[length] = '\0';
+      for (int i = length - 1; i >= 0; --i) {
+        if (line[i] == '\r') {
+          line[i] = '\0';
+          break;
+        }
+      }
+      ++done;
+      clock.started = false;  // the next line's read starts now
+      if (!onLine(ctx, line)) {
+        Consume(c, start);
+        return done;
+      }
+    }
+    if (done == count) break;
+    // What is left is part of a line: it goes to the front, more comes after it.
+    Consume(c, start);
+    start = 0;
+    if (!Receive(c, &clock)) {
+      CloseConnection(c);
+      *failed = true;
+      return done;
+    }
+  }
+  Consume(c, start);
+  return done;
+}
+
 int ReadReply(StoreConnection* c, char* text, int capacity, bool splitCode) {
   return ReadLine(c, text, capacity, splitCode).code;
 }

@@ -98,6 +98,20 @@ struct LineRead {
 };
 LineRead ReadLine(StoreConnection* c, char* text, int capacity, bool splitCode);
 
+// Reads up to `count` raw lines, each as ReadLine without the code split
+// delivers it (cut to capacity - 1 characters, its last carriage return
+// dropped), and hands each to onLine straight from the receive buffer, where
+// it stays NUL-terminated until onLine returns: the receive buffer moves down
+// once per receive instead of once per line (a big mailbox's listing). Each
+// line has its own bound on waits, as with one ReadLine per line. onLine must
+// not read from the connection (it may close it); it returns false to stop.
+// Returns the number of lines handed out; *failed is set when the read of a
+// further line failed (the connection is then closed, as by ReadLine).
+// Afterwards the record is as ReadLine per line would have left it.
+typedef bool (*RawLineFn)(void* ctx, char* line);
+unsigned long ReadRawLines(StoreConnection* c, unsigned long count, int capacity, RawLineFn onLine,
+                           void* ctx, bool* failed);
+
 // ReadChunk that also reports how many wire bytes the piece took (line end
 // included), so a body's byte count is consumed exactly.
 bool ReadChunkCounted(StoreConnection* c, char* text, int bound, int* wireBytes);

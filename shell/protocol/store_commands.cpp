@@ -200,10 +200,79 @@ int StoreListMailboxes(StoreConnection* c, const char* user, StoreTextFn onMailb
   }
 }
 
+namespace {
+
+// White space as the C library's scanner skips it.
+inline bool IsScanSpace(unsigned char ch) { return ch == ' ' || (ch >= '\t' && ch <= '\r'); }
+
+// "%*u": blanks, an optional sign, at least one digit. The end, or null.
+const char* SkipNumber(const char* s) {
+  while (IsScanSpace(static_cast<unsigned char>(*s))) ++s;
+  if (*s == '+' || *s == '-') ++s;
+  if (*s < '0' || *s > '9') return nullptr;
+  while (*s >= '0' && *s <= '9') ++s;
+  return s;
+}
+
+// "%s": blanks, then at least one other character. The word's start, or
+// null; *end is set past the word.
+const char* FindWord(const char* s, const char** end) {
+  while (IsScanSpace(static_cast<unsigned char>(*s))) ++s;
+  if (!*s) return nullptr;
+  const char* e = s;
+  while (*e && !IsScanSpace(static_cast<unsigned char>(*e))) ++e;
+  *end = e;
+  return s;
+}
+
+}  // namespace
+
+// What sscanf(line, "%*u %*u %*u %*u %*u %*s %1024s %*u", listText) takes, by
+// hand: the library's scanner costs more than the rest of a listing.
 bool ScanInfoLine(const char* line, char* listText) {
   listText[0] = '\0';
-  return sscanf(line, "%*u %*u %*u %*u %*u %*s %1024s %*u", listText) == 1;
+  const char* s = line;
+  for (int i = 0; i < 5 && s; ++i) s = SkipNumber(s);
+  const char* end = nullptr;
+  if (s) s = FindWord(s, &end) ? end : nullptr;
+  const char* word = s ? FindWord(s, &end) : nullptr;
+  if (!word) return false;
+  size_t n = static_cast<size_t>(end - word);
+  if (n > kReplyCapacity - 1) n = kReplyCapacity - 1;
+  memcpy(listText, word, n);
+  listText[n] = '\0';
+  return true;
 }
+
+namespace {
+
+// One INFO answer's message lines as they are read.
+struct InfoLines {
+  StoreConnection* c;
+  const MessageListSink* sink;
+  AnswerMeter meter;
+  unsigned long number;  // of the line in hand, from 1
+  int result;            // when a line ended the answer early
+  char listText[kReplyCapacity];
+};
+
+bool TakeInfoLine(void* ctx, char* line) {
+  auto* in = static_cast<InfoLines*>(ctx);
+  // A line that does not scan may still be a message; an error reply is not.
+  if (!ScanInfoLine(line, in->listText) && EndsOnError(in->c, line)) {
+    in->result = 0;
+    return false;
+  }
+  if (!in->meter.Take(strlen(in->listText))) {
+    in->result = TooLong(in->c);
+    return false;
+  }
+  if (in->sink->onMessage) in->sink->onMessage(in->sink->ctx, in->number, in->listText);
+  ++in->number;
+  return true;
+}
+
+}  // namespace
 
 int StoreListMessages(StoreConnection* c, const char* user, const char* mailbox,
                       const MessageListSink& sink) {
@@ -224,15 +293,10 @@ int StoreListMessages(StoreConnection* c, const char* user, const char* mailbox,
     return kStoreCountRefused;
   }
   if (sink.onCount) sink.onCount(sink.ctx, count);
-  char listText[kReplyCapacity];
-  AnswerMeter meter = ListMeter(count);
-  for (unsigned long k = 1; k <= count; ++k) {
-    if (!ReadLine(c, text, sizeof text, false).ok) return 0;
-    // A line that does not scan may still be a message; an error reply is not.
-    if (!ScanInfoLine(text, listText) && EndsOnError(c, text)) return 0;
-    if (!meter.Take(strlen(listText))) return TooLong(c);
-    if (sink.onMessage) sink.onMessage(sink.ctx, k, listText);
-  }
+  InfoLines lines = {c, &sink, ListMeter(count), 1, 0, {}};
+  bool failed = false;
+  ReadRawLines(c, count, kReplyCapacity, TakeInfoLine, &lines, &failed);
+  if (failed || lines.number <= count) return failed ? 0 : lines.result;
   // The closing reply; its code says nothing the list needs.
   return ReadLine(c, text, sizeof text, true).ok ? 1 : 0;
 }

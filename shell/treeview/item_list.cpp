@@ -82,6 +82,12 @@ ListItem* TvAddEntry(HWND control, ListItem* reference, DWORD, const char* text,
     FreeEntry(e);
     return nullptr;
   }
+  // The list box grows its row array a few rows at a time, copying it each
+  // time, which makes a long listing quadratic: at each power of two as many
+  // rows again are reserved.
+  int rows = static_cast<int>(at) + 1;
+  if (row < 0 && rows >= 16 && (rows & (rows - 1)) == 0)
+    SendMessageA(s->itemPane, LB_INITSTORAGE, static_cast<WPARAM>(rows), 0);
   ListItem* after = row < 0 ? s->lastEntry : reference;
   e->previous = after;
   e->next = after ? after->next : s->firstEntry;
@@ -90,7 +96,9 @@ ListItem* TvAddEntry(HWND control, ListItem* reference, DWORD, const char* text,
   if (after) after->next = e;
   else s->firstEntry = e;
 
-  int width = s->itemImageWidth + TextWidth(e->text);
+  int width = TextSurelyWithin(e->text, s->columnWidth - s->itemImageWidth)
+                  ? 0
+                  : s->itemImageWidth + TextWidth(e->text);
   if (width > s->columnWidth) {
     s->columnWidth = width;
     SendMessageA(s->itemPane, LB_SETCOLUMNWIDTH, width, 0);

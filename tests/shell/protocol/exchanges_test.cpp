@@ -1,5 +1,6 @@
 // Every store exchange against a real TCP peer: the exact bytes sent, the
 // parse of the answers, and hostile answers that must end the exchange cleanly.
+#include <cstdio>
 #include <cstring>
 
 #include "store_fixture.h"
@@ -580,6 +581,32 @@ TEST_F(StoreTest, ShownBodyKeepsItsLimitWhateverTheStoreAnnounces) {
     EXPECT_LE(shown, limits[i]) << r.name;
     EXPECT_GE(shown + 300, limits[i]) << r.name;
     EXPECT_EQ(r.closed, IsConnectionClosed(&c)) << r.name;
+  }
+}
+
+// The listing's scanner is written by hand for speed; it must take what the
+// library's scanner takes from the same line.
+TEST(StoreScan, InfoLinesScanAsTheLibraryScannerDoes) {
+  std::string word(1030, 'w');
+  const std::string lines[] = {
+      "1 912 0 7 1700000000 bob@example.org Hello 310",
+      "  1\t2\v3\f4\r5 w text",  // every kind of white space
+      "+1 -2 3 4 5 w text 9",       // signs
+      "1-2+3 4 5w text",            // numbers and words need no blank between
+      "12345abc 2 3 4 5 w t",       // a word where a number belongs
+      "1 2 3 4 5 w",                // no list text
+      "1 2 3 4 5 w   ",
+      "1 2 3 4 - w t",              // a sign without digits
+      "1 2 3 4 5 w \xe9t\xe9 7",   // other code pages' characters
+      "1 2 3 4 5 w " + word,        // cut at 1,024 characters
+      "",
+      "1000 end of messages",
+  };
+  for (const std::string& line : lines) {
+    char want[kReplyCapacity] = "", got[kReplyCapacity] = "x";
+    bool scanned = sscanf(line.c_str(), "%*u %*u %*u %*u %*u %*s %1024s %*u", want) == 1;
+    EXPECT_EQ(scanned, ScanInfoLine(line.c_str(), got)) << line;
+    EXPECT_STREQ(want, got) << line;
   }
 }
 

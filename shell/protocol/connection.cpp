@@ -3,6 +3,7 @@
 #include <winsock.h>
 
 #include <climits>
+#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -268,6 +269,59 @@ LineRead ReadLine(StoreConnection* c, char* text, int capacity, bool splitCode) 
   return {true, code};
 }
 
+namespace {
+
+// What a listing looks at per receive. Only whole lines are taken off the
+// socket; the rest stays there, as it would with receives into the record.
+constexpr int kPeekSize = 64 * 1024;
+
+struct LineHandout {
+  int capacity;
+  RawLineFn onLine;
+  void* ctx;
+  unsigned long done, count;
+  bool stopped;
+};
+
+// Hands out the whole lines at the start of area[0, length): each must end
+// within kRecvCapacity bytes, as in the receive buffer. Returns the bytes
+// they took.
+int HandOut(LineHandout* h, char* area, int length) {
+  int start = 0;
+  while (!h->stopped && h->done < h->count) {
+    int rest = length - start;
+    const void* found =
+        memchr(area + start, '\n', static_cast<size_t>(rest < kRecvCapacity ? rest : kRecvCapacity));
+    if (!found) break;
+    char* line = area + start;
+    int n = static_cast<int>(static_cast<const char*>(found) - line);
+    start += n + 1;
+    if (n >= h->capacity) n = h->capacity - 1;  // the rest of the line is dropped
+    line[n] = '\0';
+    for (int i = n - 1; i >= 0; --i) {
+      if (line[i] == '\r') {
+        line[i] = '\0';
+        break;
+      }
+    }
+    ++h->done;
+    if (!h->onLine(h->ctx, line)) h->stopped = true;
+  }
+  return start;
+}
+
+// Takes n bytes that the socket is known to hold.
+bool Discard(StoreConnection* c, char* area, int n) {
+  while (n > 0) {
+    int got = recv(AsSocket(c->socket), area, n, 0);
+    if (got <= 0) return false;
+    n -= got;
+  }
+  return true;
+}
+
+}  // namespace
+
 unsigned long ReadRawLines(StoreConnection* c, unsigned long count, int capacity, RawLineFn onLine,
                            void* ctx, bool* failed) {
   *failed = false;
@@ -275,43 +329,52 @@ unsigned long ReadRawLines(StoreConnection* c, unsigned long count, int capacity
     *failed = count > 0;
     return 0;
   }
+  LineHandout h = {capacity, onLine, ctx, 0, count, false};
+  Consume(c, HandOut(&h, c->recvBuffer, c->buffered));
+  if (h.stopped || h.done == count) return h.done;
+  // Without the larger area the record's buffer does, a receive at a time.
+  char* area = static_cast<char*>(malloc(kPeekSize));
   ReadClock clock = {false, 0, 0};
-  unsigned long done = 0;
-  int start = 0;  // the first byte not yet handed out
-  while (done < count) {
-    const void* found;
-    while (done < count &&
-           (found = memchr(c->recvBuffer + start, '\n', static_cast<size_t>(c->buffered - start)))) {
-      char* line = c->recvBuffer + start;
-      int length = static_cast<int>(static_cast<const char*>(found) - line);
-      start += length + 1;
-      if (length >= capacity) length = capacity - 1;  // the rest of the line is dropped
-      line[length] = '\0';
-      for (int i = length - 1; i >= 0; --i) {
-        if (line[i] == '\r') {
-          line[i] = '\0';
-          break;
+  bool ok = true;
+  while (ok && !h.stopped && h.done < count) {
+    unsigned long before = h.done;
+    // The record now holds part of a line at most.
+    if (!area) {
+      ok = Receive(c, &clock);
+      if (ok) Consume(c, HandOut(&h, c->recvBuffer, c->buffered));
+    } else if (c->closed != 0 || c->buffered >= kRecvCapacity || WaitForData(c, &clock) <= 0) {
+      ok = false;
+    } else {
+      int held = c->buffered;
+      memcpy(area, c->recvBuffer, static_cast<size_t>(held));
+      int peeked = recv(AsSocket(c->socket), area + held, kPeekSize - held, MSG_PEEK);
+      int taken = peeked > 0 ? HandOut(&h, area, held + peeked) : 0;
+      if (peeked <= 0) {
+        ok = false;
+      } else if (taken > 0) {
+        // The first line began with what the record held.
+        Consume(c, held);
+        if (c->closed == 0) ok = Discard(c, area, taken - held);
+      } else {
+        // No whole line yet: the part comes into the record as a receive
+        // would bring it, as far as there is room.
+        int room = kRecvCapacity - held;
+        int got = recv(AsSocket(c->socket), c->recvBuffer + held, peeked < room ? peeked : room, 0);
+        ok = got > 0;
+        if (ok) {
+          c->buffered += got;
+          c->recvBuffer[c->buffered] = '\0';
         }
       }
-      ++done;
-      clock.started = false;  // the next line's read starts now
-      if (!onLine(ctx, line)) {
-        Consume(c, start);
-        return done;
-      }
     }
-    if (done == count) break;
-    // What is left is part of a line: it goes to the front, more comes after it.
-    Consume(c, start);
-    start = 0;
-    if (!Receive(c, &clock)) {
-      CloseConnection(c);
-      *failed = true;
-      return done;
-    }
+    if (h.done > before) clock.started = false;  // the next line's read starts now
   }
-  Consume(c, start);
-  return done;
+  free(area);
+  if (!ok) {
+    CloseConnection(c);
+    *failed = true;
+  }
+  return h.done;
 }
 
 int ReadReply(StoreConnection* c, char* text, int capacity, bool splitCode) {

@@ -100,9 +100,11 @@ LineRead ReadLine(StoreConnection* c, char* text, int capacity, bool splitCode);
 
 // Reads up to `count` raw lines, each as ReadLine without the code split
 // delivers it (cut to capacity - 1 characters, its last carriage return
-// dropped), and hands each to onLine straight from the receive buffer, where
-// it stays NUL-terminated until onLine returns: the receive buffer moves down
-// once per receive instead of once per line (a big mailbox's listing). Each
+// dropped), and hands each to onLine where it was received, NUL-terminated
+// until onLine returns. For a big mailbox's listing: nothing is moved per
+// line, and each receive looks at up to 64 KiB but takes only whole lines off
+// the socket (a line must still end within the receive capacity), so the
+// record holds at most part of a line, as with one ReadLine per line. Each
 // line has its own bound on waits, as with one ReadLine per line. onLine must
 // not read from the connection (it may close it); it returns false to stop.
 // Returns the number of lines handed out; *failed is set when the read of a

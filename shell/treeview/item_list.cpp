@@ -14,8 +14,11 @@ char* CopyText(const char* text) {
   return copy;
 }
 
+// The text is kept in the entry's own block (one allocation per entry of
+// a long listing instead of two) and goes with it.
+char* InlineText(ListItem* e) { return reinterpret_cast<char*>(e + 1); }
+
 void FreeEntry(ListItem* e) {
-  free(e->text);
   free(e->tipText);
   free(e);
 }
@@ -52,9 +55,11 @@ ListItem* TvAddEntry(HWND control, ListItem* reference, DWORD, const char* text,
                      const char* tipText, int image, LPARAM data) {
   TreeControlState* s = EntryState(control);
   if (!s || !text) return nullptr;
-  ListItem* e = static_cast<ListItem*>(calloc(1, sizeof(ListItem)));
+  size_t n = strlen(text) + 1;
+  ListItem* e = static_cast<ListItem*>(malloc(sizeof(ListItem) + n));
   if (!e) return nullptr;
-  e->text = CopyText(text);
+  memset(e, 0, sizeof *e);
+  e->text = static_cast<char*>(memcpy(InlineText(e), text, n));
   e->tipText = tipText ? CopyText(tipText) : nullptr;
   if (!e->text || (tipText && !e->tipText)) {
     FreeEntry(e);

@@ -10,7 +10,7 @@
 
 namespace {
 
-constexpr AnswerBounds kDefaultBounds = {20000, 100000, 4194304, 256ull << 20, 1ull << 20};
+constexpr AnswerBounds kDefaultBounds = {20000, 100000, 2097152, 256ull << 20, 1ull << 20};
 AnswerBounds g_bounds = kDefaultBounds;
 
 // An answer that passed its bound is not finished: the rest of it must not
@@ -297,8 +297,16 @@ int StoreListMessages(StoreConnection* c, const char* user, const char* mailbox,
   bool failed = false;
   ReadRawLines(c, count, kReplyCapacity, TakeInfoLine, &lines, &failed);
   if (failed || lines.number <= count) return failed ? 0 : lines.result;
-  // The closing reply; its code says nothing the list needs.
-  return ReadLine(c, text, sizeof text, true).ok ? 1 : 0;
+  // The closing reply; its code says nothing the list needs. A further
+  // message line in its place means the answer goes on past its count: it
+  // cannot be finished, so the connection goes with it.
+  LineRead closing = ReadLine(c, text, sizeof text, false);
+  if (!closing.ok) return 0;
+  char listText[kReplyCapacity];
+  if (ScanInfoLine(text, listText) || closing.code == 2001 || closing.code == 2002)
+    return TooLong(c);
+  if (closing.code == kCodeServerQuit) CloseConnection(c);
+  return 1;
 }
 
 int StoreRemoveMailbox(StoreConnection* c, const char* mailbox) {

@@ -7,8 +7,10 @@
 //   - details answers (CAPA, CONF, MIME, HEAD): 20,000 lines;
 //   - the user list (ULIST) and a user's mailboxes (SHOW): 100,000 lines,
 //     they become tree items;
-//   - a message list (INFO): 4,194,304 messages, a larger count is refused
-//     before any line is read;
+//   - a message list (INFO): 2,097,152 messages, a larger count is refused
+//     before any line is read, and a message line past the count ends the
+//     listing (at about 150 bytes an entry, some 300 MB at most beside
+//     the texts);
 //   - every list: 256 MiB of entry texts in all;
 //   - a body shown in the details pane: its byte limit (BodyShow); up to
 //     1 MiB past it is read and dropped, beyond that the connection goes.

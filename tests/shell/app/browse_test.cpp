@@ -493,7 +493,7 @@ TEST_F(BrowseTest, AMessageCountAbove32BitsIsRefusedWithAMessage) {
   Click(alice);
   Click(Child(alice, "INBOX"));
   EXPECT_TRUE(List().empty());  // not the one message 4294967297 wraps to
-  EXPECT_EQ("The server announced more messages than the shell lists (at most 4194304); the "
+  EXPECT_EQ("The server announced more messages than the shell lists (at most 2097152); the "
             "connection to the server was closed.",
             ErrorText());
   EXPECT_TRUE(IsConnectionClosed(c));

@@ -411,6 +411,14 @@ TEST_F(StoreTest, EndlessAnswersStopAtTheirBounds) {
       {"HEAD", {Expect("HEAD 1\r\n"), Send("2020 header\r\n"), Endless("X-Noise: again\r\n")},
        [](StoreConnection* c, std::vector<std::string>* v) { return StoreHeader(c, 1, CollectText, v); },
        kAnswerBounds.detailLines},
+      // Message lines going on past the announced count.
+      {"INFO", {Expect(kInfoCommand), Send(std::string(kInfoAcks) + "2002 3 messages\r\n"),
+                Endless(InfoLine(9, "again"))},
+       [](StoreConnection* c, std::vector<std::string>* v) {
+         MessageListSink sink = {nullptr, [](void* ctx, unsigned long, const char* t) { CollectText(ctx, t); }, v};
+         return StoreListMessages(c, "bob", "INBOX", sink);
+       },
+       3},
   };
   for (Row& r : rows) {
     ScriptedPeer endless;
@@ -490,8 +498,8 @@ TEST_F(StoreTest, MessageCountsThatDoNotFitAreRefused) {
     int result;
     unsigned long reported;
   } rows[] = {
-      {"4194304", kAnswerBounds.messages, 0, 4194304ul},  // taken; the peer then closes
-      {"4194305", kAnswerBounds.messages, kStoreCountRefused, ~0ul},
+      {"2097152", kAnswerBounds.messages, 0, 2097152ul},  // taken; the peer then closes
+      {"2097153", kAnswerBounds.messages, kStoreCountRefused, ~0ul},
       {"4294967295", 0xFFFFFFFFul, 0, 4294967295ul},
       {"4294967296", 0xFFFFFFFFul, kStoreCountRefused, ~0ul},
       {"4294967297", 0xFFFFFFFFul, kStoreCountRefused, ~0ul},

@@ -26,7 +26,8 @@ if [ ! -f "$store/.complete" ]; then
     --out "$store" --count "$count"
   touch "$store/.complete"
 fi
-addr=127.$((RANDOM % 200 + 20)).$((RANDOM % 250 + 1)).$((RANDOM % 250 + 2))
+# ZELM_BENCH_ADDR picks the loopback address (a range of one's own on a shared machine).
+addr=${ZELM_BENCH_ADDR:-127.$((RANDOM % 200 + 20)).$((RANDOM % 250 + 1)).$((RANDOM % 250 + 2))}
 "$native/bin/zelmstored" --root "$store" --listen "$addr" >"$work/server.log" 2>&1 &
 pid=$!
 trap 'kill $pid 2>/dev/null || true; wait $pid 2>/dev/null || true' EXIT

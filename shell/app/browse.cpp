@@ -63,36 +63,77 @@ void ForgetRecord(MainWindow* m, const void* record) {
   }
 }
 
+const char kUserNameTooLong[] = "The user name is too long to send to the server.";
+const char kMailboxNameTooLong[] = "The mailbox name is too long to send to the server.";
+
+// What a list exchange that did not end well leaves in the status bar's
+// error part; nothing for the failures the store simply answered.
+void ShowListFailure(MainWindow* m, int result, const char* notSent, const char* what) {
+  char text[256];
+  const AnswerBounds& b = CurrentAnswerBounds();
+  switch (result) {
+    case kStoreNotSent:
+      ShowError(m, notSent);
+      break;
+    case kStoreTooLong:
+      snprintf(text, sizeof text,
+               "The server's %s went on past what the shell holds (%lu entries or %llu MB of "
+               "names); the connection to the server was closed.",
+               what, strcmp(what, "message list") == 0 ? b.messages : b.treeEntries,
+               b.listTextBytes >> 20);
+      ShowError(m, text);
+      break;
+    case kStoreCountRefused:
+      snprintf(text, sizeof text,
+               "The server announced more messages than the shell lists (at most %lu); the "
+               "connection to the server was closed.",
+               b.messages);
+      ShowError(m, text);
+      break;
+    default:
+      break;
+  }
+}
+
 // "RSET" and "USER": the user's space and later commands are this user's.
-void NameUser(MainWindow* m, const UserNode* user) {
+// False when the command could not be sent: the store's selection is then
+// what it was.
+bool NameUser(MainWindow* m, const UserNode* user) {
   StoreConnection* c = user->connection;
   char command[kCommandSize];
-  if (!FormatCommand(command, "RSET\r\nUSER %s\r\n", user->name)) return;
+  if (!FormatCommand(command, "RSET\r\nUSER %s\r\n", user->name)) return false;
   SendAll(c, command, static_cast<int>(strlen(command)));
   char text[kReplyCapacity];
-  for (int i = 0; i < 2; ++i)
-    if (!ReadLine(c, text, sizeof text, true).ok) break;
-  NoteSelection(m, c, user, nullptr);
+  LineRead r = {true, 0};
+  for (int i = 0; i < 2 && r.ok; ++i) r = ReadLine(c, text, sizeof text, true);
+  // A refused USER leaves the store with no user selected at all.
+  NoteSelection(m, c, r.ok && r.code == 1000 ? user : nullptr, nullptr);
+  return true;
 }
 
 // The mailbox's listing again without touching the message list, so that
-// message numbers mean the list's entries once more.
-void SelectMailboxQuietly(MainWindow* m, const MailboxNode* mailbox) {
+// message numbers mean the list's entries once more. False when the
+// command could not be sent.
+bool SelectMailboxQuietly(MainWindow* m, const MailboxNode* mailbox) {
   MessageListSink sink = {nullptr, nullptr, nullptr};
-  StoreListMessages(mailbox->connection, mailbox->user ? mailbox->user->name : "", mailbox->name,
-                    sink);
+  int r = StoreListMessages(mailbox->connection, mailbox->user ? mailbox->user->name : "",
+                            mailbox->name, sink);
+  if (r == kStoreNotSent) return false;
   NoteSelection(m, mailbox->connection, mailbox->user, mailbox);
+  return true;
 }
 
 // SPACE answers for the user last named and the message commands for the
 // mailbox last listed on that connection; other selections in between (a
 // user's first listing, another user's mailbox) may have changed either.
-void EnsureStoreSelection(MainWindow* m) {
+// Null when the store has the selection now, else why it cannot have it.
+const char* EnsureStoreSelection(MainWindow* m) {
   switch (m->inputs.selectionKind) {
     case kSelectUser:
       if (m->currentUser) {
         StoreSelection* s = SelectionFor(m, m->currentUser->connection);
-        if (s && s->user != m->currentUser) NameUser(m, m->currentUser);
+        if (s && s->user != m->currentUser && !NameUser(m, m->currentUser))
+          return kUserNameTooLong;
       }
       break;
     case kSelectMessage:
@@ -101,10 +142,12 @@ void EnsureStoreSelection(MainWindow* m) {
     case kSelectMailbox:
       if (m->currentMailbox) {
         StoreSelection* s = SelectionFor(m, m->currentMailbox->connection);
-        if (s && s->mailbox != m->currentMailbox) SelectMailboxQuietly(m, m->currentMailbox);
+        if (s && s->mailbox != m->currentMailbox && !SelectMailboxQuietly(m, m->currentMailbox))
+          return kMailboxNameTooLong;
       }
       break;
   }
+  return nullptr;
 }
 
 // --- Listing mailboxes and messages ---------------------------------------
@@ -127,8 +170,10 @@ void AddMailbox(void* ctx, const char* name) {
 
 void ListMailboxes(MainWindow* m, TreeItem* item, UserNode* user) {
   MailboxAdder adder = {m, item, user};
-  StoreListMailboxes(user->connection, user->name, AddMailbox, &adder);
-  NoteSelection(m, user->connection, user, nullptr);
+  int r = StoreListMailboxes(user->connection, user->name, AddMailbox, &adder);
+  ShowListFailure(m, r, kUserNameTooLong, "list of mailboxes");
+  // A USER that was never sent selected nobody.
+  if (r != kStoreNotSent) NoteSelection(m, user->connection, user, nullptr);
 }
 
 struct MessageFiller {
@@ -182,9 +227,10 @@ void OnMessageLine(void* ctx, unsigned long number, const char* listText) {
 void ListMessages(MainWindow* m, MailboxNode* mailbox) {
   MessageFiller filler = {m, nullptr, 0, 1, 0, 0, 0, 0};
   MessageListSink sink = {OnMessageCount, OnMessageLine, &filler};
-  bool listed = StoreListMessages(mailbox->connection, mailbox->user ? mailbox->user->name : "",
-                                  mailbox->name, sink) != 0;
-  if (listed && filler.listed == filler.count) {
+  int result = StoreListMessages(mailbox->connection, mailbox->user ? mailbox->user->name : "",
+                                 mailbox->name, sink);
+  ShowListFailure(m, result, kMailboxNameTooLong, "message list");
+  if (result == kStoreOk && filler.listed == filler.count) {
     MailboxFacts* f = FactsFor(m, mailbox, true);
     if (f) {
       if (f->messages != static_cast<long long>(filler.count)) f->bytes = -1;  // changed since
@@ -196,7 +242,7 @@ void ListMessages(MainWindow* m, MailboxNode* mailbox) {
     SendMessageA(m->progressBar, PBM_SETPOS, static_cast<WPARAM>(filler.listed), 0);
     UpdateWindow(m->progressBar);
   }
-  NoteSelection(m, mailbox->connection, mailbox->user, mailbox);
+  if (result != kStoreNotSent) NoteSelection(m, mailbox->connection, mailbox->user, mailbox);
 }
 
 uint8_t KindOf(LPARAM data) { return *reinterpret_cast<const uint8_t*>(data); }
@@ -209,12 +255,13 @@ void EnableRepair(MainWindow* m, bool enable) {
 }
 
 void RenderCurrent(MainWindow* m) {
-  EnsureStoreSelection(m);
+  m->inputs.unavailable = EnsureStoreSelection(m);
   m->inputs.viewFlags = g_shellPrefs.viewFlags;
   m->inputs.maxBodySize = g_shellPrefs.maxBodySize;
   m->inputs.statOut = &m->lastStat;
   m->lastStat.known = false;
   RenderDetails(m->detailsPane);
+  m->inputs.unavailable = nullptr;
   if (m->inputs.selectionKind == kSelectMailbox && m->lastStat.known && m->currentMailbox) {
     MailboxFacts* f = FactsFor(m, m->currentMailbox, true);
     if (f) {
@@ -333,13 +380,21 @@ void OnTreeDeleteKey(MainWindow* m, TreeItem* item) {
 
   StoreConnection* c = mailbox->connection;
   // RMOV removes a mailbox of the user the store has selected.
+  // Without it another user's mailbox of the same name would go.
   StoreSelection* s = SelectionFor(m, c);
-  if (s && mailbox->user && s->user != mailbox->user) NameUser(m, mailbox->user);
+  if (s && mailbox->user && s->user != mailbox->user && !NameUser(m, mailbox->user)) {
+    ShowError(m, kUserNameTooLong);
+    return;
+  }
   int removed = StoreRemoveMailbox(c, mailbox->name);
+  if (removed == kStoreNotSent) {
+    ShowError(m, kMailboxNameTooLong);
+    return;
+  }
   // "RSET MBOX" went first: no mailbox is selected in the store any more.
   s = SelectionFor(m, c);
   if (s) s->mailbox = nullptr;
-  if (!removed) return;
+  if (removed != kStoreOk) return;
 
   // The selection moves first so that the item is not selected when it
   // goes; the selection flow then runs once, for where it landed.

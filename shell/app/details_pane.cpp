@@ -70,12 +70,22 @@ void LayMimePart(void* ctx, const MimePart& part) {
   LayDetail(ctx, line);
 }
 
+// An answer cut off at its bound says so where it stopped.
+void LayAnswerEnd(Layout* l, int result) {
+  if (result != kStoreTooLong) return;
+  char line[kDetailTextSize];
+  snprintf(line, sizeof line,
+           "The server's answer went on past %lu lines; the connection to the server was closed.",
+           CurrentAnswerBounds().detailLines);
+  Lay(l->pane, l->dc, kStyleError, line);
+}
+
 void LayServer(Layout* l, StoreConnection* c) {
   Lay(l->pane, l->dc, kStyleHeading, "Server Capabilities");
-  StoreCapabilities(c, LayDetail, l);
+  LayAnswerEnd(l, StoreCapabilities(c, LayDetail, l));
   Lay(l->pane, l->dc, kStyleBlank, "");
   Lay(l->pane, l->dc, kStyleHeading, "Server Configuration");
-  StoreConfiguration(c, LayConfigEntry, l);
+  LayAnswerEnd(l, StoreConfiguration(c, LayConfigEntry, l));
 }
 
 void LayUser(Layout* l, StoreConnection* c) {
@@ -156,29 +166,50 @@ bool LayMessageDetails(Layout* l, StoreConnection* c, int number, unsigned long*
   free(d);
   Lay(l->pane, l->dc, kStyleBlank, "");
   Lay(l->pane, l->dc, kStyleHeading, "MIME structure of message:");
-  StoreMime(c, number, LayMimePart, l);
+  LayAnswerEnd(l, StoreMime(c, number, LayMimePart, l));
   return known;
 }
+
+// The body's text, told once when only its first part shows.
+struct BodyLayout {
+  Layout* layout;
+  unsigned long max;
+  bool noticed;
+};
+
+void LayTooLargeNotice(void* ctx) {
+  auto* b = static_cast<BodyLayout*>(ctx);
+  if (b->noticed) return;
+  b->noticed = true;
+  char line[kDetailTextSize];
+  snprintf(line, sizeof line, "Message too large, only displaying the first %lu bytes!", b->max);
+  Lay(b->layout->pane, b->layout->dc, kStyleNotice, line);
+}
+
+void LayBodyText(void* ctx, const char* text) { LayText(static_cast<BodyLayout*>(ctx)->layout, text); }
 
 void LayBody(Layout* l, StoreConnection* c, int number, bool sizeKnown, unsigned long bodyBytes) {
   Lay(l->pane, l->dc, kStyleBlank, "");
   Lay(l->pane, l->dc, kStyleHeading, "Message body:");
   unsigned long max = l->pane->inputs->maxBodySize;
+  BodyLayout body = {l, max, false};
   // Without a size from this rendering the body may be of any length, so it
   // is fetched whole only when it is known to fit.
   bool whole = sizeKnown && bodyBytes <= max;
   if (!whole) {
-    if (sizeKnown) {
-      char line[kDetailTextSize];
-      snprintf(line, sizeof line, "Message too large, only displaying the first %lu bytes!", max);
-      Lay(l->pane, l->dc, kStyleNotice, line);
-    }
+    if (sizeKnown) LayTooLargeNotice(&body);
     if (max == 0) return;  // no byte wanted: nothing to ask the store for
   }
+  // Whatever AINFO said and whatever the store then sends, no more than the
+  // maximum body size is shown.
+  BodyShow show = {LayBodyText, LayTooLargeNotice, &body, max};
   char reason[kReplyCapacity];
-  int r = StoreBody(c, number, whole ? 0 : max, LayText, l, reason);
+  int r = StoreShowBody(c, number, whole ? 0 : max, show, reason);
   if (r == kBodyBadEnd) Lay(l->pane, l->dc, kStyleTextError, "OOPS");
   if (r == kBodyRefused) Lay(l->pane, l->dc, kStyleError, reason);
+  if (r == kBodyCut)
+    Lay(l->pane, l->dc, kStyleError,
+        "The rest of the body was not read; the connection to the server was closed.");
 }
 
 void LayMessage(Layout* l, StoreConnection* c, const DetailsInputs* in) {
@@ -189,9 +220,19 @@ void LayMessage(Layout* l, StoreConnection* c, const DetailsInputs* in) {
   if (in->viewFlags & kViewHeader) {
     Lay(l->pane, l->dc, kStyleBlank, "");
     Lay(l->pane, l->dc, kStyleHeading, "Message header:");
-    StoreHeader(c, number, LayText, l);
+    LayAnswerEnd(l, StoreHeader(c, number, LayText, l));
   }
   if (in->viewFlags & kViewBody) LayBody(l, c, number, sizeKnown, bodyBytes);
+}
+
+// A selection the store cannot be asked about: its heading and why.
+void LayUnavailable(Layout* l, int kind, const char* why) {
+  static const char* const kHeadings[] = {nullptr, "Server Capabilities",
+                                          "User message-store information", "Mailbox information",
+                                          nullptr};
+  if (kind >= 0 && kind <= kSelectMessage && kHeadings[kind])
+    Lay(l->pane, l->dc, kStyleHeading, kHeadings[kind]);
+  Lay(l->pane, l->dc, kStyleError, why);
 }
 
 // Scroll bar of one direction: range is the content size, page the client
@@ -514,7 +555,11 @@ void RenderDetails(HWND pane) {
   p->scrollX = p->scrollY = 0;
   const DetailsInputs* in = p->inputs;
   StoreConnection* c = in ? in->connection : nullptr;
-  if (c) {
+  if (c && in->unavailable) {
+    Layout l = {p, GetDC(pane)};
+    LayUnavailable(&l, in->selectionKind, in->unavailable);
+    ReleaseDC(pane, l.dc);
+  } else if (c) {
     Layout l = {p, GetDC(pane)};
     switch (in->selectionKind) {
       case kSelectServer:

@@ -48,6 +48,10 @@ struct DetailsInputs {
   HPEN highlightPen;            // borrowed; 1 pixel, button-highlight colour
   HPEN shadowPen;               // borrowed; 1 pixel, button-shadow colour
   MailboxStatReport* statOut;   // borrowed, may be null: filled by a mailbox rendering
+  // When set, the store cannot be asked about the selection (its name could
+  // not be sent, say): the pane shows the selection's heading and this text,
+  // and asks nothing. Borrowed.
+  const char* unavailable;
 };
 
 // The pane's own record, one per pane window: allocated on creation, freed

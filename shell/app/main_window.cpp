@@ -327,10 +327,22 @@ LRESULT OnCopyData(MainWindow* m, HWND from, const COPYDATASTRUCT* data) {
   return TRUE;
 }
 
+// While an exchange waits for a store that is slow to answer, what needs
+// painting is painted (a window moved away from it, the bar's last step)
+// and nothing else runs: input waits until the exchange is over, so no
+// second exchange can start in the middle of the first.
+void RepaintWhileWaiting(void*) {
+  MSG msg;
+  for (int i = 0; i < 64 && PeekMessageA(&msg, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE); ++i)
+    DispatchMessageA(&msg);
+}
+
 LRESULT CALLBACK MainWindowProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
   MainWindow* m = GetMainWindow(w);
   if (msg == WM_CREATE) return OnCreate(w) ? 0 : -1;
   if (!m) return DefWindowProcA(w, msg, wp, lp);
+  // Every store exchange starts from a message of this window.
+  StoreWaitHookScope repaint(RepaintWhileWaiting, m);
   switch (msg) {
     case WM_DESTROY: OnDestroy(m); return 0;
     case WM_NCDESTROY: OnNcDestroy(w, m); return DefWindowProcA(w, msg, wp, lp);
@@ -480,7 +492,10 @@ HWND CreateMainWindow(bool visible) {
     menu = LoadMenuA(g_shell.instance, "MainMenu");
     if (!menu) return nullptr;
   }
-  const WindowPosition& p = g_shell.mainPosition;
+  // Where the window was may be off every monitor attached now.
+  RECT areas[kMaxMonitors];
+  int monitors = MonitorWorkAreas(areas, kMaxMonitors);
+  const WindowPosition p = PlaceOnMonitors(g_shell.mainPosition, areas, monitors);
   DWORD style = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN | WS_CLIPSIBLINGS |
                 static_cast<DWORD>(p.state) | (visible ? WS_VISIBLE : 0);
   HWND w = CreateWindowExA(0, kMainWindowClass, kMainWindowTitle, style, p.left, p.top, p.width,

@@ -58,7 +58,9 @@ bool WriteBody(StoreConnection* c, int number, HANDLE f, char* reason, size_t si
     return false;
   }
   long long remaining = 0;
-  for (const char* p = text; *p >= '0' && *p <= '9'; ++p) remaining = remaining * 10 + (*p - '0');
+  // Saturated: twenty digits must not wrap to a small count.
+  for (const char* p = text; *p >= '0' && *p <= '9'; ++p)
+    if ((remaining = remaining * 10 + (*p - '0')) > (1ll << 60)) remaining = 1ll << 60;
   char piece[kBodyPieceArea];
   bool carriage = false;  // a cut piece ended with CR: its LF may come next
   while (remaining > 0) {
@@ -205,7 +207,7 @@ bool WriteMessageFile(StoreConnection* c, int number, const char* path, char* re
     return false;
   }
   HeaderWriter header = {f, false};
-  bool ok = StoreHeader(c, number, WriteHeaderLine, &header) != 0;
+  bool ok = StoreHeader(c, number, WriteHeaderLine, &header) == kStoreOk;
   if (!ok) snprintf(reason, reasonSize, "the server did not send the message's header");
   else if (header.failed) SystemReason("the file could not be written", reason, reasonSize);
   ok = ok && !header.failed;

@@ -1,7 +1,5 @@
 #include "repair.h"
 
-#include <winsock.h>
-
 #include <cstdio>
 #include <cstring>
 
@@ -15,8 +13,6 @@ namespace {
 
 enum {
   kStartRepair = WM_APP + 1,  // posted to the progress dialog once it shows
-  kPollMs = 50,               // socket waits between looks at the dialog's messages
-  kSilenceMs = 60000,         // a store silent this long is taken as gone
 };
 
 // --- Repair type ---------------------------------------------------------------
@@ -109,32 +105,19 @@ void SendStopWhenWanted(ProgressState* st) {
   SendAll(st->job->connection, kRepairStopLine, static_cast<int>(strlen(kRepairStopLine)));
 }
 
-// Waits, pumping messages, until a whole line is buffered or the socket has
-// something; false when the store stayed silent for kSilenceMs.
-bool AwaitLine(ProgressState* st) {
-  StoreConnection* c = st->job->connection;
-  DWORD start = GetTickCount();
-  for (;;) {
-    SendStopWhenWanted(st);
-    if (c->closed || c->socket == kNoSocket) return true;  // the read fails at once
-    if (c->buffered > 0 && memchr(c->recvBuffer, '\n', static_cast<size_t>(c->buffered)))
-      return true;
-    fd_set readable;
-    FD_ZERO(&readable);
-    FD_SET(static_cast<SOCKET>(c->socket), &readable);
-    timeval wait = {0, kPollMs * 1000};
-    if (select(0, &readable, nullptr, nullptr, &wait) != 0) return true;
-    Pump(st);
-    if (GetTickCount() - start > static_cast<DWORD>(kSilenceMs)) return false;
-  }
+// While a read waits for the store: the dialog's messages, and a STOP once
+// Cancel asked for one.
+void WhileWaiting(void* context) {
+  auto* st = static_cast<ProgressState*>(context);
+  Pump(st);
+  SendStopWhenWanted(st);
 }
 
-// One reply, waited for with the dialog alive.
+// One reply, waited for with the dialog alive: it repaints and Cancel works
+// also while a store drips its line, and the read keeps its bound.
 LineRead ReadReplyPumping(ProgressState* st, char* text) {
-  if (!AwaitLine(st)) {
-    CloseConnection(st->job->connection);
-    return {false, 0};
-  }
+  SendStopWhenWanted(st);
+  StoreWaitHookScope pumping(WhileWaiting, st);
   return ReadLine(st->job->connection, text, kReplyCapacity, true);
 }
 

@@ -22,6 +22,12 @@ void ShowErrorText(const ShellFrame* f, const char* text) {
   if (f->showError) f->showError(f->context, text);
 }
 
+// A connection made: an earlier failure's text no longer stands.
+void ShowConnected(const ShellFrame* f) {
+  ShowErrorText(f, "");
+  ShowStatusText(f, kConnected);
+}
+
 void SlotName(int index, char* out, size_t capacity) {
   snprintf(out, capacity, "ZELM Select MRU %d", index);
 }
@@ -74,7 +80,7 @@ void OnOk(HWND dlg, SelectDialog* d) {
   ShowStatusText(f, kConnecting);
   if (ConnectToHost(&d->server->socket, text, kStorePort)) {
     CopyHostName(d->server, text);
-    ShowStatusText(f, kConnected);
+    ShowConnected(f);
     EndDialog(dlg, 1);
   } else {
     ShowErrorText(f, kCouldNotConnect);
@@ -216,7 +222,15 @@ int AddConnectedServer(const ShellFrame* frame, StoreConnection* server) {
   }
   server->treeItem = item;
   UserAdder adder = {frame, server};
-  StoreListUsers(server, AddUser, &adder);
+  if (StoreListUsers(server, AddUser, &adder) == kStoreTooLong) {
+    char text[200];
+    const AnswerBounds& b = CurrentAnswerBounds();
+    snprintf(text, sizeof text,
+             "The server's user list went on past what the shell holds (%lu entries or %llu MB of "
+             "names); the connection to the server was closed.",
+             b.treeEntries, b.listTextBytes >> 20);
+    ShowErrorText(frame, text);
+  }
   return 1;
 }
 
@@ -243,7 +257,7 @@ int ConnectToLastServer(const ShellFrame* frame) {
     return 0;
   }
   CopyHostName(server, last);
-  ShowStatusText(frame, kConnected);
+  ShowConnected(frame);
   return AddConnectedServer(frame, server);
 }
 

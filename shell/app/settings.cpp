@@ -179,11 +179,94 @@ int LoadWindowPosition(const char* name, WindowPosition* out) {
   return 1;
 }
 
+RECT FitOntoMonitors(int left, int top, int width, int height, const RECT* workAreas, int count) {
+  // In 64 bits: a damaged value plus its size may pass the 32-bit range.
+  long long l = left, t = top, w = width, h = height;
+  RECT out = {left, top, static_cast<LONG>(l + w), static_cast<LONG>(t + h)};
+  if (count <= 0) return out;
+  long long r = l + w, b = t + h;
+  int best = 0;
+  long long bestOverlap = -1, bestDistance = -1;
+  for (int i = 0; i < count; ++i) {
+    const RECT& m = workAreas[i];
+    long long ow = (r < m.right ? r : m.right) - (l > m.left ? l : m.left);
+    long long oh = (b < m.bottom ? b : m.bottom) - (t > m.top ? t : m.top);
+    long long overlap = ow > 0 && oh > 0 ? ow * oh : 0;
+    long long dx = m.left > r ? m.left - r : l > m.right ? l - m.right : 0;
+    long long dy = m.top > b ? m.top - b : t > m.bottom ? t - m.bottom : 0;
+    // Steps along both axes: no square of a 33-bit distance to overflow.
+    long long distance = dx + dy;
+    if (overlap > bestOverlap || (overlap == 0 && bestOverlap == 0 && distance < bestDistance)) {
+      best = i;
+      bestOverlap = overlap;
+      bestDistance = distance;
+    }
+  }
+  const RECT& m = workAreas[best];
+  long long mw = m.right - m.left, mh = m.bottom - m.top;
+  if (w > mw) w = mw;
+  if (h > mh) h = mh;
+  if (l + w > m.right) l = m.right - w;
+  if (l < m.left) l = m.left;
+  if (t + h > m.bottom) t = m.bottom - h;
+  if (t < m.top) t = m.top;
+  out.left = static_cast<LONG>(l);
+  out.top = static_cast<LONG>(t);
+  out.right = static_cast<LONG>(l + w);
+  out.bottom = static_cast<LONG>(t + h);
+  return out;
+}
+
+WindowPosition PlaceOnMonitors(const WindowPosition& stored, const RECT* workAreas, int count) {
+  WindowPosition p = stored;
+  bool damaged = p.left == kUseDefaultPosition || p.top == kUseDefaultPosition ||
+                 p.width == kUseDefaultPosition || p.height == kUseDefaultPosition ||
+                 p.width <= 0 || p.height <= 0;
+  if (damaged) {
+    p.left = p.top = p.width = p.height = kUseDefaultPosition;
+    return p;
+  }
+  RECT r = FitOntoMonitors(p.left, p.top, p.width, p.height, workAreas, count);
+  p.left = r.left;
+  p.top = r.top;
+  p.width = r.right - r.left;
+  p.height = r.bottom - r.top;
+  return p;
+}
+
+namespace {
+
+struct WorkAreas {
+  RECT* out;
+  int capacity, count;
+};
+
+BOOL CALLBACK AddWorkArea(HMONITOR monitor, HDC, LPRECT, LPARAM lp) {
+  auto* a = reinterpret_cast<WorkAreas*>(lp);
+  MONITORINFO info;
+  info.cbSize = sizeof info;
+  if (a->count < a->capacity && GetMonitorInfoA(monitor, &info)) a->out[a->count++] = info.rcWork;
+  return a->count < a->capacity;
+}
+
+}  // namespace
+
+int MonitorWorkAreas(RECT* out, int capacity) {
+  WorkAreas a = {out, capacity, 0};
+  EnumDisplayMonitors(nullptr, nullptr, AddWorkArea, reinterpret_cast<LPARAM>(&a));
+  return a.count;
+}
+
 void MoveToStoredPosition(HWND dialog, const char* name) {
   WindowPosition p;
   if (!LoadWindowPosition(name, &p) || p.left == kUseDefaultPosition) return;
   int top = p.top == kUseDefaultPosition ? 0 : p.top;
-  SetWindowPos(dialog, nullptr, p.left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  RECT now;
+  GetWindowRect(dialog, &now);
+  RECT areas[kMaxMonitors];
+  int count = MonitorWorkAreas(areas, kMaxMonitors);
+  RECT r = FitOntoMonitors(p.left, top, now.right - now.left, now.bottom - now.top, areas, count);
+  SetWindowPos(dialog, nullptr, r.left, r.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void LoadPreferences() {

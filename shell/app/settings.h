@@ -69,13 +69,28 @@ struct WindowPosition {
 int ParseWindowPosition(const char* text, WindowPosition* out);
 void FormatWindowPosition(const WindowPosition& p, char* out, int capacity);
 
+// Pure rules that keep stored positions on screen, given the work areas of
+// the monitors attached now (a monitor may have gone since, a value may be
+// damaged). The rectangle left, top, width, height goes onto the work area
+// it overlaps most, or the nearest one when it overlaps none: shrunk to it
+// when larger, moved inside it. With no work area it stays as it is.
+RECT FitOntoMonitors(int left, int top, int width, int height, const RECT* workAreas, int count);
+// A stored main window position as it can be used: a position with a field
+// that did not scan, or a width or height not above 0, becomes the system's
+// default place (kUseDefaultPosition); any other is fitted as above. The
+// state stays.
+WindowPosition PlaceOnMonitors(const WindowPosition& stored, const RECT* workAreas, int count);
+// The work areas of the monitors attached now, at most capacity; the count.
+int MonitorWorkAreas(RECT* out, int capacity);
+enum { kMaxMonitors = 16 };
+
 // Stores the placement of a window that still exists.
 void SaveWindowPosition(HWND window, const char* name);
 // 1 when a position is stored; otherwise everything is kUseDefaultPosition and
 // the state 0, and the result is 0.
 int LoadWindowPosition(const char* name, WindowPosition* out);
-// Moves a dialog to its stored top-left corner when one is stored; the
-// template keeps the size.
+// Moves a dialog to its stored top-left corner when one is stored, kept on
+// a monitor that is attached now; the template keeps the size.
 void MoveToStoredPosition(HWND dialog, const char* name);
 
 // Preferences, loaded once at start-up and then owned by the main window,

@@ -3,6 +3,7 @@
 #include <winsock.h>
 
 #include <climits>
+#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -64,14 +65,63 @@ int CopyOut(const StoreConnection* c, int length, char* text, int capacity) {
   return n;
 }
 
+int g_waitsPerRead = kWaitsPerRead;
+StoreWaitHook g_waitHook = nullptr;
+void* g_waitContext = nullptr;
+bool g_inWaitHook = false;
+
+// The clock of one read: every receive of it draws on the same waits.
+struct ReadClock {
+  bool started;
+  DWORD start;     // when the read first had to wait
+  DWORD lastHook;  // when the wait hook last ran
+};
+
+void RunWaitHook(ReadClock* t, DWORD now) {
+  if (!g_waitHook || g_inWaitHook) return;
+  if (now - t->start < kWaitHookMs || now - t->lastHook < kWaitHookMs) return;
+  t->lastHook = now;
+  g_inWaitHook = true;
+  g_waitHook(g_waitContext);
+  g_inWaitHook = false;
+}
+
+// Waits until the socket is readable, for what is left of the read's
+// one-second waits; a wait cut short by data counts only for the time it
+// took. > 0 readable, 0 when the time is up, -1 when the readiness test
+// failed or the connection was closed meanwhile (by the wait hook).
+int WaitForData(StoreConnection* c, ReadClock* t) {
+  const DWORD budget = static_cast<DWORD>(g_waitsPerRead) * 1000u;
+  if (!t->started) {
+    t->started = true;
+    t->start = t->lastHook = GetTickCount();
+  }
+  for (;;) {
+    RunWaitHook(t, GetTickCount());
+    if (c->closed != 0) return -1;
+    DWORD spent = GetTickCount() - t->start;
+    if (spent >= budget) return 0;
+    DWORD slice = budget - spent < 1000u ? budget - spent : 1000u;
+    // With a hook the waits are cut into slices, so it runs on time.
+    if (g_waitHook && !g_inWaitHook && slice > static_cast<DWORD>(kWaitHookMs)) slice = kWaitHookMs;
+    SOCKET s = AsSocket(c->socket);
+    fd_set readable;
+    FD_ZERO(&readable);
+    FD_SET(s, &readable);
+    timeval wait = {static_cast<long>(slice / 1000u), static_cast<long>(slice % 1000u) * 1000};
+    int ready = select(0, &readable, nullptr, nullptr, &wait);
+    if (ready != 0) return ready < 0 ? -1 : ready;
+  }
+}
+
 // Waits for and appends more bytes. False when the read must fail: no room
 // left (a line of kRecvCapacity bytes without a line feed can never end),
-// the waits ran out, or the peer closed or errored.
-bool Receive(StoreConnection* c) {
+// the read's waits ran out, or the peer closed or errored.
+bool Receive(StoreConnection* c, ReadClock* t) {
   if (c->closed != 0) return false;
   int room = kRecvCapacity - c->buffered;
   if (room <= 0) return false;
-  if (WaitReadable(c->socket, kWaitsPerRead) <= 0) return false;
+  if (WaitForData(c, t) <= 0) return false;
   int got = recv(AsSocket(c->socket), c->recvBuffer + c->buffered, room, 0);
   if (got <= 0) return false;
   c->buffered += got;
@@ -183,11 +233,29 @@ int WaitReadable(uint32_t socket, int waits) {
   return ready < 0 ? -1 : ready;
 }
 
+int SetWaitsPerRead(int waits) {
+  int former = g_waitsPerRead;
+  g_waitsPerRead = waits > 0 ? waits : 1;
+  return former;
+}
+
+StoreWaitHookScope::StoreWaitHookScope(StoreWaitHook hook, void* context)
+    : previousHook_(g_waitHook), previousContext_(g_waitContext) {
+  g_waitHook = hook;
+  g_waitContext = context;
+}
+
+StoreWaitHookScope::~StoreWaitHookScope() {
+  g_waitHook = previousHook_;
+  g_waitContext = previousContext_;
+}
+
 LineRead ReadLine(StoreConnection* c, char* text, int capacity, bool splitCode) {
   if (c->socket == kNoSocket || capacity < 1) return {false, -1};
+  ReadClock clock = {false, 0, 0};
   int lf;
   while ((lf = FindLineFeed(c, c->buffered)) < 0) {
-    if (!Receive(c)) return {false, CloseConnection(c)};
+    if (!Receive(c, &clock)) return {false, CloseConnection(c)};
   }
   CopyOut(c, lf, text, capacity);
   Consume(c, lf + 1);
@@ -201,6 +269,114 @@ LineRead ReadLine(StoreConnection* c, char* text, int capacity, bool splitCode) 
   return {true, code};
 }
 
+namespace {
+
+// What a listing looks at per receive. Only whole lines are taken off the
+// socket; the rest stays there, as it would with receives into the record.
+constexpr int kPeekSize = 64 * 1024;
+
+struct LineHandout {
+  int capacity;
+  RawLineFn onLine;
+  void* ctx;
+  unsigned long done, count;
+  bool stopped;
+};
+
+// Hands out the whole lines at the start of area[0, length): each must end
+// within kRecvCapacity bytes, as in the receive buffer. Returns the bytes
+// they took.
+int HandOut(LineHandout* h, char* area, int length) {
+  int start = 0;
+  while (!h->stopped && h->done < h->count) {
+    int rest = length - start;
+    const void* found =
+        memchr(area + start, '\n', static_cast<size_t>(rest < kRecvCapacity ? rest : kRecvCapacity));
+    if (!found) break;
+    char* line = area + start;
+    int n = static_cast<int>(static_cast<const char*>(found) - line);
+    start += n + 1;
+    if (n >= h->capacity) n = h->capacity - 1;  // the rest of the line is dropped
+    line[n] = '\0';
+    for (int i = n - 1; i >= 0; --i) {
+      if (line[i] == '\r') {
+        line[i] = '\0';
+        break;
+      }
+    }
+    ++h->done;
+    if (!h->onLine(h->ctx, line)) h->stopped = true;
+  }
+  return start;
+}
+
+// Takes n bytes that the socket is known to hold.
+bool Discard(StoreConnection* c, char* area, int n) {
+  while (n > 0) {
+    int got = recv(AsSocket(c->socket), area, n, 0);
+    if (got <= 0) return false;
+    n -= got;
+  }
+  return true;
+}
+
+}  // namespace
+
+unsigned long ReadRawLines(StoreConnection* c, unsigned long count, int capacity, RawLineFn onLine,
+                           void* ctx, bool* failed) {
+  *failed = false;
+  if (c->socket == kNoSocket || capacity < 1) {
+    *failed = count > 0;
+    return 0;
+  }
+  LineHandout h = {capacity, onLine, ctx, 0, count, false};
+  Consume(c, HandOut(&h, c->recvBuffer, c->buffered));
+  if (h.stopped || h.done == count) return h.done;
+  // Without the larger area the record's buffer does, a receive at a time.
+  char* area = static_cast<char*>(malloc(kPeekSize));
+  ReadClock clock = {false, 0, 0};
+  bool ok = true;
+  while (ok && !h.stopped && h.done < count) {
+    unsigned long before = h.done;
+    // The record now holds part of a line at most.
+    if (!area) {
+      ok = Receive(c, &clock);
+      if (ok) Consume(c, HandOut(&h, c->recvBuffer, c->buffered));
+    } else if (c->closed != 0 || c->buffered >= kRecvCapacity || WaitForData(c, &clock) <= 0) {
+      ok = false;
+    } else {
+      int held = c->buffered;
+      memcpy(area, c->recvBuffer, static_cast<size_t>(held));
+      int peeked = recv(AsSocket(c->socket), area + held, kPeekSize - held, MSG_PEEK);
+      int taken = peeked > 0 ? HandOut(&h, area, held + peeked) : 0;
+      if (peeked <= 0) {
+        ok = false;
+      } else if (taken > 0) {
+        // The first line began with what the record held.
+        Consume(c, held);
+        if (c->closed == 0) ok = Discard(c, area, taken - held);
+      } else {
+        // No whole line yet: the part comes into the record as a receive
+        // would bring it, as far as there is room.
+        int room = kRecvCapacity - held;
+        int got = recv(AsSocket(c->socket), c->recvBuffer + held, peeked < room ? peeked : room, 0);
+        ok = got > 0;
+        if (ok) {
+          c->buffered += got;
+          c->recvBuffer[c->buffered] = '\0';
+        }
+      }
+    }
+    if (h.done > before) clock.started = false;  // the next line's read starts now
+  }
+  free(area);
+  if (!ok) {
+    CloseConnection(c);
+    *failed = true;
+  }
+  return h.done;
+}
+
 int ReadReply(StoreConnection* c, char* text, int capacity, bool splitCode) {
   return ReadLine(c, text, capacity, splitCode).code;
 }
@@ -209,6 +385,7 @@ bool ReadChunkCounted(StoreConnection* c, char* text, int bound, int* wireBytes)
   *wireBytes = 0;
   if (c->socket == kNoSocket || bound < 1) return false;
   if (bound > kRecvCapacity) bound = kRecvCapacity;
+  ReadClock clock = {false, 0, 0};
   for (;;) {
     // A line feed at offset `bound` still ends a line of `bound` bytes.
     int lf = FindLineFeed(c, bound + 1);
@@ -225,7 +402,7 @@ bool ReadChunkCounted(StoreConnection* c, char* text, int bound, int* wireBytes)
       *wireBytes = bound;
       return true;
     }
-    if (!Receive(c)) {
+    if (!Receive(c, &clock)) {
       CloseConnection(c);
       return false;
     }

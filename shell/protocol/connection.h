@@ -1,6 +1,8 @@
 // One TCP connection to a message store and the line transport over it.
-// Every call blocks on the caller's (window) thread; a read waits at most
-// kWaitsPerRead one-second readiness tests.
+// Every call blocks on the caller's (window) thread; a read (ReadReply or
+// ReadChunk as a whole, however many receives it takes) waits at most
+// kWaitsPerRead one-second readiness tests, so a store that drips a line
+// byte by byte is cut off as surely as one that stays silent.
 #pragma once
 
 #include <cstddef>
@@ -76,6 +78,29 @@ int CloseConnection(StoreConnection* c);
 // > 0 readable, 0 when every one-second wait passed, -1 when the test failed.
 int WaitReadable(uint32_t socket, int waits);
 
+// The waits a read may spend, kWaitsPerRead unless a test shortened them
+// (so that a drip or a silence is cut off in seconds). Returns the former.
+int SetWaitsPerRead(int waits);
+
+// Run while a read waits for the store, about every kWaitHookMs once the
+// read has waited that long: the window repaints (or a dialog pumps its
+// messages) meanwhile. It may send on the connection, or close it; it is
+// never entered again from a read inside itself. One per thread of reads;
+// the scope puts back the one before it.
+enum { kWaitHookMs = 50 };
+typedef void (*StoreWaitHook)(void* context);
+class StoreWaitHookScope {
+ public:
+  StoreWaitHookScope(StoreWaitHook hook, void* context);
+  ~StoreWaitHookScope();
+  StoreWaitHookScope(const StoreWaitHookScope&) = delete;
+  StoreWaitHookScope& operator=(const StoreWaitHookScope&) = delete;
+
+ private:
+  StoreWaitHook previousHook_;
+  void* previousContext_;
+};
+
 // The outcome of one read as the exchanges need it: whether a line came at all
 // (ReadReply's 0 and 1 on failure are also ordinary codes).
 struct LineRead {
@@ -83,6 +108,22 @@ struct LineRead {
   int code;   // as ReadReply returns it
 };
 LineRead ReadLine(StoreConnection* c, char* text, int capacity, bool splitCode);
+
+// Reads up to `count` raw lines, each as ReadLine without the code split
+// delivers it (cut to capacity - 1 characters, its last carriage return
+// dropped), and hands each to onLine where it was received, NUL-terminated
+// until onLine returns. For a big mailbox's listing: nothing is moved per
+// line, and each receive looks at up to 64 KiB but takes only whole lines off
+// the socket (a line must still end within the receive capacity), so the
+// record holds at most part of a line, as with one ReadLine per line. Each
+// line has its own bound on waits, as with one ReadLine per line. onLine must
+// not read from the connection (it may close it); it returns false to stop.
+// Returns the number of lines handed out; *failed is set when the read of a
+// further line failed (the connection is then closed, as by ReadLine).
+// Afterwards the record is as ReadLine per line would have left it.
+typedef bool (*RawLineFn)(void* ctx, char* line);
+unsigned long ReadRawLines(StoreConnection* c, unsigned long count, int capacity, RawLineFn onLine,
+                           void* ctx, bool* failed);
 
 // ReadChunk that also reports how many wire bytes the piece took (line end
 // included), so a body's byte count is consumed exactly.

@@ -10,16 +10,44 @@
 
 namespace {
 
+constexpr AnswerBounds kDefaultBounds = {20000, 100000, 2097152, 256ull << 20, 1ull << 20};
+AnswerBounds g_bounds = kDefaultBounds;
+
+// An answer that passed its bound is not finished: the rest of it must not
+// be read as the answer of the next command.
+int TooLong(StoreConnection* c) {
+  CloseConnection(c);
+  return kStoreTooLong;
+}
+
+// Counts what one answer made the caller hold; false once past the bounds.
+struct AnswerMeter {
+  unsigned long lines, maxLines;
+  unsigned long long bytes, maxBytes;
+  bool Take(size_t textBytes) {
+    bytes += textBytes;
+    return ++lines <= maxLines && bytes <= maxBytes;
+  }
+};
+
+AnswerMeter DetailsMeter() { return {0, g_bounds.detailLines, 0, ~0ull}; }
+AnswerMeter ListMeter(unsigned long maxEntries) {
+  return {0, maxEntries, 0, g_bounds.listTextBytes};
+}
+
 // Reads replies until code 1000; every other line goes to onLine when
-// wanted (code 2001 only, or any code). False when a read failed first.
-bool ReadUntilDone(StoreConnection* c, bool onlyListLines, void (*onLine)(void*, const char*),
-                   void* ctx) {
+// wanted (code 2001 only, or any code). Every line counts against the
+// meter, handed out or not. 1, 0 when a read failed first, kStoreTooLong.
+int ReadUntilDone(StoreConnection* c, bool onlyListLines, void (*onLine)(void*, const char*),
+                  void* ctx, AnswerMeter meter) {
   char text[kReplyCapacity];
   for (;;) {
     LineRead r = ReadLine(c, text, sizeof text, true);
-    if (!r.ok) return false;
-    if (r.code == 1000) return true;
-    if (!onlyListLines || r.code == 2001) onLine(ctx, text);
+    if (!r.ok) return kStoreFailed;
+    if (r.code == 1000) return kStoreOk;
+    bool wanted = !onlyListLines || r.code == 2001;
+    if (!meter.Take(wanted ? strlen(text) : 0)) return TooLong(c);
+    if (wanted) onLine(ctx, text);
   }
 }
 
@@ -39,11 +67,33 @@ bool ReadReplies(StoreConnection* c, int count, char* text, int* lastCode) {
   return true;
 }
 
-unsigned long LeadingUnsigned(const char* s) {
+// Leading decimal digits after blanks, saturating far above any real size.
+long long LeadingSize(const char* s) {
   while (*s == ' ') ++s;
-  unsigned long v = 0;
-  for (; *s >= '0' && *s <= '9'; ++s) v = v * 10 + static_cast<unsigned long>(*s - '0');
+  long long v = 0;
+  for (; *s >= '0' && *s <= '9'; ++s) {
+    v = v * 10 + (*s - '0');
+    if (v > (1ll << 60)) v = 1ll << 60;
+  }
   return v;
+}
+
+// The code of a raw line shaped like a reply line (four digits, then a
+// space or a hyphen), or -1.
+int ReplyLineCode(const char* line) {
+  for (int i = 0; i < 4; ++i)
+    if (line[i] < '0' || line[i] > '9') return -1;
+  if (line[4] != ' ' && line[4] != '-') return -1;
+  return (line[0] - '0') * 1000 + (line[1] - '0') * 100 + (line[2] - '0') * 10 + (line[3] - '0');
+}
+
+// A raw line that is a store error ends the answer it stands in; 5001 also
+// ends the connection, as it does when read with its code split off.
+bool EndsOnError(StoreConnection* c, const char* line) {
+  int code = ReplyLineCode(line);
+  if (!IsErrorCode(code)) return false;
+  if (code == kCodeServerQuit) CloseConnection(c);
+  return true;
 }
 
 template <typename Node>
@@ -59,6 +109,29 @@ bool IsContainerPart(const char* replyText) {
 }
 
 }  // namespace
+
+const AnswerBounds kAnswerBounds = kDefaultBounds;
+
+AnswerBounds SetAnswerBounds(const AnswerBounds& bounds) {
+  AnswerBounds former = g_bounds;
+  g_bounds = bounds;
+  return former;
+}
+
+const AnswerBounds& CurrentAnswerBounds() { return g_bounds; }
+
+bool IsErrorCode(int code) { return code >= 4000 && code <= 5999; }
+
+bool ScanCount(const char* text, unsigned long* out) {
+  while (*text == ' ') ++text;
+  unsigned long long v = 0;
+  for (; *text >= '0' && *text <= '9'; ++text) {
+    v = v * 10 + static_cast<unsigned>(*text - '0');
+    if (v > 0xFFFFFFFFull) return false;
+  }
+  *out = static_cast<unsigned long>(v);
+  return true;
+}
 
 bool FormatCommand(char* out, const char* format, ...) {
   va_list args;
@@ -102,58 +175,143 @@ int StoreListUsers(StoreConnection* c, StoreTextFn onUser, void* ctx) {
   LineRead greeting = ReadLine(c, text, sizeof text, true);
   if (!greeting.ok || greeting.code != 1000) return 0;
   if (!SendCommand(c, "ULIST\r\n")) return 0;
-  return ReadUntilDone(c, true, onUser, ctx) ? 1 : 0;
+  return ReadUntilDone(c, true, onUser, ctx, ListMeter(g_bounds.treeEntries));
 }
 
 int StoreListMailboxes(StoreConnection* c, const char* user, StoreTextFn onMailbox, void* ctx) {
   char command[kCommandSize];
-  if (!FormatCommand(command, "RSET\r\nUSER %s\r\nSHOW\r\n", user)) return 0;
+  if (!FormatCommand(command, "RSET\r\nUSER %s\r\nSHOW\r\n", user)) return kStoreNotSent;
   if (!SendCommand(c, command)) return 0;
   char text[kReplyCapacity];
   int code = 0;
   if (!ReadReplies(c, 3, text, &code)) return 0;
   if (code != 2002) return 0;
+  AnswerMeter meter = ListMeter(g_bounds.treeEntries);
   for (;;) {
     LineRead r = ReadLine(c, text, sizeof text, true);
     if (!r.ok) return 0;
     if (r.code == 1000) return 1;
+    // "5001 service disabled" is the store's last word, not a mailbox.
+    if (IsErrorCode(r.code)) return 0;
     size_t n = strlen(text);
+    if (!meter.Take(n)) return TooLong(c);
     // Hierarchy nodes end in a slash and are not mailboxes.
     if (n > 0 && text[n - 1] != '/') onMailbox(ctx, text);
   }
 }
 
+namespace {
+
+// White space as the C library's scanner skips it.
+inline bool IsScanSpace(unsigned char ch) { return ch == ' ' || (ch >= '\t' && ch <= '\r'); }
+
+// "%*u": blanks, an optional sign, at least one digit. The end, or null.
+const char* SkipNumber(const char* s) {
+  while (IsScanSpace(static_cast<unsigned char>(*s))) ++s;
+  if (*s == '+' || *s == '-') ++s;
+  if (*s < '0' || *s > '9') return nullptr;
+  while (*s >= '0' && *s <= '9') ++s;
+  return s;
+}
+
+// "%s": blanks, then at least one other character. The word's start, or
+// null; *end is set past the word.
+const char* FindWord(const char* s, const char** end) {
+  while (IsScanSpace(static_cast<unsigned char>(*s))) ++s;
+  if (!*s) return nullptr;
+  const char* e = s;
+  while (*e && !IsScanSpace(static_cast<unsigned char>(*e))) ++e;
+  *end = e;
+  return s;
+}
+
+}  // namespace
+
+// What sscanf(line, "%*u %*u %*u %*u %*u %*s %1024s %*u", listText) takes, by
+// hand: the library's scanner costs more than the rest of a listing.
 bool ScanInfoLine(const char* line, char* listText) {
   listText[0] = '\0';
-  return sscanf(line, "%*u %*u %*u %*u %*u %*s %1024s %*u", listText) == 1;
+  const char* s = line;
+  for (int i = 0; i < 5 && s; ++i) s = SkipNumber(s);
+  const char* end = nullptr;
+  if (s) s = FindWord(s, &end) ? end : nullptr;
+  const char* word = s ? FindWord(s, &end) : nullptr;
+  if (!word) return false;
+  size_t n = static_cast<size_t>(end - word);
+  if (n > kReplyCapacity - 1) n = kReplyCapacity - 1;
+  memcpy(listText, word, n);
+  listText[n] = '\0';
+  return true;
 }
+
+namespace {
+
+// One INFO answer's message lines as they are read.
+struct InfoLines {
+  StoreConnection* c;
+  const MessageListSink* sink;
+  AnswerMeter meter;
+  unsigned long number;  // of the line in hand, from 1
+  int result;            // when a line ended the answer early
+  char listText[kReplyCapacity];
+};
+
+bool TakeInfoLine(void* ctx, char* line) {
+  auto* in = static_cast<InfoLines*>(ctx);
+  // A line that does not scan may still be a message; an error reply is not.
+  if (!ScanInfoLine(line, in->listText) && EndsOnError(in->c, line)) {
+    in->result = 0;
+    return false;
+  }
+  if (!in->meter.Take(strlen(in->listText))) {
+    in->result = TooLong(in->c);
+    return false;
+  }
+  if (in->sink->onMessage) in->sink->onMessage(in->sink->ctx, in->number, in->listText);
+  ++in->number;
+  return true;
+}
+
+}  // namespace
 
 int StoreListMessages(StoreConnection* c, const char* user, const char* mailbox,
                       const MessageListSink& sink) {
   char command[kCommandSize];
   if (!FormatCommand(command, "RSET MBOX\r\nUSER %s\r\nMBOX %s\r\nFLAG %lu\r\nINFO\r\n", user,
                      mailbox, kInfoFlag))
-    return 0;
+    return kStoreNotSent;
   if (!SendCommand(c, command)) return 0;
   char text[kReplyCapacity];
   int code = 0;
   if (!ReadReplies(c, 5, text, &code)) return 0;
   if (code != 2002) return 0;
-  unsigned long count = LeadingUnsigned(text);
-  if (sink.onCount) sink.onCount(sink.ctx, count);
-  char listText[kReplyCapacity];
-  for (unsigned long k = 1; k <= count; ++k) {
-    if (!ReadLine(c, text, sizeof text, false).ok) return 0;
-    ScanInfoLine(text, listText);
-    if (sink.onMessage) sink.onMessage(sink.ctx, k, listText);
+  unsigned long count = 0;
+  // The lines of a count that is refused are not read: the answer cannot
+  // be finished, so the connection goes with it.
+  if (!ScanCount(text, &count) || count > g_bounds.messages) {
+    CloseConnection(c);
+    return kStoreCountRefused;
   }
-  // The closing reply; its code says nothing the list needs.
-  return ReadLine(c, text, sizeof text, true).ok ? 1 : 0;
+  if (sink.onCount) sink.onCount(sink.ctx, count);
+  InfoLines lines = {c, &sink, ListMeter(count), 1, 0, {}};
+  bool failed = false;
+  ReadRawLines(c, count, kReplyCapacity, TakeInfoLine, &lines, &failed);
+  if (failed || lines.number <= count) return failed ? 0 : lines.result;
+  // The closing reply; its code says nothing the list needs. A further
+  // message line in its place means the answer goes on past its count: it
+  // cannot be finished, so the connection goes with it.
+  LineRead closing = ReadLine(c, text, sizeof text, false);
+  if (!closing.ok) return 0;
+  char listText[kReplyCapacity];
+  if (ScanInfoLine(text, listText) || closing.code == 2001 || closing.code == 2002)
+    return TooLong(c);
+  if (closing.code == kCodeServerQuit) CloseConnection(c);
+  return 1;
 }
 
 int StoreRemoveMailbox(StoreConnection* c, const char* mailbox) {
   char command[kCommandSize];
-  if (!FormatCommand(command, "RSET MBOX\r\nRMOV %s\r\n", mailbox)) return 0;
+  if (!FormatCommand(command, "RSET MBOX\r\nRMOV %s\r\n", mailbox)) return kStoreNotSent;
   if (!SendCommand(c, command)) return 0;
   char text[kReplyCapacity];
   int code = 0;
@@ -162,12 +320,12 @@ int StoreRemoveMailbox(StoreConnection* c, const char* mailbox) {
 
 int StoreCapabilities(StoreConnection* c, StoreTextFn onLine, void* ctx) {
   if (!SendCommand(c, "CAPA\r\n")) return 0;
-  return ReadUntilDone(c, true, onLine, ctx) ? 1 : 0;
+  return ReadUntilDone(c, true, onLine, ctx, DetailsMeter());
 }
 
 int StoreConfiguration(StoreConnection* c, StoreTextFn onEntry, void* ctx) {
   if (!SendCommand(c, "CONF\r\n")) return 0;
-  return ReadUntilDone(c, true, onEntry, ctx) ? 1 : 0;
+  return ReadUntilDone(c, true, onEntry, ctx, DetailsMeter());
 }
 
 int StoreSpace(StoreConnection* c, unsigned long* usedKb, unsigned long* limitKb) {
@@ -191,11 +349,12 @@ int StoreMailboxStat(StoreConnection* c, MailboxStat* out) {
   return 1;
 }
 
-void ScanMessageDetails(const char* text, MessageDetails* out) {
+int ScanMessageDetails(const char* text, MessageDetails* out) {
   memset(out, 0, sizeof *out);
   unsigned long unused = 0;
-  sscanf(text, "%*u %lu %lu %lu %lu %1024s %lu %lu %1024s", &out->totalBytes, &out->headerBytes,
+  int n = sscanf(text, "%*u %lu %lu %lu %lu %1024s %lu %lu %1024s", &out->totalBytes, &out->headerBytes,
          &out->bodyBytes, &out->flags, out->hash, &out->uniqueId, &unused, out->sender);
+  return n < 0 ? 0 : n;
 }
 
 bool SenderVerified(const MessageDetails& d) { return d.sender[0] != '-'; }
@@ -208,7 +367,12 @@ int StoreMessageDetails(StoreConnection* c, int number, MessageDetails* out) {
   char text[kReplyCapacity];
   LineRead r = ReadLine(c, text, sizeof text, true);
   if (!r.ok || r.code != 2001) return 0;
-  ScanMessageDetails(text, out);
+  // Half an answer is no answer: an empty sender or a body size of 0 that
+  // the store never said must not be shown or acted on.
+  if (ScanMessageDetails(text, out) != 8) {
+    memset(out, 0, sizeof *out);
+    return 0;
+  }
   return 1;
 }
 
@@ -231,11 +395,16 @@ int StoreMime(StoreConnection* c, int number, MimePartFn onPart, void* ctx) {
   if (!part) return 0;
   int level = 0;
   int result = 0;
+  AnswerMeter meter = DetailsMeter();
   for (;;) {
     LineRead r = ReadLine(c, text, sizeof text, true);
     if (!r.ok) break;
     if (r.code == 1000) {
       result = 1;
+      break;
+    }
+    if (!meter.Take(0)) {
+      result = TooLong(c);
       break;
     }
     if (r.code == 2002) {
@@ -261,20 +430,24 @@ int StoreHeader(StoreConnection* c, int number, StoreTextFn onLine, void* ctx) {
   if (first.code == 1000) return 1;  // nothing follows
   // An error reply has no header after it; waiting for one would only time out.
   if (first.code < 2000 || first.code >= 3000) return 0;
+  AnswerMeter meter = DetailsMeter();
   for (;;) {
     LineRead r = ReadLine(c, text, sizeof text, false);
     if (!r.ok) return 0;
     bool replyLine = text[0] >= '0' && text[0] <= '9' && strlen(text) >= 5 && text[4] == ' ';
-    if (!replyLine) {
-      onLine(ctx, text);
-    } else if (r.code == 1000) {
-      return 1;
-    }
+    if (replyLine && r.code == 1000) return 1;
+    if (replyLine && EndsOnError(c, text)) return 0;
+    if (!meter.Take(0)) return TooLong(c);
+    if (!replyLine) onLine(ctx, text);
   }
 }
 
-int StoreBody(StoreConnection* c, int number, unsigned long maxBytes, StoreTextFn onPiece,
-              void* ctx, char* reason) {
+namespace {
+
+// BODY or BRAW; pieces past `limit` wire bytes are not handed out (see
+// StoreShowBody).
+int BodyExchange(StoreConnection* c, int number, unsigned long maxBytes, const BodyShow& show,
+                 long long limit, long long drainBytes, char* reason) {
   reason[0] = '\0';
   char command[kCommandSize];
   if (maxBytes == 0)
@@ -289,18 +462,47 @@ int StoreBody(StoreConnection* c, int number, unsigned long maxBytes, StoreTextF
     memcpy(reason, text, strlen(text) + 1);
     return kBodyRefused;
   }
-  long long remaining = static_cast<long long>(LeadingUnsigned(text));
+  long long remaining = LeadingSize(text);
+  if (remaining > limit && show.onCut) show.onCut(show.ctx);
+  long long shown = 0;
   char piece[kBodyPieceArea];
-  while (remaining > 0) {
-    int bound = remaining < kBodyPiece ? static_cast<int>(remaining) : kBodyPiece;
+  while (remaining > 0 && shown < limit) {
+    long long bound = remaining < kBodyPiece ? remaining : static_cast<long long>(kBodyPiece);
+    if (bound > limit - shown) bound = limit - shown;
     int wire = 0;
-    if (!ReadChunkCounted(c, piece, bound, &wire)) return kBodyLost;
-    onPiece(ctx, piece);
+    if (!ReadChunkCounted(c, piece, static_cast<int>(bound), &wire)) return kBodyLost;
+    show.onPiece(show.ctx, piece);
     // Count what the piece took off the wire: a line cut into pieces has only
     // one line end, and a bare line feed is one byte.
+    remaining -= wire;
+    shown += wire;
+  }
+  if (remaining > drainBytes) {
+    CloseConnection(c);
+    return kBodyCut;
+  }
+  // A little more than is shown is read and dropped: the connection stays in step.
+  while (remaining > 0) {
+    int wire = 0;
+    int bound = remaining < kBodyPiece ? static_cast<int>(remaining) : kBodyPiece;
+    if (!ReadChunkCounted(c, piece, bound, &wire)) return kBodyLost;
     remaining -= wire;
   }
   LineRead end = ReadLine(c, text, sizeof text, true);
   if (!end.ok) return kBodyLost;
   return end.code == 1000 ? kBodyOk : kBodyBadEnd;
+}
+
+}  // namespace
+
+int StoreBody(StoreConnection* c, int number, unsigned long maxBytes, StoreTextFn onPiece,
+              void* ctx, char* reason) {
+  BodyShow whole = {onPiece, nullptr, ctx, 0};
+  return BodyExchange(c, number, maxBytes, whole, 1ll << 62, 0, reason);
+}
+
+int StoreShowBody(StoreConnection* c, int number, unsigned long maxBytes, const BodyShow& show,
+                  char* reason) {
+  return BodyExchange(c, number, maxBytes, show, static_cast<long long>(show.limit),
+                      static_cast<long long>(g_bounds.bodyDrainBytes), reason);
 }

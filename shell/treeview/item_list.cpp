@@ -14,8 +14,11 @@ char* CopyText(const char* text) {
   return copy;
 }
 
+// The text is kept in the entry's own block (one allocation per entry of
+// a long listing instead of two) and goes with it.
+char* InlineText(ListItem* e) { return reinterpret_cast<char*>(e + 1); }
+
 void FreeEntry(ListItem* e) {
-  free(e->text);
   free(e->tipText);
   free(e);
 }
@@ -52,9 +55,11 @@ ListItem* TvAddEntry(HWND control, ListItem* reference, DWORD, const char* text,
                      const char* tipText, int image, LPARAM data) {
   TreeControlState* s = EntryState(control);
   if (!s || !text) return nullptr;
-  ListItem* e = static_cast<ListItem*>(calloc(1, sizeof(ListItem)));
+  size_t n = strlen(text) + 1;
+  ListItem* e = static_cast<ListItem*>(malloc(sizeof(ListItem) + n));
   if (!e) return nullptr;
-  e->text = CopyText(text);
+  memset(e, 0, sizeof *e);
+  e->text = static_cast<char*>(memcpy(InlineText(e), text, n));
   e->tipText = tipText ? CopyText(tipText) : nullptr;
   if (!e->text || (tipText && !e->tipText)) {
     FreeEntry(e);
@@ -82,6 +87,12 @@ ListItem* TvAddEntry(HWND control, ListItem* reference, DWORD, const char* text,
     FreeEntry(e);
     return nullptr;
   }
+  // The list box grows its row array a few rows at a time, copying it each
+  // time, which makes a long listing quadratic: at each power of two as many
+  // rows again are reserved.
+  int rows = static_cast<int>(at) + 1;
+  if (row < 0 && rows >= 16 && (rows & (rows - 1)) == 0)
+    SendMessageA(s->itemPane, LB_INITSTORAGE, static_cast<WPARAM>(rows), 0);
   ListItem* after = row < 0 ? s->lastEntry : reference;
   e->previous = after;
   e->next = after ? after->next : s->firstEntry;
@@ -90,7 +101,9 @@ ListItem* TvAddEntry(HWND control, ListItem* reference, DWORD, const char* text,
   if (after) after->next = e;
   else s->firstEntry = e;
 
-  int width = s->itemImageWidth + TextWidth(e->text);
+  int width = TextSurelyWithin(e->text, s->columnWidth - s->itemImageWidth)
+                  ? 0
+                  : s->itemImageWidth + TextWidth(e->text);
   if (width > s->columnWidth) {
     s->columnWidth = width;
     SendMessageA(s->itemPane, LB_SETCOLUMNWIDTH, width, 0);

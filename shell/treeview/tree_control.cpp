@@ -349,6 +349,18 @@ int TextWidth(const char* text) {
   return size.cx;
 }
 
+bool TextSurelyWithin(const char* text, int width) {
+  if (!g_tree.haveCharWidths || !text) return false;
+  long sum = 0;
+  for (const unsigned char* p = reinterpret_cast<const unsigned char*>(text); *p; ++p) {
+    if (*p >= 128) return false;  // other code pages' characters are measured
+    // A pixel to spare per character for rounding between the two measures.
+    sum += g_tree.charWidths[*p] + 1;
+    if (sum > width) return false;
+  }
+  return true;
+}
+
 int TvRegister(HINSTANCE instance) {
   if (g_tree.registered) return 1;
   WNDCLASSA wc = {};
@@ -381,6 +393,7 @@ int TvRegister(HINSTANCE instance) {
     TEXTMETRICA tm = {};
     GetTextMetricsA(g_tree.measureDC, &tm);
     g_tree.fontHeight = tm.tmHeight;
+    g_tree.haveCharWidths = GetCharWidth32A(g_tree.measureDC, 0, 127, g_tree.charWidths) ? 1 : 0;
   }
   HDC screen = GetDC(nullptr);
   int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 96;

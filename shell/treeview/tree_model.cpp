@@ -160,6 +160,24 @@ void UpdateImageCell(TreeControlState* s, TreeItem* item) {
                                   s->treeImageWidth, s->treeImageHeight);
 }
 
+// The last child of parent, found at once when it is the item added last.
+TreeItem* LastChildOf(TreeControlState* s, TreeItem* parent) {
+  TreeItem* last = s->lastAdded;
+  if (last && last->parent == parent && !last->nextSibling) return last;
+  last = nullptr;
+  for (TreeItem* c = parent->firstChild; c; c = c->nextSibling) last = c;
+  return last;
+}
+
+// RowOfItem, found at once for the item added last while its row holds.
+int RowNear(TreeControlState* s, const TreeItem* item) {
+  if (item && item == s->lastAdded && s->lastAddedRow >= 0 && s->treePane &&
+      SendMessageA(s->treePane, LB_GETITEMDATA, s->lastAddedRow, 0) ==
+          reinterpret_cast<LRESULT>(item))
+    return s->lastAddedRow;
+  return RowOfItem(s, item);
+}
+
 int RowOfItem(TreeControlState* s, const TreeItem* item) {
   if (!s->treePane || !item || !IsShown(item)) return -1;
   // Rows hold the item pointers; the list box finds a row by that value.
@@ -227,8 +245,7 @@ TreeItem* TvAddItem(HWND control, TreeItem* reference, DWORD placement, const ch
     previous = reference;
   } else {
     parent = reference ? reference : s->root;
-    if (!(placement & kTvAddFirst))
-      for (TreeItem* c = parent->firstChild; c; c = c->nextSibling) previous = c;
+    if (!(placement & kTvAddFirst)) previous = LastChildOf(s, parent);
   }
 
   TreeItem* item = static_cast<TreeItem*>(calloc(1, sizeof(TreeItem)));
@@ -259,9 +276,10 @@ TreeItem* TvAddItem(HWND control, TreeItem* reference, DWORD placement, const ch
   // The parent shows a plus or a minus by its own state now that it has a child.
   UpdateImageCell(s, parent);
   HoldRedraw(s, s->treePane);
+  int row = -1;
   if (IsShown(item)) {
     TreeItem* before = previous ? LastShownDescendant(previous) : parent;
-    int row = RowOfItem(s, before) + 1;
+    row = RowNear(s, before) + 1;
     LRESULT at = SendMessageA(s->treePane, LB_INSERTSTRING, row, reinterpret_cast<LPARAM>(item));
     if (at == LB_ERR || at == LB_ERRSPACE) {
       if (previous) previous->nextSibling = item->nextSibling;
@@ -272,6 +290,8 @@ TreeItem* TvAddItem(HWND control, TreeItem* reference, DWORD placement, const ch
     }
   }
   WidenExtent(s, item);
+  s->lastAdded = item;
+  s->lastAddedRow = row;
   return item;
 }
 
@@ -314,6 +334,7 @@ int TvDeleteItem(HWND control, TreeItem* item) {
   TreeControlState* s = TreeStateOf(control);
   if (!s || !item || item == s->root || !item->parent) return 0;
   TreeItem* parent = item->parent;
+  s->lastAdded = nullptr;
   {
     BusyScope busy(s);
     int row = RowOfItem(s, item);
@@ -364,6 +385,7 @@ int TvDeleteAllItems(HWND control) {
 
 void DeleteWholeTree(TreeControlState* s) {
   if (!s->root) return;
+  s->lastAdded = nullptr;
   while (s->root->firstChild)
     if (!TvDeleteItem(s->self, s->root->firstChild)) break;
   TreeItem* root = s->root;

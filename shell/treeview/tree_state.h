@@ -47,6 +47,11 @@ struct TreeControlState {
   // Private to this implementation.
   DWORD magic;                // kStateMagic while the record is live
   ListItem* lastEntry;        // appends stay O(1)
+  // The item added last and its row (-1: not shown), so that a long run of
+  // items appended to one parent does not search for its end each time.
+  // Cleared whenever an item goes.
+  TreeItem* lastAdded;
+  int lastAddedRow;
   int busy;                   // > 0 while rows and links are being changed
   int redrawHeld;             // 1 tree pane, 2 item pane: painting held until resumed
   HWND self;
@@ -73,6 +78,8 @@ struct TreeShared {
   HCURSOR dropNone, dropSingle, dropMultiple;  // from the program's resources, may be null
   HDC measureDC;              // memory DC with `font` selected, for text widths
   HGDIOBJ measureOldFont;     // put back before measureDC is deleted
+  int charWidths[128];        // advance of each ASCII character in `font`
+  int haveCharWidths;         // charWidths could be read
 };
 extern TreeShared g_tree;
 
@@ -80,6 +87,11 @@ extern TreeShared g_tree;
 TreeControlState* TreeStateOf(HWND control);
 // Width of text in the interface font.
 int TextWidth(const char* text);
+// True when text is surely no wider than `width` in the interface font, told
+// from its characters' advances without measuring it (one measurement per
+// entry of a long listing costs more than the rest of adding it). False
+// means: measure.
+bool TextSurelyWithin(const char* text, int width);
 // (Re)creates the pens and reads the colours; deletes the old pens first.
 void MakeSharedPens(void);
 

@@ -145,7 +145,7 @@ struct TreeItem {
 
 // One entry of the item pane; entries form a list in display order.
 struct ListItem {
-  char* text;            // heap copy, never null
+  char* text;            // heap copy in the entry's own block, never null
   char* tipText;         // heap copy or null
   int image;
   RECT imageCell;        // column = image % item columns, row = image / item columns

@@ -136,7 +136,7 @@ class ShellEndToEnd : public ::testing::Test {
     auto* c = static_cast<StoreConnection*>(calloc(1, sizeof(StoreConnection)));
     c->nodeKind = kNodeServer;
     Lines users;
-    if (ConnectToHost(&c->socket, host.c_str(), kStorePort) && StoreListUsers(c, Collect, &users))
+    if (ConnectToHost(&c->socket, host.c_str(), kStorePort) && StoreListUsers(c, Collect, &users) == kStoreOk)
       StoreListMailboxes(c, user, Collect, &boxes);
     FreeStoreRecord(c);
     StoreSocketsCleanup();

@@ -27,6 +27,8 @@ PeerStep Delay(int ms) { return {PeerStep::kDelay, "", ms}; }
 PeerStep Expect(const std::string& bytes) { return {PeerStep::kExpect, bytes, 0}; }
 PeerStep CloseNow() { return {PeerStep::kClose, "", 0}; }
 PeerStep Hold(int ms) { return {PeerStep::kHold, "", ms}; }
+PeerStep Drip(const std::string& bytes, int ms) { return {PeerStep::kDrip, bytes, ms}; }
+PeerStep Endless(const std::string& bytes) { return {PeerStep::kEndless, bytes, 0}; }
 
 ScriptedPeer::~ScriptedPeer() {
   Stop();
@@ -87,6 +89,49 @@ bool ScriptedPeer::Pump(int waitMs) {
   return true;
 }
 
+bool ScriptedPeer::SendAllOf(const char* data, size_t n) {
+  while (n > 0) {
+    if (WaitForSingleObject(stop_, 0) == WAIT_OBJECT_0 || clientClosed_) return false;
+    // Waits for room in slices, so that stopping never waits on a client
+    // that has stopped reading.
+    fd_set wr;
+    FD_ZERO(&wr);
+    FD_SET(S(client_), &wr);
+    timeval tv = {0, 50000};
+    int ready = select(0, nullptr, &wr, nullptr, &tv);
+    if (ready < 0) return false;
+    if (ready == 0) {
+      Pump(0);
+      continue;
+    }
+    int sent = send(S(client_), data, static_cast<int>(n), 0);
+    if (sent <= 0) return false;
+    EnterCriticalSection(&lock_);
+    sentBytes_ += static_cast<unsigned long long>(sent);
+    LeaveCriticalSection(&lock_);
+    data += sent;
+    n -= static_cast<size_t>(sent);
+  }
+  return true;
+}
+
+bool ScriptedPeer::RunEndless(const std::string& bytes) {
+  if (bytes.empty()) return false;
+  std::string block;
+  while (block.size() < 65536) block += bytes;
+  while (SendAllOf(block.data(), block.size())) Pump(0);
+  // Ended by the client: it closed, or its socket refused more.
+  return WaitForSingleObject(stop_, 0) != WAIT_OBJECT_0;
+}
+
+unsigned long long ScriptedPeer::SentBytes() {
+  if (!lockReady_) return 0;
+  EnterCriticalSection(&lock_);
+  unsigned long long n = sentBytes_;
+  LeaveCriticalSection(&lock_);
+  return n;
+}
+
 void ScriptedPeer::Run() {
   fd_set rd;
   FD_ZERO(&rd);
@@ -119,6 +164,9 @@ void ScriptedPeer::Run() {
           ok = false;
           break;
         }
+        EnterCriticalSection(&lock_);
+        sentBytes_ += n;
+        LeaveCriticalSection(&lock_);
         if (step.value > 0) Pump(30);  // let the client take this piece alone
       }
     } else if (step.kind == PeerStep::kDelay || step.kind == PeerStep::kHold) {
@@ -149,6 +197,25 @@ void ScriptedPeer::Run() {
         ok = false;
         break;
       }
+    } else if (step.kind == PeerStep::kDrip) {
+      bool cutOff = false;
+      for (char byte : step.bytes) {
+        if (!SendAllOf(&byte, 1)) {
+          cutOff = true;
+          break;
+        }
+        DWORD end = GetTickCount() + static_cast<DWORD>(step.value);
+        int left;
+        while ((left = static_cast<int>(end - GetTickCount())) > 0 && !clientClosed_) Pump(left);
+      }
+      // A client that gives up on the drip ends the script, as it should.
+      if (cutOff) {
+        ok = WaitForSingleObject(stop_, 0) != WAIT_OBJECT_0;
+        break;
+      }
+    } else if (step.kind == PeerStep::kEndless) {
+      ok = RunEndless(step.bytes);
+      break;
     } else if (step.kind == PeerStep::kClose) {
       break;
     }

@@ -10,10 +10,11 @@
 #include <vector>
 
 struct PeerStep {
-  enum Kind { kSend, kDelay, kExpect, kClose, kHold };
+  enum Kind { kSend, kDelay, kExpect, kClose, kHold, kDrip, kEndless };
   Kind kind;
   std::string bytes;  // kSend: what to send; kExpect: what must arrive next
-  int value;          // kSend: chunk size (0 = one send); kDelay/kHold: milliseconds
+  int value;          // kSend: chunk size (0 = one send); kDelay/kHold: milliseconds;
+                      // kDrip: milliseconds between bytes
 };
 
 // Script builders.
@@ -28,6 +29,12 @@ PeerStep Expect(const std::string& bytes);
 PeerStep CloseNow();
 // Keeps the connection open without sending, for ms milliseconds.
 PeerStep Hold(int ms);
+// Sends one byte every `ms` milliseconds (the client reads each alone).
+PeerStep Drip(const std::string& bytes, int ms);
+// Sends `bytes` again and again, as fast as the client takes them, until the
+// client closes or the test stops the peer; a script's last step. The step
+// succeeds when the client was the one to end it.
+PeerStep Endless(const std::string& bytes);
 
 class ScriptedPeer {
  public:
@@ -47,6 +54,8 @@ class ScriptedPeer {
   // Waits (up to 15 s) for the script to end; true when every step ran and
   // every Expect matched. The client may still be connected afterwards.
   bool ScriptOk();
+  // Bytes sent so far by every step.
+  unsigned long long SentBytes();
   // Ends the script where it is and closes everything.
   void Stop();
 
@@ -54,6 +63,8 @@ class ScriptedPeer {
   static DWORD WINAPI ThreadMain(void* self);
   void Run();
   bool Pump(int waitMs);  // receives what is there; false when the client closed
+  bool SendAllOf(const char* data, size_t n);  // false when the client is gone or we stop
+  bool RunEndless(const std::string& bytes);
 
   char address_[32] = {};
   unsigned listen_ = ~0u;
@@ -69,4 +80,5 @@ class ScriptedPeer {
   size_t expectCursor_ = 0;
   bool ok_ = false;
   bool clientClosed_ = false;
+  unsigned long long sentBytes_ = 0;
 };

@@ -79,7 +79,7 @@ TEST_F(BrowseTest, ConnectingAddsTheServerWithOneItemPerListedUser) {
   EXPECT_FALSE(RepairEnabled());
 }
 
-TEST_F(BrowseTest, AFailedConnectionShowsTheErrorAndAddsNothing) {
+TEST_F(BrowseTest, AFailedConnectionShowsTheErrorUntilALaterOneSucceeds) {
   Start();
   ShowStatus(m, "something earlier");
   strcpy(g_shellPrefs.lastConnected, "127.254.77.3");  // nothing listens there
@@ -87,6 +87,9 @@ TEST_F(BrowseTest, AFailedConnectionShowsTheErrorAndAddsNothing) {
   EXPECT_EQ((std::vector<std::string>{"Network"}), Tree());
   EXPECT_EQ("", StatusText());
   EXPECT_EQ("Could not connect to server.", ErrorText());
+  ConnectTo(Serve(Hello("")));
+  EXPECT_EQ("Connected to server.", StatusText());
+  EXPECT_EQ("", ErrorText());
 }
 
 TEST_F(BrowseTest, AUserIsListedOnceAndLaterSelectionsOnlyRenderItsDetailsAgain) {
@@ -405,6 +408,168 @@ TEST_F(BrowseTest, MessageDetailsGoToTheServerOfTheListedMailbox) {
   EXPECT_EQ("AINFO 1\r\nMIME 1\r\n", Sent(first));
   EXPECT_EQ("", Sent(second));
   EXPECT_EQ("Message 1 details", Details()[0]);
+}
+
+// --- A store that breaks its answers ---------------------------------------------
+
+const char kUserTooLong[] = "The user name is too long to send to the server.";
+const char kMailboxTooLong[] = "The mailbox name is too long to send to the server.";
+
+TEST_F(BrowseTest, AUserWhoseNameCannotBeSentSelectsNobodyAndShowsWhy) {
+  Start();
+  // Fits a reply line, neither "RSET\r\nUSER %s\r\nSHOW\r\n" nor
+  // "RSET\r\nUSER %s\r\n" in 1,024 bytes.
+  std::string longName(1015, 'L');
+  std::vector<PeerStep> s = Hello("2001 alice\r\n2001 " + longName + "\r\n");
+  Then(&s, {Expect(kAliceMailboxes), Send(kAliceShow), Expect("SPACE\r\n"), Send("1000 120 0\r\n"),
+            Expect("SPACE\r\n"), Send("1000 120 0\r\n")});
+  ScriptedPeer* p = Serve(std::move(s));
+  StoreConnection* c = ConnectTo(p);
+  Click(Child(c->treeItem, "alice"));
+  Sent(p);
+  Click(Child(c->treeItem, longName.c_str()));
+  // Neither its USER went, nor a SPACE that alice's store selection would answer.
+  EXPECT_EQ("", Sent(p));
+  EXPECT_EQ((std::vector<std::string>{"User message-store information", kUserTooLong}), Details());
+  EXPECT_EQ(kUserTooLong, ErrorText());
+  // The store still has alice selected: her space is asked without naming her.
+  Click(Child(c->treeItem, "alice"));
+  EXPECT_EQ("SPACE\r\n", Sent(p));
+  EXPECT_TRUE(p->ScriptOk());
+}
+
+// alice and bob each own a mailbox of the same long name. Its listing cannot
+// be sent (the store keeps bob selected), but its removal can: USER alice
+// must go first, or bob's mailbox would be the one removed.
+TEST_F(BrowseTest, DeletingAMailboxNamesItsOwnerWhenAnotherUserOfTheSameMailboxIsSelected) {
+  Start();
+  std::string box(980, 'N');  // RMOV fits, the INFO batch does not
+  std::string show = "1000 a\r\n1000 b\r\n2002 2 mailboxes\r\n2001 INBOX\r\n2001 " + box +
+                     "\r\n1000 end\r\n";
+  std::vector<PeerStep> s = Hello("2001 alice\r\n2001 bob\r\n");
+  Then(&s, {Expect(kAliceMailboxes), Send(show), Expect("SPACE\r\n"), Send("1000 1 0\r\n"),
+            Expect("RSET\r\nUSER bob\r\nSHOW\r\n"), Send(show), Expect("SPACE\r\n"),
+            Send("1000 2 0\r\n"), Expect("RSET\r\nUSER alice\r\n"),
+            Send("1000 cleared\r\n1000 user selected\r\n"),
+            Expect("RSET MBOX\r\nRMOV " + box + "\r\n"), Send("1000 cleared\r\n1000 removed\r\n"),
+            Expect(InfoBatch("alice", "INBOX")),
+            Send(std::string(kFourOk) + "2002 0 messages\r\n1000 end\r\n"), Expect("STAT\r\n"),
+            Send("1000 INBOX 0 0 0 0\r\n")});
+  ScriptedPeer* p = Serve(std::move(s));
+  StoreConnection* c = ConnectTo(p);
+  TreeItem* a = Child(c->treeItem, "alice");
+  TreeItem* b = Child(c->treeItem, "bob");
+  Click(a);
+  Click(b);
+  Sent(p);
+  Click(Child(a, box.c_str()));
+  EXPECT_EQ("", Sent(p));
+  EXPECT_EQ((std::vector<std::string>{"Mailbox information", kMailboxTooLong}), Details());
+  EXPECT_EQ(kMailboxTooLong, ErrorText());
+  {
+    ModalAction yes("Confirm", [](HWND d) { ClickItem(d, IDYES); });
+    TreeKey(VK_DELETE);
+    EXPECT_TRUE(yes.Ran());
+  }
+  EXPECT_EQ("RSET\r\nUSER alice\r\nRSET MBOX\r\nRMOV " + box + "\r\n" + InfoBatch("alice", "INBOX") +
+                "STAT\r\n",
+            Sent(p));
+  EXPECT_EQ(nullptr, Child(a, box.c_str()));
+  EXPECT_NE(nullptr, Child(b, box.c_str()));
+  EXPECT_TRUE(p->ScriptOk());
+}
+
+TEST_F(BrowseTest, AMessageCountAbove32BitsIsRefusedWithAMessage) {
+  Start();
+  std::vector<PeerStep> s = Hello("2001 alice\r\n");
+  Then(&s, {Expect(kAliceMailboxes), Send(kAliceShow), Expect("SPACE\r\n"), Send("1000 120 0\r\n"),
+            Expect(InfoBatch("alice", "INBOX")),
+            Send(std::string(kFourOk) + "2002 4294967297 messages\r\n"
+                                        "1 912 0 7 1700000000 bob@example.org Hello 310\r\n"),
+            Hold(5000)});
+  ScriptedPeer* p = Serve(std::move(s));
+  StoreConnection* c = ConnectTo(p);
+  alice = Child(c->treeItem, "alice");
+  Click(alice);
+  Click(Child(alice, "INBOX"));
+  EXPECT_TRUE(List().empty());  // not the one message 4294967297 wraps to
+  EXPECT_EQ("The server announced more messages than the shell lists (at most 2097152); the "
+            "connection to the server was closed.",
+            ErrorText());
+  EXPECT_TRUE(IsConnectionClosed(c));
+}
+
+TEST_F(BrowseTest, EndlessListsStopAtTheirBoundWithAMessage) {
+  // A lower bound than the program's, for time; the rule is the same.
+  AnswerBounds b = kAnswerBounds;
+  b.treeEntries = 2000;
+  AnswerBounds former = SetAnswerBounds(b);
+  Start();
+  ScriptedPeer* p = Serve({Send("1000 ready\r\n"), Expect("ULIST\r\n"), Endless("2001 u\r\n")});
+  StoreConnection* c = ConnectTo(p);
+  ASSERT_NE(nullptr, c);
+  int users = 0;
+  for (TreeItem* u = c->treeItem->firstChild; u; u = u->nextSibling) ++users;
+  EXPECT_EQ(2000, users);
+  EXPECT_EQ("The server's user list went on past what the shell holds (2000 entries or 256 MB "
+            "of names); the connection to the server was closed.",
+            ErrorText());
+  EXPECT_TRUE(IsConnectionClosed(c));
+
+  std::vector<PeerStep> s = Hello("2001 alice\r\n");
+  Then(&s, {Expect(kAliceMailboxes), Send("1000 a\r\n1000 b\r\n2002 many\r\n"),
+            Endless("2001 box\r\n")});
+  ScriptedPeer* q = Serve(std::move(s));
+  c = ConnectTo(q);
+  alice = Child(c->treeItem, "alice");
+  Click(alice);
+  int boxes = 0;
+  for (TreeItem* x = alice->firstChild; x; x = x->nextSibling) ++boxes;
+  EXPECT_EQ(2000, boxes);
+  EXPECT_EQ("The server's list of mailboxes went on past what the shell holds (2000 entries or "
+            "256 MB of names); the connection to the server was closed.",
+            ErrorText());
+  EXPECT_TRUE(IsConnectionClosed(c));
+  SetAnswerBounds(former);
+}
+
+// While a store drips a line, the window paints what needs painting (a
+// window moved away from it, say) and the read still ends when its waits are
+// spent. Three waits stand for the program's sixty.
+TEST_F(BrowseTest, TheWindowRepaintsWhileADrippingStoreIsWaitedFor) {
+  int former = SetWaitsPerRead(3);
+  Start();
+  std::vector<PeerStep> s = Hello("2001 alice\r\n");
+  Then(&s, {Expect(kAliceMailboxes), Send("1000 a\r\n1000 b\r\n2002 x\r\n2001 "),
+            Drip(std::string(4435, 'd'), 20)});
+  ScriptedPeer* p = Serve(std::move(s));
+  StoreConnection* c = ConnectTo(p);
+  ASSERT_NE(nullptr, c);
+  ShowWindow(window, SW_SHOWNA);
+  UpdateWindow(window);
+  PumpMessages();
+  static int paints;
+  paints = 0;
+  HHOOK hook = SetWindowsHookExA(
+      WH_GETMESSAGE,
+      [](int code, WPARAM wp, LPARAM lp) -> LRESULT {
+        if (code == HC_ACTION && reinterpret_cast<const MSG*>(lp)->message == WM_PAINT) ++paints;
+        return CallNextHookEx(nullptr, code, wp, lp);
+      },
+      nullptr, GetCurrentThreadId());
+  // Something to paint meanwhile.
+  RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+  TreeItem* a = Child(c->treeItem, "alice");
+  DWORD start = GetTickCount();
+  // The selection as the tree control reports it, without pumping after it.
+  SendMessageA(window, kTvSelected, reinterpret_cast<WPARAM>(a), a->data);
+  DWORD took = GetTickCount() - start;
+  UnhookWindowsHookEx(hook);
+  SetWaitsPerRead(former);
+  EXPECT_GE(took, 2900u);
+  EXPECT_LT(took, 6000u);
+  EXPECT_GT(paints, 0);
+  EXPECT_TRUE(IsConnectionClosed(c));
 }
 
 }  // namespace

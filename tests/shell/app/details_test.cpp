@@ -366,6 +366,82 @@ TEST_F(DetailsTest, ALostConnectionKeepsWhatWasRead) {
   EXPECT_TRUE(IsConnectionClosed(conn));
 }
 
+// --- What the store did not say is not shown ------------------------------
+
+TEST_F(DetailsTest, AnAinfoAnswerThatDoesNotScanFailsAndKeepsTheBodyLimit) {
+  // Half an answer: no sender, no body size. The body is asked for up to the
+  // maximum, as when AINFO is refused.
+  Connect({Expect("AINFO 1\r\n"), Send("2001 1 10950\r\n"), Expect("MIME 1\r\n"),
+           Send("1000 none\r\n"), Expect("BRAW 1 0 4096\r\n"), Send("2025 4\r\nab\r\n1000 ok\r\n")});
+  Render(kSelectMessage, kViewDetails | kViewBody);
+  EXPECT_EQ((std::vector<Shown>{P("Message details command failed!"),
+                                H("MIME structure of message:"), H("Message body:"), T("ab")}),
+            Lines());
+  EXPECT_TRUE(peer.ScriptOk());
+}
+
+TEST_F(DetailsTest, ABodyLongerThanAinfoSaidStopsAtTheMaximum) {
+  // AINFO says 100 bytes; BODY then brings 10,950 (109 lines of 100 bytes
+  // with their CR LF and one of 50): 4,096 are shown, the rest is read and
+  // dropped.
+  std::string body;
+  for (int i = 0; i < 109; ++i) body += std::string(98, 'x') + "\r\n";
+  body += std::string(48, 'y') + "\r\n";
+  ASSERT_EQ(10950u, body.size());
+  Connect({Expect("AINFO 1\r\n"), Send("2001 1 200 100 100 0 h 1 0 a@b\r\n"),
+           Expect("MIME 1\r\n"), Send("1000 none\r\n"), Expect("BODY 1\r\n"),
+           Send("2021 10950\r\n" + body + "1000 ok\r\n"), Expect("CAPA\r\n"),
+           Send("1000 ok\r\n"), Expect("CONF\r\n"), Send("1000 ok\r\n")});
+  Render(kSelectMessage, kViewDetails | kViewBody);
+  std::vector<Shown> lines = Lines();
+  size_t at = 0;
+  while (at < lines.size() && !(lines[at] == H("Message body:"))) ++at;
+  ASSERT_LT(at + 1, lines.size());
+  EXPECT_EQ(N("Message too large, only displaying the first 4096 bytes!"), lines[at + 1]);
+  size_t shown = 0;
+  for (size_t i = at + 2; i < lines.size(); ++i) {
+    EXPECT_EQ(kStyleText, lines[i].style);
+    shown += lines[i].text.size();
+  }
+  EXPECT_LE(shown, 4096u);
+  EXPECT_GT(shown, 3900u);
+  // The connection is still in step: the next rendering gets its answers.
+  Render(kSelectServer);
+  EXPECT_EQ((std::vector<Shown>{H("Server Capabilities"), H("Server Configuration")}), Lines());
+  EXPECT_FALSE(IsConnectionClosed(conn));
+  EXPECT_TRUE(peer.ScriptOk());
+}
+
+TEST_F(DetailsTest, AnEndlessAnswerStopsAtItsBoundAndSaysSo) {
+  Connect({Expect("CAPA\r\n"), Endless("2001 capability without end\r\n")});
+  DWORD start = GetTickCount();
+  Render(kSelectServer);
+  EXPECT_LT(GetTickCount() - start, 30000u);
+  std::vector<Shown> lines = Lines();
+  ASSERT_EQ(kAnswerBounds.detailLines + 3, lines.size());
+  EXPECT_EQ(D("capability without end"), lines[kAnswerBounds.detailLines]);
+  EXPECT_EQ(E("The server's answer went on past 20000 lines; the connection to the server was "
+              "closed."),
+            lines[kAnswerBounds.detailLines + 1]);
+  EXPECT_EQ(H("Server Configuration"), lines.back());
+  EXPECT_TRUE(IsConnectionClosed(conn));
+}
+
+TEST_F(DetailsTest, ASelectionTheStoreCannotBeAskedAboutShowsWhyAndSendsNothing) {
+  Connect({Expect("CAPA\r\n"), Send("1000 ok\r\n"), Expect("CONF\r\n"), Send("1000 ok\r\n")});
+  inputs.unavailable = "The user name is too long to send to the server.";
+  Render(kSelectUser);
+  EXPECT_EQ((std::vector<Shown>{H("User message-store information"),
+                                E("The user name is too long to send to the server.")}),
+            Lines());
+  Render(kSelectMessage, kViewDetails | kViewBody);
+  EXPECT_EQ((std::vector<Shown>{E("The user name is too long to send to the server.")}), Lines());
+  inputs.unavailable = nullptr;
+  Render(kSelectServer);  // the first command the store sees
+  EXPECT_TRUE(peer.ScriptOk());
+  EXPECT_EQ("CAPA\r\nCONF\r\n", peer.Received());
+}
+
 // --- Layout, scrolling, painting ------------------------------------------
 
 TEST_F(DetailsTest, LinesStackFromTheMarginAndSizeTheContent) {

@@ -132,6 +132,30 @@ TEST_F(WindowTest, StoredFlagsSplitsAndAMaximizedPlacementComeBack) {
   EXPECT_EQ("30", Stored("DetailsSplit Percent"));
 }
 
+TEST_F(WindowTest, AStoredPlaceOffEveryMonitorOrDamagedComesBackOnScreen) {
+  RECT areas[kMaxMonitors];
+  int count = MonitorWorkAreas(areas, kMaxMonitors);
+  ASSERT_GT(count, 0);
+  for (const char* text : {"-30000,-30000,400,300,0", "12,x"}) {
+    PutText(HKEY_CURRENT_USER, "1.0\\WindowPositions", "ZELM Shell Main Window", text);
+    ASSERT_EQ(1, ShellStartup(GetModuleHandleA(nullptr)));
+    window = CreateMainWindow(false);
+    ASSERT_NE(nullptr, window);
+    WINDOWPLACEMENT wp = {sizeof wp};
+    GetWindowPlacement(window, &wp);
+    const RECT& r = wp.rcNormalPosition;
+    bool onScreen = false;
+    for (int i = 0; i < count; ++i)
+      onScreen = onScreen || (r.left >= areas[i].left && r.top >= areas[i].top &&
+                              r.left < areas[i].right && r.top < areas[i].bottom);
+    EXPECT_TRUE(onScreen) << text << ": " << r.left << "," << r.top;
+    DestroyWindow(window);
+    window = nullptr;
+    PumpMessages();
+    ShellShutdown();
+  }
+}
+
 TEST_F(WindowTest, ViewTogglesStoreTheFlagsAndTheDetailsPaneReturnsAtItsWidth) {
   PutText(HKEY_CURRENT_USER, "1.0", "DetailsSplit Percent", "30");
   Start(700, 400);

@@ -250,4 +250,26 @@ TEST_F(RepairTest, ALostConnectionEndsTheRepairWithItsReason) {
   EXPECT_TRUE(IsConnectionClosed(server));
 }
 
+// A store that drips a progress line byte by byte: the dialog keeps taking
+// its messages (Cancel sends STOP at once) and the read still ends when its
+// waits are spent. Three waits stand for the program's sixty.
+TEST_F(RepairTest, WhileAStoreDripsTheDialogTakesCancelAndTheReadKeepsItsBound) {
+  int former = SetWaitsPerRead(3);
+  ScriptedPeer* p = OpenInbox({Expect(kMailboxRepair), Send(kStarted),
+                               Send("2030 0\talice\tINBOX\tchecking the index\r\n"),
+                               Send("2030 1\talice\tINBOX\t"), Drip(std::string(4000, 'd'), 20)});
+  ProgressWatcher w;
+  w.cancelOn = "checking the index";
+  DWORD start = GetTickCount();
+  ASSERT_TRUE(ChooseType(IDC_REPAIR_MAILBOX));
+  DWORD took = GetTickCount() - start;
+  SetWaitsPerRead(former);
+  EXPECT_LT(took, 8000u);
+  EXPECT_EQ((Lines{"Asking the server to start...", "Repair started.", "checking the index",
+                   "Stopping...", "The connection to the server was lost during the repair."}),
+            w.Field(IDC_PROGRESS_ACTION));
+  EXPECT_NE(std::string::npos, p->Received().find("STOP\r\n"));
+  EXPECT_TRUE(IsConnectionClosed(server));
+}
+
 }  // namespace

@@ -296,4 +296,87 @@ TEST_F(WindowPositionTest, ADialogMovesOnlyToAStoredLeftEdge) {
   EXPECT_EQ(150, r.left);
 }
 
+// Monitors as a machine might have them: a wide one, one to its right, one
+// to its left (work areas).
+const RECT kMain = {0, 0, 1920, 1040}, kRight = {1920, 0, 3200, 1024}, kLeft = {-1280, 0, 0, 1024};
+
+TEST(StoredPositionOnScreen, RectanglesGoOntoTheMonitorTheyOverlapMostOrTheNearest) {
+  const RECT three[] = {kMain, kRight, kLeft};
+  const RECT mainOnly[] = {kMain};
+  const int big = 2147483000;
+  struct Row {
+    const char* name;
+    int left, top, width, height;
+    const RECT* monitors;
+    int count;
+    RECT want;
+  } rows[] = {
+      {"inside stays", 100, 100, 800, 600, three, 3, {100, 100, 900, 700}},
+      {"on the left monitor stays", -1000, 50, 800, 600, three, 3, {-1000, 50, -200, 650}},
+      {"that monitor gone", -1000, 50, 800, 600, mainOnly, 1, {0, 50, 800, 650}},
+      {"far right goes to the nearest", 10000, 100, 800, 600, three, 3, {2400, 100, 3200, 700}},
+      {"mostly on the right one", 1800, 100, 800, 600, three, 3, {1920, 100, 2720, 700}},
+      {"hanging off the bottom", 100, 900, 800, 600, three, 3, {100, 440, 900, 1040}},
+      {"above the top", 100, -500, 800, 600, three, 3, {100, 0, 900, 600}},
+      {"larger than the monitor", -10, -10, 5000, 3000, mainOnly, 1, {0, 0, 1920, 1040}},
+      {"far negative", -big, -big, 100, 100, three, 3, {-1280, 0, -1180, 100}},
+      {"past 32 bits with its size", big, 0, 2000, 100, three, 3, {1920, 0, 3200, 100}},
+      {"no monitor known", -5000, -5000, 10, 10, nullptr, 0, {-5000, -5000, -4990, -4990}},
+  };
+  for (const Row& r : rows) {
+    RECT got = FitOntoMonitors(r.left, r.top, r.width, r.height, r.monitors, r.count);
+    EXPECT_EQ(r.want.left, got.left) << r.name;
+    EXPECT_EQ(r.want.top, got.top) << r.name;
+    EXPECT_EQ(r.want.right, got.right) << r.name;
+    EXPECT_EQ(r.want.bottom, got.bottom) << r.name;
+  }
+}
+
+TEST(StoredPositionOnScreen, ADamagedMainWindowPositionTakesTheSystemsDefault) {
+  const RECT one[] = {kMain};
+  const int D = kUseDefaultPosition;
+  struct Row {
+    const char* text;
+    int left, top, width, height;
+  } rows[] = {
+      {"12,x", D, D, D, D},
+      {"10,20,0,300,0", D, D, D, D},
+      {"10,20,300,-5,16777216", D, D, D, D},
+      {"-2147483648,5,5,5,0", D, D, D, D},
+      {"-30000,-30000,400,300,16777216", 0, 0, 400, 300},
+      {"10,20,600,400,0", 10, 20, 600, 400},
+  };
+  for (const Row& r : rows) {
+    WindowPosition stored;
+    ParseWindowPosition(r.text, &stored);
+    WindowPosition p = PlaceOnMonitors(stored, one, 1);
+    EXPECT_EQ(r.left, p.left) << r.text;
+    EXPECT_EQ(r.top, p.top) << r.text;
+    EXPECT_EQ(r.width, p.width) << r.text;
+    EXPECT_EQ(r.height, p.height) << r.text;
+    EXPECT_EQ(stored.state, p.state) << r.text;
+  }
+}
+
+// With the monitors of this machine: a dialog stored where no monitor is
+// comes back on one.
+TEST_F(WindowPositionTest, ADialogStoredOffEveryMonitorComesBackOnOne) {
+  RECT areas[kMaxMonitors];
+  int count = MonitorWorkAreas(areas, kMaxMonitors);
+  ASSERT_GT(count, 0);
+  HWND w = MakeWindow(0, 10, 10, 200, 100);
+  for (const char* text : {"-30000,-30000,200,100,0", "40000,12,0,0,0", "12,x"}) {
+    PutText(HKEY_CURRENT_USER, "1.0\\WindowPositions", "Repair Type Dialog", text);
+    MoveToStoredPosition(w, kPositionRepairType);
+    RECT r;
+    GetWindowRect(w, &r);
+    bool inside = false;
+    for (int i = 0; i < count; ++i)
+      inside = inside || (r.left >= areas[i].left && r.top >= areas[i].top &&
+                          r.right <= areas[i].right && r.bottom <= areas[i].bottom);
+    EXPECT_TRUE(inside) << text << ": " << r.left << "," << r.top;
+    EXPECT_EQ(200, r.right - r.left) << text;
+  }
+}
+
 }  // namespace

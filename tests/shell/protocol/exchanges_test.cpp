@@ -1,5 +1,6 @@
 // Every store exchange against a real TCP peer: the exact bytes sent, the
 // parse of the answers, and hostile answers that must end the exchange cleanly.
+#include <cstdio>
 #include <cstring>
 
 #include "store_fixture.h"
@@ -109,7 +110,7 @@ TEST_F(StoreTest, InfoNotAnswered2002ListsNothing) {
 
 TEST_F(StoreTest, InfoCountThatLiesEndsWhenThePeerCloses) {
   Connect({Expect(kInfoCommand),
-           Send(std::string(kInfoAcks) + "2002 4000000000\r\n" + InfoLine(1, "a") + InfoLine(2, "b") +
+           Send(std::string(kInfoAcks) + "2002 1000\r\n" + InfoLine(1, "a") + InfoLine(2, "b") +
                 "1000 end\r\n"),
            CloseNow()});
   Listed l;
@@ -319,16 +320,302 @@ TEST_F(StoreTest, CloseMidListEndsTheList) {
 }
 
 TEST_F(StoreTest, CommandThatDoesNotFitIsNotSent) {
-  // "RSET\r\nUSER " + name + "\r\nSHOW\r\n" is 19 bytes around the name.
-  std::string fits(1024 - 1 - 19, 'u'), over(1024 - 19, 'u');
-  Connect({Expect("RSET\r\nUSER " + fits + "\r\nSHOW\r\n"),
-           Send("1000 ok\r\n1000 ok\r\n2002 list\r\n1000 end\r\n"), Hold(2000)});
+  // Around the names: SHOW's batch takes 19 bytes, RMOV's 18, INFO's 51 with
+  // the user "bob"; 1,023 bytes fit the 1,024-byte buffer with its NUL.
+  std::string show(1024 - 1 - 19, 'u'), rmov(1024 - 1 - 18, 'r'), info(1024 - 1 - 51, 'i');
+  Connect({Expect("RSET\r\nUSER " + show + "\r\nSHOW\r\n"),
+           Send("1000 ok\r\n1000 ok\r\n2002 list\r\n1000 end\r\n"),
+           Expect("RSET MBOX\r\nRMOV " + rmov + "\r\n"), Send("1000 ok\r\n1000 removed\r\n"),
+           Expect("RSET MBOX\r\nUSER bob\r\nMBOX " + info + "\r\nFLAG 2147483648\r\nINFO\r\n"),
+           Send(std::string(kInfoAcks) + "2002 0\r\n1000 end\r\n"), Hold(2000)});
   std::vector<std::string> boxes;
-  EXPECT_EQ(1, StoreListMailboxes(conn, fits.c_str(), CollectText, &boxes));
+  Listed l;
+  EXPECT_EQ(1, StoreListMailboxes(conn, show.c_str(), CollectText, &boxes));
+  EXPECT_EQ(1, StoreRemoveMailbox(conn, rmov.c_str()));
+  EXPECT_EQ(1, StoreListMessages(conn, "bob", info.c_str(), SinkFor(&l)));
   size_t sent = peer.Received().size();
-  EXPECT_EQ(0, StoreListMailboxes(conn, over.c_str(), CollectText, &boxes));
+  // One character more: nothing goes, and the caller learns why.
+  EXPECT_EQ(kStoreNotSent, StoreListMailboxes(conn, (show + "u").c_str(), CollectText, &boxes));
+  EXPECT_EQ(kStoreNotSent, StoreRemoveMailbox(conn, (rmov + "r").c_str()));
+  EXPECT_EQ(kStoreNotSent, StoreListMessages(conn, "bob", (info + "i").c_str(), SinkFor(&l)));
   Sleep(200);
   EXPECT_EQ(sent, peer.Received().size());
+  EXPECT_FALSE(IsConnectionClosed(conn));
+}
+
+// An error line inside a list is the store's last word there, never an entry.
+TEST_F(StoreTest, AnErrorLineEndsMailboxMessageAndHeaderLists) {
+  Connect({Expect("RSET\r\nUSER bob\r\nSHOW\r\n"),
+           Send("1000 ok\r\n1000 ok\r\n2002 3 mailboxes\r\n2001 INBOX\r\n"
+                "4013 no such mailbox\r\n2001 after\r\n1000 end\r\n"),
+           Expect(kInfoCommand),
+           Send(std::string(kInfoAcks) + "2002 3\r\n" + InfoLine(1, "one") +
+                "5000 the store could not be read\r\n"),
+           Expect("HEAD 1\r\n"), Send("2020 header\r\nFrom: a\r\n4014 no such message\r\n"),
+           Expect("RSET\r\nUSER bob\r\nSHOW\r\n"),
+           Send("1000 ok\r\n1000 ok\r\n2002 1 mailboxes\r\n5001 service disabled\r\n"),
+           Hold(3000)});
+  std::vector<std::string> boxes;
+  EXPECT_EQ(0, StoreListMailboxes(conn, "bob", CollectText, &boxes));
+  EXPECT_EQ((std::vector<std::string>{"INBOX"}), boxes);
+  // What followed the error is left alone (the next read would take it).
+  std::string text;
+  EXPECT_EQ(2001, Read(&text));
+  EXPECT_EQ(1000, Read(&text));
+  Listed l;
+  EXPECT_EQ(0, StoreListMessages(conn, "bob", "INBOX", SinkFor(&l)));
+  ASSERT_EQ(1u, l.messages.size());
+  EXPECT_EQ("one", l.messages[0].second);
+  std::vector<std::string> header;
+  EXPECT_EQ(0, StoreHeader(conn, 1, CollectText, &header));
+  EXPECT_EQ((std::vector<std::string>{"From: a"}), header);
+  // 5001 also ends the connection, at once.
+  boxes.clear();
+  DWORD start = GetTickCount();
+  EXPECT_EQ(0, StoreListMailboxes(conn, "bob", CollectText, &boxes));
+  EXPECT_LT(GetTickCount() - start, 2000u);
+  EXPECT_TRUE(boxes.empty());
+  EXPECT_TRUE(IsConnectionClosed(conn));
+}
+
+// Answers that never end stop at their bound, with the connection closed
+// so that nothing of them is read as a later answer.
+TEST_F(StoreTest, EndlessAnswersStopAtTheirBounds) {
+  const char kShow[] = "RSET\r\nUSER bob\r\nSHOW\r\n";
+  struct Row {
+    const char* name;
+    std::vector<PeerStep> script;
+    int (*run)(StoreConnection*, std::vector<std::string>*);
+    size_t handedOut;
+  } rows[] = {
+      {"ULIST", {Send("1000 hi\r\n"), Expect("ULIST\r\n"), Endless("2001 user\r\n")},
+       [](StoreConnection* c, std::vector<std::string>* v) { return StoreListUsers(c, CollectText, v); },
+       kAnswerBounds.treeEntries},
+      {"SHOW", {Expect(kShow), Send("1000 a\r\n1000 b\r\n2002 x\r\n"), Endless("2001 box\r\n")},
+       [](StoreConnection* c, std::vector<std::string>* v) {
+         return StoreListMailboxes(c, "bob", CollectText, v);
+       },
+       kAnswerBounds.treeEntries},
+      {"CAPA", {Expect("CAPA\r\n"), Endless("2001 capability\r\n")},
+       [](StoreConnection* c, std::vector<std::string>* v) { return StoreCapabilities(c, CollectText, v); },
+       kAnswerBounds.detailLines},
+      // Lines the list passes over count too: they hold the window as long.
+      {"CONF", {Expect("CONF\r\n"), Endless("2099 passed over\r\n")},
+       [](StoreConnection* c, std::vector<std::string>* v) { return StoreConfiguration(c, CollectText, v); },
+       0},
+      {"MIME", {Expect("MIME 1\r\n"), Endless("2002 text plain - 7bit - 0 1 0 1\r\n")},
+       [](StoreConnection* c, std::vector<std::string>* v) {
+         return StoreMime(c, 1, [](void* ctx, const MimePart& p) { CollectText(ctx, p.type); }, v);
+       },
+       kAnswerBounds.detailLines},
+      {"HEAD", {Expect("HEAD 1\r\n"), Send("2020 header\r\n"), Endless("X-Noise: again\r\n")},
+       [](StoreConnection* c, std::vector<std::string>* v) { return StoreHeader(c, 1, CollectText, v); },
+       kAnswerBounds.detailLines},
+      // Message lines going on past the announced count.
+      {"INFO", {Expect(kInfoCommand), Send(std::string(kInfoAcks) + "2002 3 messages\r\n"),
+                Endless(InfoLine(9, "again"))},
+       [](StoreConnection* c, std::vector<std::string>* v) {
+         MessageListSink sink = {nullptr, [](void* ctx, unsigned long, const char* t) { CollectText(ctx, t); }, v};
+         return StoreListMessages(c, "bob", "INBOX", sink);
+       },
+       3},
+  };
+  for (Row& r : rows) {
+    ScriptedPeer endless;
+    ASSERT_TRUE(endless.Start(r.script)) << r.name;
+    StoreConnection c = {};
+    c.nodeKind = kNodeServer;
+    ASSERT_EQ(1, ConnectToHost(&c.socket, endless.Address(), kStorePort)) << r.name;
+    std::vector<std::string> got;
+    DWORD start = GetTickCount();
+    EXPECT_EQ(kStoreTooLong, r.run(&c, &got)) << r.name;
+    EXPECT_LT(GetTickCount() - start, 20000u) << r.name;
+    EXPECT_EQ(r.handedOut, got.size()) << r.name;
+    EXPECT_TRUE(IsConnectionClosed(&c)) << r.name;
+    EXPECT_TRUE(endless.ScriptOk()) << r.name;  // the client ended it
+  }
+}
+
+// Each bound at its size and one past it (lowered so a test reaches it).
+TEST_F(StoreTest, AnswerBoundsHoldAtTheirSizeAndEndOnePast) {
+  Bounds small({3, 3, 3, 10, 5});
+  Connect({Expect("CAPA\r\n"), Send("2001 a\r\n2001 b\r\n2099 c\r\n1000 end\r\n"),
+           Expect("RSET\r\nUSER bob\r\nSHOW\r\n"),
+           Send("1000 a\r\n1000 b\r\n2002 x\r\n2001 A\r\n2001 B/\r\n2001 C\r\n1000 end\r\n"),
+           Expect(kInfoCommand),
+           Send(std::string(kInfoAcks) + "2002 2\r\n" + InfoLine(1, "abcde") + InfoLine(2, "fghij") +
+                "1000 end\r\n"),
+           Expect("CAPA\r\n"), Send("2001 a\r\n2001 b\r\n2001 c\r\n2001 d\r\n1000 end\r\n"),
+           Hold(3000)});
+  std::vector<std::string> got;
+  EXPECT_EQ(1, StoreCapabilities(conn, CollectText, &got));
+  EXPECT_EQ(1, StoreListMailboxes(conn, "bob", CollectText, &got));
+  Listed l;
+  EXPECT_EQ(1, StoreListMessages(conn, "bob", "INBOX", SinkFor(&l)));  // 10 bytes of texts
+  EXPECT_EQ(kStoreTooLong, StoreCapabilities(conn, CollectText, &got));
+  EXPECT_TRUE(IsConnectionClosed(conn));
+
+  // One past the others, each on a connection of its own.
+  struct Row {
+    const char* name;
+    std::string answer;
+    int (*run)(StoreConnection*);
+  } rows[] = {
+      {"SHOW", "1000 a\r\n1000 b\r\n2002 x\r\n2001 A\r\n2001 B\r\n2001 C\r\n2001 D\r\n1000 end\r\n",
+       [](StoreConnection* c) {
+         std::vector<std::string> v;
+         return StoreListMailboxes(c, "bob", CollectText, &v);
+       }},
+      {"ULIST texts", "1000 hi\r\n2001 abcde\r\n2001 fghijk\r\n1000 end\r\n",
+       [](StoreConnection* c) {
+         std::vector<std::string> v;
+         return StoreListUsers(c, CollectText, &v);
+       }},
+      {"INFO texts",
+       std::string(kInfoAcks) + "2002 2\r\n" + InfoLine(1, "abcde") + InfoLine(2, "fghijk") + "1000 end\r\n",
+       [](StoreConnection* c) {
+         Listed m;
+         return StoreListMessages(c, "bob", "INBOX", SinkFor(&m));
+       }},
+  };
+  for (Row& r : rows) {
+    ScriptedPeer p;
+    ASSERT_TRUE(p.Start({Send(r.answer), Hold(3000)})) << r.name;
+    StoreConnection c = {};
+    c.nodeKind = kNodeServer;
+    ASSERT_EQ(1, ConnectToHost(&c.socket, p.Address(), kStorePort)) << r.name;
+    EXPECT_EQ(kStoreTooLong, r.run(&c)) << r.name;
+    EXPECT_TRUE(IsConnectionClosed(&c)) << r.name;
+  }
+}
+
+// A count the list cannot take is refused before any line is read: above the
+// bound, and above 32 bits however high the bound (4294967297 is not 1).
+TEST_F(StoreTest, MessageCountsThatDoNotFitAreRefused) {
+  struct Row {
+    const char* count;
+    unsigned long bound;
+    int result;
+    unsigned long reported;
+  } rows[] = {
+      {"2097152", kAnswerBounds.messages, 0, 2097152ul},  // taken; the peer then closes
+      {"2097153", kAnswerBounds.messages, kStoreCountRefused, ~0ul},
+      {"4294967295", 0xFFFFFFFFul, 0, 4294967295ul},
+      {"4294967296", 0xFFFFFFFFul, kStoreCountRefused, ~0ul},
+      {"4294967297", 0xFFFFFFFFul, kStoreCountRefused, ~0ul},
+      {"99999999999999999999999", 0xFFFFFFFFul, kStoreCountRefused, ~0ul},
+  };
+  for (const Row& r : rows) {
+    AnswerBounds b = kAnswerBounds;
+    b.messages = r.bound;
+    Bounds bound(b);
+    ScriptedPeer p;
+    ASSERT_TRUE(p.Start({Expect(kInfoCommand),
+                         Send(std::string(kInfoAcks) + "2002 " + r.count + " messages\r\n" +
+                              InfoLine(1, "first")),
+                         CloseNow()}))
+        << r.count;
+    StoreConnection c = {};
+    c.nodeKind = kNodeServer;
+    ASSERT_EQ(1, ConnectToHost(&c.socket, p.Address(), kStorePort)) << r.count;
+    Listed l;
+    EXPECT_EQ(r.result, StoreListMessages(&c, "bob", "INBOX", SinkFor(&l))) << r.count;
+    EXPECT_EQ(r.reported, l.count) << r.count;
+    EXPECT_EQ(r.result == 0 ? 1u : 0u, l.messages.size()) << r.count;
+    EXPECT_TRUE(IsConnectionClosed(&c)) << r.count;
+  }
+}
+
+TEST_F(StoreTest, MessageDetailsThatDoNotScanAreAFailure) {
+  Connect({Expect("AINFO 1\r\n"), Send("2001 1 5120 1024\r\n"), Expect("AINFO 2\r\n"),
+           Send("2001 2 10 5 5 0 h 1 0\r\n"), Expect("AINFO 3\r\n"),
+           Send("2001 garbage\r\n"), Expect("AINFO 4\r\n"),
+           Send("2001 4 10 5 5 0 h 1 0 s\r\n")});
+  MessageDetails d;
+  for (int n = 1; n <= 3; ++n) {
+    EXPECT_EQ(0, StoreMessageDetails(conn, n, &d)) << n;
+    EXPECT_EQ(0ul, d.bodyBytes) << n;
+  }
+  EXPECT_EQ(1, StoreMessageDetails(conn, 4, &d));  // all nine fields
+  EXPECT_STREQ("s", d.sender);
+}
+
+// The details pane's body: never more than its limit is handed out, whatever
+// was asked for or announced; a little more is read and dropped, much more
+// ends the connection.
+TEST_F(StoreTest, ShownBodyKeepsItsLimitWhateverTheStoreAnnounces) {
+  std::string line(98, 'b');
+  std::string body;
+  for (int i = 0; i < 100; ++i) body += line + "\r\n";  // 10,000 bytes
+  struct Row {
+    const char* name;
+    unsigned long asked;  // 0: BODY
+    std::vector<PeerStep> script;
+    int result;
+    bool cut;
+    bool closed;
+  } rows[] = {
+      {"fits", 0, {Expect("BODY 1\r\n"), Send("2021 10000\r\n" + body + "1000 end\r\n")}, kBodyOk,
+       false, false},
+      {"more than AINFO said", 0, {Expect("BODY 1\r\n"), Send("2021 10000\r\n" + body + "1000 end\r\n")},
+       kBodyOk, true, false},
+      {"more than BRAW asked", 4096,
+       {Expect("BRAW 1 0 4096\r\n"), Send("2025 10000\r\n" + body + "1000 end\r\n")}, kBodyOk, true,
+       false},
+      {"endless", 0, {Expect("BODY 1\r\n"), Send("2021 99999999999999999999\r\n"), Endless(line + "\r\n")},
+       kBodyCut, true, true},
+  };
+  unsigned long limits[] = {10000, 4096, 4096, 4096};
+  for (size_t i = 0; i < sizeof rows / sizeof rows[0]; ++i) {
+    Row& r = rows[i];
+    ScriptedPeer p;
+    ASSERT_TRUE(p.Start(r.script)) << r.name;
+    StoreConnection c = {};
+    c.nodeKind = kNodeServer;
+    ASSERT_EQ(1, ConnectToHost(&c.socket, p.Address(), kStorePort)) << r.name;
+    std::vector<std::string> pieces;
+    int cuts = 0;
+    struct Both {
+      std::vector<std::string>* pieces;
+      int* cuts;
+    } both = {&pieces, &cuts};
+    BodyShow show = {[](void* ctx, const char* t) { static_cast<Both*>(ctx)->pieces->push_back(t); },
+                     [](void* ctx) { ++*static_cast<Both*>(ctx)->cuts; }, &both, limits[i]};
+    char reason[kReplyCapacity];
+    EXPECT_EQ(r.result, StoreShowBody(&c, 1, r.asked, show, reason)) << r.name;
+    EXPECT_EQ(r.cut ? 1 : 0, cuts) << r.name;
+    size_t shown = 0;
+    for (const std::string& piece : pieces) shown += piece.size();
+    EXPECT_LE(shown, limits[i]) << r.name;
+    EXPECT_GE(shown + 300, limits[i]) << r.name;
+    EXPECT_EQ(r.closed, IsConnectionClosed(&c)) << r.name;
+  }
+}
+
+// The listing's scanner is written by hand for speed; it must take what the
+// library's scanner takes from the same line.
+TEST(StoreScan, InfoLinesScanAsTheLibraryScannerDoes) {
+  std::string word(1030, 'w');
+  const std::string lines[] = {
+      "1 912 0 7 1700000000 bob@example.org Hello 310",
+      "  1\t2\v3\f4\r5 w text",  // every kind of white space
+      "+1 -2 3 4 5 w text 9",       // signs
+      "1-2+3 4 5w text",            // numbers and words need no blank between
+      "12345abc 2 3 4 5 w t",       // a word where a number belongs
+      "1 2 3 4 5 w",                // no list text
+      "1 2 3 4 5 w   ",
+      "1 2 3 4 - w t",              // a sign without digits
+      "1 2 3 4 5 w \xe9t\xe9 7",   // other code pages' characters
+      "1 2 3 4 5 w " + word,        // cut at 1,024 characters
+      "",
+      "1000 end of messages",
+  };
+  for (const std::string& line : lines) {
+    char want[kReplyCapacity] = "", got[kReplyCapacity] = "x";
+    bool scanned = sscanf(line.c_str(), "%*u %*u %*u %*u %*u %*s %1024s %*u", want) == 1;
+    EXPECT_EQ(scanned, ScanInfoLine(line.c_str(), got)) << line;
+    EXPECT_STREQ(want, got) << line;
+  }
 }
 
 TEST(StoreScan, InfoAndDetailLinesBoundWords) {

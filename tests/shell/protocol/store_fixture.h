@@ -41,6 +41,26 @@ class StoreTest : public ::testing::Test {
   StoreConnection* conn = nullptr;
 };
 
+// Reads spend `waits` one-second waits while it lives (the program's 60 after).
+class ShortWaits {
+ public:
+  explicit ShortWaits(int waits) : former_(SetWaitsPerRead(waits)) {}
+  ~ShortWaits() { SetWaitsPerRead(former_); }
+
+ private:
+  int former_;
+};
+
+// Answer bounds in force while it lives.
+class Bounds {
+ public:
+  explicit Bounds(const AnswerBounds& b) : former_(SetAnswerBounds(b)) {}
+  ~Bounds() { SetAnswerBounds(former_); }
+
+ private:
+  AnswerBounds former_;
+};
+
 // Collects texts handed to a StoreTextFn.
 inline void CollectText(void* ctx, const char* text) {
   static_cast<std::vector<std::string>*>(ctx)->push_back(text);

@@ -1,6 +1,8 @@
 // The line transport against a real TCP peer: code splitting, buffering,
 // capacities, pieces, closing and timeouts.
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "store_fixture.h"
 
@@ -221,6 +223,123 @@ TEST_F(StoreTest, HostNameFieldHolds63Characters) {
   EXPECT_EQ(h63, c.hostName);
   EXPECT_FALSE(SetConnectionHost(&c, h64.c_str()));
   EXPECT_EQ(h63, c.hostName);  // refused, not cut
+}
+
+// A store that drips a line one byte every 20 ms is cut off once the read's
+// waits are spent, counted over the whole read and not per receive; the
+// wait hook runs all along. Three waits stand for the program's sixty.
+TEST_F(StoreTest, ADripEndsWhenTheWholeReadsWaitsAreSpent) {
+  struct Row {
+    const char* name;
+    bool chunk;
+  } rows[] = {{"ReadReply", false}, {"ReadChunk", true}};
+  ShortWaits waits(3);
+  for (const Row& r : rows) {
+    ScriptedPeer dripping;
+    ASSERT_TRUE(dripping.Start({Send("2001 "), Drip(std::string(4435, 'd'), 20)}));
+    StoreConnection c = {};
+    c.nodeKind = kNodeServer;
+    ASSERT_EQ(1, ConnectToHost(&c.socket, dripping.Address(), kStorePort));
+    int hooks = 0;
+    StoreWaitHookScope scope([](void* n) { ++*static_cast<int*>(n); }, &hooks);
+    DWORD start = GetTickCount();
+    char area[kReplyCapacity] = "untouched";
+    if (r.chunk) {
+      EXPECT_FALSE(ReadChunk(&c, area, 1000)) << r.name;
+    } else {
+      EXPECT_EQ(1, ReadReply(&c, area, sizeof area, true)) << r.name;
+    }
+    DWORD took = Since(start);
+    EXPECT_GE(took, 2900u) << r.name;
+    EXPECT_LT(took, 4500u) << r.name;
+    EXPECT_TRUE(IsConnectionClosed(&c)) << r.name;
+    // About every 50 ms over the 3 s.
+    EXPECT_GT(hooks, 30) << r.name;
+    EXPECT_LT(hooks, 80) << r.name;
+    ASSERT_TRUE(dripping.WaitReceivedLength(6)) << r.name;
+    EXPECT_EQ("QUIT\r\n", dripping.Received()) << r.name;
+  }
+}
+
+TEST_F(StoreTest, AWaitHookThatClosesTheConnectionEndsTheReadAtOnce) {
+  Connect({Hold(10000)});
+  StoreWaitHookScope scope([](void* c) { CloseConnection(static_cast<StoreConnection*>(c)); },
+                           conn);
+  DWORD start = GetTickCount();
+  std::string text;
+  EXPECT_EQ(0, Read(&text));  // closed by the hook, not by the read
+  EXPECT_LT(Since(start), 1000u);
+}
+
+// The batched reader of a listing hands out exactly what one ReadLine per
+// line would, and leaves the record as those reads would, whether the bytes
+// come in one piece or one at a time: lines at the reply capacity and one
+// past it, lines that just fit the receive buffer, one that cannot.
+TEST_F(StoreTest, RawLinesMatchOneReadPerLine) {
+  auto line = [](size_t n, char ch) { return std::string(n, ch) + "\r\n"; };
+  std::string fitting = line(1023, 'a') + line(1024, 'b') + line(1025, 'c') + line(1026, 'd') +
+                        line(4437, 'e') + line(4438, 'f') + "a\rstray\r\n" + "last\n";
+  struct Row {
+    const char* name;
+    std::string bytes;
+    unsigned long asked;
+  } rows[] = {
+      {"all asked", fitting + "1000 after\r\n", 8},
+      {"fewer asked", fitting, 5},
+      {"a line past the buffer", line(10, 'x') + line(4439, 'y') + "never\r\n", 3},
+      {"closed mid-line", line(3, 'z') + "part", 2},
+  };
+  struct Outcome {
+    std::vector<std::string> lines;
+    bool failed;
+    bool closed;
+    std::string left;
+  };
+  ShortWaits waits(2);
+  for (const Row& r : rows) {
+    for (int chunk : {0, 1}) {
+      Outcome got[2];
+      for (int batched = 0; batched < 2; ++batched) {
+        ScriptedPeer p;
+        ASSERT_TRUE(p.Start({SendSplit(r.bytes, chunk), CloseNow()}));
+        StoreConnection c = {};
+        c.nodeKind = kNodeServer;
+        ASSERT_EQ(1, ConnectToHost(&c.socket, p.Address(), kStorePort));
+        Outcome& o = got[batched];
+        if (batched) {
+          ReadRawLines(&c, r.asked, kReplyCapacity,
+                       [](void* ctx, char* l) {
+                         static_cast<std::vector<std::string>*>(ctx)->push_back(l);
+                         return true;
+                       },
+                       &o.lines, &o.failed);
+        } else {
+          char text[kReplyCapacity];
+          o.failed = false;
+          for (unsigned long k = 0; k < r.asked && !o.failed; ++k) {
+            o.failed = !ReadLine(&c, text, sizeof text, false).ok;
+            if (!o.failed) o.lines.push_back(text);
+          }
+        }
+        o.closed = IsConnectionClosed(&c);
+        o.left.assign(c.recvBuffer, static_cast<size_t>(c.buffered));
+        EXPECT_EQ('\0', c.recvBuffer[c.buffered]) << r.name;
+        if (!o.closed) CloseConnection(&c);
+      }
+      std::string name = std::string(r.name) + (chunk ? ", byte by byte" : ", one piece");
+      EXPECT_EQ(got[0].lines, got[1].lines) << name;
+      EXPECT_EQ(got[0].failed, got[1].failed) << name;
+      EXPECT_EQ(got[0].closed, got[1].closed) << name;
+      // What is left buffered is the stream after the lines handed out, as
+      // far as it had come.
+      for (const Outcome& o : got) {
+        size_t at = 0;
+        for (size_t k = 0; k < o.lines.size(); ++k) at = r.bytes.find('\n', at) + 1;
+        EXPECT_EQ(r.bytes.substr(at, o.left.size()), o.left)
+            << name << ": " << o.left.size() << " bytes left after " << o.lines.size() << " lines";
+      }
+    }
+  }
 }
 
 // The one test that waits out the full minute.

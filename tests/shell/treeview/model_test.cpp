@@ -82,6 +82,34 @@ TEST_F(TreeTest, ItemsAreRowsInDepthFirstOrder) {
   EXPECT_TRUE(Notes().empty());
 }
 
+// Appending goes straight to the end after the item added last; whatever
+// happened in between (another parent, a deletion, a collapse) still puts a
+// child last under its own parent.
+TEST_F(TreeTest, AppendingAfterOtherChangesStillAddsLastUnderTheParent) {
+  Make();
+  TreeItem* a = Add(nullptr, "a");
+  TreeItem* b = Add(nullptr, "b");
+  Add(a, "a1");
+  TreeItem* a2 = Add(a, "a2");
+  Add(b, "b1");
+  Add(a, "a3");  // after another parent's child
+  TvDeleteItem(control, a2);
+  TreeItem* a4 = Add(a, "a4");
+  TvDeleteItem(control, a4);  // the item added last goes
+  Add(a, "a5");
+  TvExpand(control, b, kTvCollapse);
+  Add(b, "b2");  // its parent shows no rows now
+  TvExpand(control, b, kTvExpand);
+  Add(b, "b3");
+  EXPECT_EQ((Strings{"Root [-]", "  a [-]", "    a1", "    a3", "    a5", "  b [-]", "    b1",
+                     "    b2", "    b3"}),
+            Rows());
+  const char* order[] = {"a1", "a3", "a5"};
+  int i = 0;
+  for (TreeItem* c = a->firstChild; c; c = c->nextSibling, ++i) EXPECT_STREQ(order[i], c->text);
+  EXPECT_EQ(3, i);
+}
+
 TEST_F(TreeTest, ChildOfCollapsedItemWaitsForExpand) {
   Make();
   TreeItem* user = Add(nullptr, "alice", 0, kTvAddLastChild | kTvAddCollapsed);

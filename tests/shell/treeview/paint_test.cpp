@@ -320,21 +320,42 @@ TEST_F(PaintTest, SharedObjectsLiveFromRegistrationToUnregistration) {
   EXPECT_EQ(OBJ_PEN, GetObjectType(g_tree.linePen));
 }
 
-TEST_F(PaintTest, SystemColourChangeRemakesThePens) {
-  Make();
-  HPEN before = g_tree.linePen;
-  HBRUSH band = g_tree.bandBrush;
+// The colours in use stand for older system colours (planted, as a real
+// change of the system's colours would reach every window of the desktop):
+// the change notice must bring back the system's own, in what is drawn too,
+// and delete what it replaced.
+TEST_F(PaintTest, SystemColourChangeRemakesThePensAndColoursFromTheSystem) {
+  Fill();
+  const COLORREF stale = RGB(250, 0, 5);
+  ASSERT_NE(stale, GetSysColor(COLOR_BTNSHADOW));
+  ASSERT_NE(stale, GetSysColor(COLOR_HIGHLIGHT));
+  HPEN stalePen = CreatePen(PS_SOLID, 1, stale);
+  HBRUSH staleBrush = CreateSolidBrush(stale);
+  DeleteObject(g_tree.linePen);
+  DeleteObject(g_tree.bandBrush);
+  g_tree.linePen = stalePen;
+  g_tree.bandBrush = staleBrush;
+  g_tree.highlight = stale;
+  g_tree.window = stale;
+  const int h = 17;
+  Canvas canvas(300, h);
+  DrawRow(canvas, bob, 4, h, ODS_SELECTED, ODA_DRAWENTIRE);
+  ASSERT_EQ(stale, canvas.At(bob->indent, 0));  // the planted colours are the ones drawn
+
   SendMessageA(control, WM_SYSCOLORCHANGE, 0, 0);
+  EXPECT_EQ(0u, GetObjectType(stalePen));  // replaced ones are deleted, not leaked
+  EXPECT_EQ(0u, GetObjectType(staleBrush));
   EXPECT_EQ(OBJ_PEN, GetObjectType(g_tree.linePen));
   EXPECT_EQ(OBJ_BRUSH, GetObjectType(g_tree.bandBrush));
-  // The old ones were deleted, not leaked (the handles may be reused).
-  if (g_tree.linePen != before) {
-    EXPECT_EQ(0u, GetObjectType(before));
-  }
-  if (g_tree.bandBrush != band) {
-    EXPECT_EQ(0u, GetObjectType(band));
-  }
   EXPECT_EQ(GetSysColor(COLOR_HIGHLIGHT), g_tree.highlight);
+  EXPECT_EQ(GetSysColor(COLOR_WINDOW), g_tree.window);
+  DrawRow(canvas, bob, 4, h, ODS_SELECTED, ODA_DRAWENTIRE);
+  EXPECT_EQ(GetSysColor(COLOR_BTNSHADOW), canvas.At(bob->indent, 0));
+  EXPECT_EQ(window, canvas.At(0, 5));
+  int textX = bob->indent + 10 + images.width;
+  RECT box = {textX, h - FontHeight(), textX + TextWidthOf("bob"), h};
+  EXPECT_GT(canvas.Count(box, GetSysColor(COLOR_HIGHLIGHT)), 0);
+  EXPECT_EQ(0, canvas.Count(box, stale));
 }
 
 }  // namespace

@@ -13,16 +13,6 @@
 namespace zelm::dir::testing {
 namespace {
 
-std::string Shell(const std::string& cmd, int* status) {
-  std::string out;
-  FILE* p = popen(cmd.c_str(), "r");
-  char buf[4096];
-  size_t n;
-  while (p && (n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-  *status = p ? pclose(p) : -1;
-  return out;
-}
-
 // The small tree with what is easy to lose on the way: a value written with
 // another syntax than its attribute's, 8-bit text, escapes, several values,
 // grants on the root and below, and a name LDAP must escape.

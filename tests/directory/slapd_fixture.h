@@ -10,6 +10,7 @@
 #include <arpa/inet.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <string>
@@ -17,6 +18,17 @@
 #include "dir_fixture.h"
 
 namespace zelm::dir::testing {
+
+// A command's standard output, and its wait status.
+inline std::string Shell(const std::string& cmd, int* status) {
+  std::string out;
+  FILE* p = popen(cmd.c_str(), "r");
+  char buf[4096];
+  size_t n;
+  while (p && (n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+  *status = p ? pclose(p) : -1;
+  return out;
+}
 
 inline std::string ReadFileText(const std::string& path) {
   std::ifstream in(path);

@@ -8,16 +8,6 @@
 namespace zelm::dir::testing {
 namespace {
 
-std::string Shell(const std::string& cmd, int* status) {
-  std::string out;
-  FILE* p = popen(cmd.c_str(), "r");
-  char buf[4096];
-  size_t n;
-  while (p && (n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-  *status = p ? pclose(p) : -1;
-  return out;
-}
-
 TEST(Slapd, StartsWithTheSampleTreeAndItsPasswords) {
   Slapd slapd;
   ZELM_START_SLAPD(slapd);

@@ -31,7 +31,9 @@ deps() {
     if ! dpkg --print-foreign-architectures | grep -qx i386; then
       as_root dpkg --add-architecture i386
     fi
-    as_root apt-get update -q
+    # A mirror caught mid-sync can fail one index (seen: the security
+    # suite's i386 list); what the others hold may still be enough.
+    as_root apt-get update -q || echo "run.sh: apt-get update reported errors; going on with the lists it has" >&2
     # The mail daemons and the directory server come as packages whose
     # scripts would configure and start the machine's own services; the
     # project runs instances of its own, so keep those unconfigured and
@@ -46,8 +48,15 @@ SEL
       as_root chmod 755 "$policy"
       own_policy=1
     fi
-    local ok=1
-    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}" || ok=0
+    local ok=1 install=(env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends)
+    if ! as_root "${install[@]}" "${missing[@]}"; then
+      # 32-bit libraries must match their 64-bit twins' versions exactly; when
+      # one architecture's update list is missing, the release's own versions
+      # (which every architecture's list has) still match.
+      . /etc/os-release
+      echo "run.sh: install failed; trying once more with the versions of the release itself ($VERSION_CODENAME)" >&2
+      as_root "${install[@]}" -t "$VERSION_CODENAME" "${missing[@]}" || ok=0
+    fi
     if [ "$own_policy" = 1 ]; then as_root rm -f "$policy"; fi
     [ "$ok" = 1 ] || { echo "run.sh: installing ${missing[*]} failed" >&2; exit 1; }
   fi

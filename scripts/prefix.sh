@@ -14,8 +14,8 @@ template)
   # it was removed, cannot start programs). Bump the suffix when the
   # template's settings change.
   widths=""
-  for w in /usr/lib/i386-linux-gnu/wine /usr/lib/x86_64-linux-gnu/wine; do
-    [ -d "$w" ] && widths="$widths ${w#/usr/lib/}"
+  for w in /usr/lib/wine/wine /usr/lib/wine/wine64; do
+    [ -x "$w" ] && widths="$widths ${w##*/}"
   done
   stamp="$(wine --version 2>/dev/null)$widths t3"
   if [ -f "$dir/.stamp" ] && [ "$(cat "$dir/.stamp")" = "$stamp" ]; then exit 0; fi
@@ -38,7 +38,8 @@ template)
     fi
   }
   check 'C:\windows\system32\cmd.exe' /c exit
-  if [ -d /usr/lib/i386-linux-gnu/wine ]; then check 'C:\windows\syswow64\cmd.exe' /c exit; fi
+  # 32-bit programs need the 32-bit loader (package wine32:i386).
+  if [ -x /usr/lib/wine/wine ]; then check 'C:\windows\syswow64\cmd.exe' /c exit; fi
   quiet wineserver -w
   echo "$stamp" >"$dir/.stamp"
   ;;

@@ -1,0 +1,89 @@
+// OpenBackend, and the LDAP server seen through Backend: built where the LDAP
+// backend is.
+#include <utility>
+
+#include "backend.h"
+#include "ldap_backend.h"
+
+namespace zelm::dir {
+namespace {
+
+class Ldap final : public Backend {
+ public:
+  Ldap(std::unique_ptr<LdapDirectory> d, std::string location, std::string identity)
+      : d_(std::move(d)), location_(std::move(location)), identity_(std::move(identity)) {}
+
+  int Read(std::string_view full, const std::vector<std::string>& names,
+           std::vector<AttributeValues>* out) override {
+    return d_->Read(full, names, out);
+  }
+  int Describe(std::string_view full, ObjectInfo* out) override { return d_->Describe(full, out); }
+  // The server hands over a container's objects at once; the pages a caller
+  // asks for are cut from them, in the engine's order (folded leaf names).
+  int List(std::string_view container, std::string_view after, size_t max,
+           std::vector<ObjectInfo>* out, bool* more) override {
+    out->clear();
+    *more = false;
+    std::vector<ObjectInfo> all;
+    if (int r = d_->List(container, &all)) return r;
+    for (ObjectInfo& o : all) {
+      if (!after.empty() && Fold(LeafName(o.full)) <= after) continue;
+      if (out->size() == max) {
+        *more = true;
+        break;
+      }
+      out->push_back(std::move(o));
+    }
+    return kOk;
+  }
+  int Add(std::string_view full, const std::vector<AttributeIn>& attributes) override {
+    return d_->Add(full, attributes);
+  }
+  int Modify(std::string_view full, const std::vector<Change>& changes) override {
+    return d_->Modify(full, changes);
+  }
+  int Remove(std::string_view full) override { return d_->Remove(full); }
+  int SetGrant(std::string_view, std::string_view, std::string_view, uint32_t) override {
+    return kErrInvalidRequest;  // grants over LDAP: not yet
+  }
+  int EffectiveRights(std::string_view trustee, std::string_view full, std::string_view scope,
+                      uint32_t* rights) override {
+    *rights = 0;
+    // The server judges only the bound identity's rights to an attribute.
+    if (!trustee.empty() || scope.empty() || scope.front() == '[') return kErrInvalidRequest;
+    return d_->AttributeRights(full, scope, rights);
+  }
+  int GetSetting(std::string_view, std::string*) override { return kErrNoSuchAttribute; }
+  const std::string& identity() const override { return identity_; }
+  const std::string& location() const override { return location_; }
+  std::string lastError() const override { return d_->lastError(); }
+
+ private:
+  std::unique_ptr<LdapDirectory> d_;
+  std::string location_;
+  std::string identity_;
+};
+
+}  // namespace
+
+int OpenBackend(const std::string& location, const std::string& identity,
+                const std::string& password, bool system, std::unique_ptr<Backend>* out,
+                std::string* error) {
+  out->reset();
+  if (IsDirectoryAddress(location)) {
+    std::unique_ptr<LdapDirectory> d;
+    if (int r = LdapDirectory::Open(location, identity, password, &d, error)) return r;
+    *out = std::make_unique<Ldap>(std::move(d), location, identity);
+    return kOk;
+  }
+  std::unique_ptr<Directory> d;
+  if (int r = Directory::Open(location, &d)) {
+    if (error) *error = std::string(ResultText(r)) + ": " + location;
+    return r;
+  }
+  *out = EngineBackend(std::shared_ptr<Directory>(std::move(d)), location,
+                       system ? Caller::System() : Caller::As(identity));
+  return kOk;
+}
+
+}  // namespace zelm::dir

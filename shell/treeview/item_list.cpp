@@ -36,32 +36,66 @@ TreeControlState* EntryState(HWND control) {
   return s && s->itemPane ? s : nullptr;
 }
 
+// Room for one more row; false when memory ran out.
+bool ReserveEntryRow(TreeControlState* s) {
+  if (s->entryRowCount < s->entryRowCapacity) return true;
+  int capacity = s->entryRowCapacity ? 2 * s->entryRowCapacity : 64;
+  void* rows = realloc(s->entryRows, sizeof(ListItem*) * static_cast<size_t>(capacity));
+  if (!rows) return false;
+  s->entryRows = static_cast<ListItem**>(rows);
+  s->entryRowCapacity = capacity;
+  return true;
+}
+
 }  // namespace
 
 ListItem* EntryAtRow(TreeControlState* s, int row) {
-  if (!s->itemPane || row < 0) return nullptr;
-  LRESULT data = SendMessageA(s->itemPane, LB_GETITEMDATA, row, 0);
-  return data == LB_ERR ? nullptr : reinterpret_cast<ListItem*>(data);
+  return row >= 0 && row < s->entryRowCount ? s->entryRows[row] : nullptr;
 }
 
 int RowOfEntry(TreeControlState* s, const ListItem* entry) {
-  if (!s->itemPane || !entry) return -1;
-  LRESULT row = SendMessageA(s->itemPane, LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
-                             reinterpret_cast<LPARAM>(entry));
-  return row == LB_ERR ? -1 : static_cast<int>(row);
+  if (!entry) return -1;
+  // From the end: what is looked for is most often what was appended last.
+  for (int row = s->entryRowCount - 1; row >= 0; --row)
+    if (s->entryRows[row] == entry) return row;
+  return -1;
 }
+
+void SyncEntryRows(TreeControlState* s) {
+  if (!s->itemPane || s->shownEntryRows == s->entryRowCount) return;
+  s->shownEntryRows = s->entryRowCount;
+  s->entryRowsShownAt = GetTickCount();
+  SendMessageA(s->itemPane, LB_SETCOUNT, static_cast<WPARAM>(s->entryRowCount), 0);
+}
+
+void FreeEntryRows(TreeControlState* s) {
+  free(s->entryRows);
+  s->entryRows = nullptr;
+  s->entryRowCount = s->entryRowCapacity = s->shownEntryRows = 0;
+}
+
+// While a long listing fills, the pane hears of its new rows this often, so
+// its scroll bar and what it shows keep up with the listing.
+enum { kShowRowsMs = 50 };
 
 ListItem* TvAddEntry(HWND control, ListItem* reference, DWORD, const char* text,
                      const char* tipText, int image, LPARAM data) {
   TreeControlState* s = EntryState(control);
   if (!s || !text) return nullptr;
+  int row = s->entryRowCount;  // appended
+  if (reference && reference != s->lastEntry) {
+    row = RowOfEntry(s, reference);
+    if (row < 0) return nullptr;
+    ++row;
+  }
+  if (!ReserveEntryRow(s)) return nullptr;
   size_t n = strlen(text) + 1;
   ListItem* e = static_cast<ListItem*>(malloc(sizeof(ListItem) + n));
   if (!e) return nullptr;
   memset(e, 0, sizeof *e);
   e->text = static_cast<char*>(memcpy(InlineText(e), text, n));
   e->tipText = tipText ? CopyText(tipText) : nullptr;
-  if (!e->text || (tipText && !e->tipText)) {
+  if (tipText && !e->tipText) {
     FreeEntry(e);
     return nullptr;
   }
@@ -70,30 +104,23 @@ ListItem* TvAddEntry(HWND control, ListItem* reference, DWORD, const char* text,
   e->data = data;
 
   BusyScope busy(s);
-  HoldRedraw(s, s->itemPane);
-  int row = -1;  // appended
-  if (reference && reference != s->lastEntry) {
-    row = RowOfEntry(s, reference);
-    if (row < 0) {
+  if (row < s->entryRowCount) {
+    // A row in the middle moves the rows after it: the pane must know the
+    // rows before it first.
+    SyncEntryRows(s);
+    if (SendMessageA(s->itemPane, LB_INSERTSTRING, row, 0) < 0) {
       FreeEntry(e);
       return nullptr;
     }
-    ++row;
+    memmove(s->entryRows + row + 1, s->entryRows + row,
+            sizeof(ListItem*) * static_cast<size_t>(s->entryRowCount - row));
+    s->entryRows[row] = e;
+    s->shownEntryRows = ++s->entryRowCount;
+  } else {
+    s->entryRows[s->entryRowCount++] = e;
+    if (GetTickCount() - s->entryRowsShownAt >= kShowRowsMs) SyncEntryRows(s);
   }
-  LRESULT at = row < 0
-      ? SendMessageA(s->itemPane, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(e))
-      : SendMessageA(s->itemPane, LB_INSERTSTRING, row, reinterpret_cast<LPARAM>(e));
-  if (at == LB_ERR || at == LB_ERRSPACE) {
-    FreeEntry(e);
-    return nullptr;
-  }
-  // The list box grows its row array a few rows at a time, copying it each
-  // time, which makes a long listing quadratic: at each power of two as many
-  // rows again are reserved.
-  int rows = static_cast<int>(at) + 1;
-  if (row < 0 && rows >= 16 && (rows & (rows - 1)) == 0)
-    SendMessageA(s->itemPane, LB_INITSTORAGE, static_cast<WPARAM>(rows), 0);
-  ListItem* after = row < 0 ? s->lastEntry : reference;
+  ListItem* after = row == s->entryRowCount - 1 ? s->lastEntry : reference;
   e->previous = after;
   e->next = after ? after->next : s->firstEntry;
   if (e->next) e->next->previous = e;
@@ -117,8 +144,14 @@ int TvDeleteEntry(HWND control, ListItem* entry) {
   NotifyOwner(s->itemOwner, kTvDeleteEntry, reinterpret_cast<WPARAM>(entry), entry->data);
   BusyScope busy(s);
   int row = RowOfEntry(s, entry);
-  HoldRedraw(s, s->itemPane);
-  if (row >= 0) SendMessageA(s->itemPane, LB_DELETESTRING, row, 0);
+  if (row >= 0) {
+    SyncEntryRows(s);
+    HoldRedraw(s, s->itemPane);
+    SendMessageA(s->itemPane, LB_DELETESTRING, row, 0);
+    memmove(s->entryRows + row, s->entryRows + row + 1,
+            sizeof(ListItem*) * static_cast<size_t>(s->entryRowCount - row - 1));
+    s->shownEntryRows = --s->entryRowCount;
+  }
   Unlink(s, entry);
   FreeEntry(entry);
   return 1;
@@ -136,6 +169,7 @@ void DeleteEveryEntry(TreeControlState* s) {
     e = s->firstEntry;
     s->firstEntry = s->lastEntry = nullptr;
     HoldRedraw(s, s->itemPane);
+    s->entryRowCount = s->shownEntryRows = 0;
     SendMessageA(s->itemPane, LB_RESETCONTENT, 0, 0);
   }
   while (e) {

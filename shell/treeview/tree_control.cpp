@@ -15,6 +15,11 @@
 TreeShared g_tree;
 
 namespace {
+// The control asked for last: an owner adding a long listing asks for the
+// same one each time, and the window manager's checks cost more than adding
+// an entry. Forgotten when that control goes.
+HWND g_lastControl;
+TreeControlState* g_lastState;
 
 int g_checkFailures;
 char g_firstFailure[256];
@@ -181,8 +186,9 @@ LRESULT OnCreate(TreeControlState* s) {
   }
   if (s->options & kTvItemPane) {
     s->itemPane = MakePane(s, kItemPaneId, "TV:Item",
-                           LBS_OWNERDRAWFIXED | LBS_MULTICOLUMN | LBS_EXTENDEDSEL | LBS_NOTIFY |
-                               LBS_WANTKEYBOARDINPUT | WS_HSCROLL | LBS_NOINTEGRALHEIGHT,
+                           LBS_OWNERDRAWFIXED | LBS_NODATA | LBS_MULTICOLUMN | LBS_EXTENDEDSEL |
+                               LBS_NOTIFY | LBS_WANTKEYBOARDINPUT | WS_HSCROLL |
+                               LBS_NOINTEGRALHEIGHT,
                            kTvNoItemDrop, &s->itemProc);
     if (!s->itemPane) return -1;
     SendMessageA(s->itemPane, LB_SETITEMHEIGHT, 0,
@@ -211,6 +217,7 @@ void OnDestroy(TreeControlState* s) {
     DestroyWindow(s->itemPane);
     s->itemPane = nullptr;
   }
+  FreeEntryRows(s);
   if (s->quickHelp) {
     DestroyWindow(s->quickHelp);
     s->quickHelp = nullptr;
@@ -220,6 +227,7 @@ void OnDestroy(TreeControlState* s) {
 
 void OnNcDestroy(HWND w, TreeControlState* s) {
   if (!s) return;
+  if (g_lastState == s) g_lastControl = nullptr, g_lastState = nullptr;
   SetWindowLongPtrA(w, 0, 0);
   s->magic = 0;
   free(s);
@@ -435,10 +443,14 @@ int TvUnregister(void) {
 }
 
 TreeControlState* TreeStateOf(HWND control) {
+  if (control && control == g_lastControl) return g_lastState;
   if (!control || !g_tree.registered || !IsWindow(control)) return nullptr;
   if (static_cast<ATOM>(GetClassLongPtrA(control, GCW_ATOM)) != g_tree.controlAtom) return nullptr;
   TreeControlState* s = reinterpret_cast<TreeControlState*>(GetWindowLongPtrA(control, 0));
-  return s && s->magic == kStateMagic ? s : nullptr;
+  if (!s || s->magic != kStateMagic) return nullptr;
+  g_lastControl = control;
+  g_lastState = s;
+  return s;
 }
 
 void HoldRedraw(TreeControlState* s, HWND pane) {

@@ -190,6 +190,7 @@ LRESULT CALLBACK PaneProc(HWND pane, UINT msg, WPARAM wp, LPARAM lp) {
   if (!s) return DefWindowProcA(pane, msg, wp, lp);
   bool tree = pane == s->treePane;
   WNDPROC base = tree ? s->treeProc : s->itemProc;
+  if (!tree && msg != LB_SETCOUNT) SyncEntryRows(s);
   int x = GET_X_LPARAM(lp), y = GET_Y_LPARAM(lp);
   switch (msg) {
     case kTvIsPane:

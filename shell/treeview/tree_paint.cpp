@@ -180,8 +180,8 @@ void DrawTreeRow(TreeControlState* s, const DRAWITEMSTRUCT* d) {
 }
 
 void DrawEntryRow(TreeControlState* s, const DRAWITEMSTRUCT* d) {
-  ListItem* e = reinterpret_cast<ListItem*>(d->itemData);
-  if (static_cast<int>(d->itemID) < 0 || !e) return;
+  ListItem* e = EntryAtRow(s, static_cast<int>(d->itemID));
+  if (!e) return;
   HDC dc = d->hDC;
   const RECT& r = d->rcItem;
   bool selected = (d->itemState & ODS_SELECTED) != 0;

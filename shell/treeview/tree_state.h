@@ -57,6 +57,13 @@ struct TreeControlState {
   HWND self;
   HWND quickHelpPane;         // the pane quickHelpRow is a row of
   HWND quickHelpTimerPane;    // the pane whose quick-help timer runs, or null
+  // The item pane keeps no data of its own (a no-data list box): entryRows
+  // holds each row's entry. Entries appended in a long run are counted into
+  // the pane in batches (SyncEntryRows), not one list-box message each.
+  ListItem** entryRows;       // malloc'd; entryRowCount used of entryRowCapacity
+  int entryRowCount, entryRowCapacity;
+  int shownEntryRows;         // rows the pane has been told of
+  DWORD entryRowsShownAt;     // when they were last told
 };
 
 // Drawing objects shared by every control, created by TvRegister and deleted
@@ -121,6 +128,11 @@ void SelectRowAsUser(TreeControlState* s, int row);
 ListItem* EntryAtRow(TreeControlState* s, int row);
 int RowOfEntry(TreeControlState* s, const ListItem* entry);
 void DeleteEveryEntry(TreeControlState* s);
+// Tells the item pane of rows appended since it was last told. Every message
+// the pane receives does this first, so what it reports is always whole.
+void SyncEntryRows(TreeControlState* s);
+// Frees the row array (at destruction, after the entries went).
+void FreeEntryRows(TreeControlState* s);
 // Selected entries into info (malloc'd arrays); false when memory ran out.
 bool CollectSelectedEntries(TreeControlState* s, SelectionInfo* info);
 

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "tree_state.h"
 #include "ui_driver.h"
 
 TreeTest* TreeTest::current_ = nullptr;
@@ -277,7 +278,12 @@ std::vector<std::string> TreeTest::Entries() {
   HWND pane = ItemPane();
   int n = static_cast<int>(SendMessageA(pane, LB_GETCOUNT, 0, 0));
   for (int i = 0; i < n; ++i) {
-    ListItem* e = reinterpret_cast<ListItem*>(SendMessageA(pane, LB_GETITEMDATA, i, 0));
+    // The pane keeps no data: the control knows each row's entry.
+    ListItem* e = EntryAtRow(TreeStateOf(control), i);
+    if (!e) {
+      rows.push_back("<row without an entry>");
+      continue;
+    }
     std::string row = e->text;
     if (SendMessageA(pane, LB_GETSEL, i, 0) > 0) row += " *";
     rows.push_back(row);

@@ -66,6 +66,7 @@ class LdapDirectory {
   const std::string& lastError() const { return lastError_; }
 
  private:
+  friend class LdapFollower;  // native-only extensions on the same connection (ldap_sync.h)
   LdapDirectory() = default;
   int Fail(int ldapCode, const char* what);
   int FindDn(std::string_view full, std::string* dn);

@@ -7,6 +7,7 @@
 #include <map>
 
 #include "ldap_map.h"
+#include "ldap_rules.h"
 
 namespace zelm::dir {
 
@@ -175,31 +176,38 @@ int LdapDirectory::Open(const std::string& address, const std::string& identity,
   ldap_set_option(d->ld_, LDAP_OPT_TIMEOUT, &tv);
   ldap_set_option(d->ld_, LDAP_OPT_REFERRALS, LDAP_OPT_OFF);
 
-  std::string dn;
+  if (int r = d->Bind(identity, password, error)) return r;
+  *out = std::move(d);
+  return kOk;
+}
+
+// A user's DN follows from the name (users live below organizations and
+// units), so a bind needs no search the user's rights might hide; only a
+// refused bind asks whether the user is there at all.
+int LdapDirectory::Bind(const std::string& identity, const std::string& password,
+                        std::string* error) {
+  std::string dn, full;
   if (identity.empty()) {
-    dn = LdapAdminDn(base);
+    dn = LdapAdminDn(base_);
   } else {
-    std::string full;
-    if (ResolveName("", identity, &full) != kOk || full.empty()) {
+    if (ResolveName("", identity, &full) != kOk || (dn = LdapUserDn(full, base_)).empty()) {
       *error = "not a user name: " + identity;
       return kErrBadName;
     }
-    // Anonymous until bound: the DN of the name is public.
-    if (int r = d->FindDn(full, &dn)) {
-      *error = r == kErrNoSuchEntry ? "no such user: " + full : d->lastError_;
-      return r;
-    }
   }
   berval cred{password.size(), const_cast<char*>(password.data())};
-  int rc = ldap_sasl_bind_s(d->ld_, dn.c_str(), LDAP_SASL_SIMPLE, &cred, nullptr, nullptr, nullptr);
-  if (rc != LDAP_SUCCESS) {
-    int r = d->Fail(rc, "bind");
-    *error = rc == LDAP_INVALID_CREDENTIALS ? "wrong password for " + (identity.empty() ? dn : identity)
-                                            : d->lastError_;
-    return r;
+  int rc = ldap_sasl_bind_s(ld_, dn.c_str(), LDAP_SASL_SIMPLE, &cred, nullptr, nullptr, nullptr);
+  if (rc == LDAP_SUCCESS) return kOk;
+  int r = Fail(rc, "bind");
+  *error = lastError_;
+  if (rc != LDAP_INVALID_CREDENTIALS) return r;
+  std::string found;
+  if (!full.empty() && FindDn(full, &found) == kErrNoSuchEntry) {
+    *error = "no such user: " + full;
+    return kErrNoSuchEntry;
   }
-  *out = std::move(d);
-  return kOk;
+  *error = "wrong password for " + (identity.empty() ? dn : identity);
+  return r;
 }
 
 LdapDirectory::~LdapDirectory() {
@@ -440,6 +448,7 @@ int LdapDirectory::Modify(std::string_view full, const std::vector<Change>& chan
 
     Mods mods;
     std::string assertion;
+    bool unseenAttribute = false;
     for (const Change& c : changes) {
       const AttributeDef* def = S().FindAttribute(c.attribute);
       if (!S().Allows(cls, def)) return kErrIllegalAttribute;
@@ -458,7 +467,13 @@ int LdapDirectory::Modify(std::string_view full, const std::vector<Change>& chan
           }
           break;
         case kChangeRemoveAttribute: {
-          if (held.empty()) return kErrNoSuchAttribute;
+          if (held.empty()) {
+            // Not there, or not readable by this identity: the server says
+            // which, judging the right first.
+            mods.Add(LDAP_MOD_DELETE, LdapName(def->name), {});
+            unseenAttribute = true;
+            break;
+          }
           std::vector<std::string> descs;
           for (const Held& h : held)
             if (std::find(descs.begin(), descs.end(), h.description) == descs.end()) {
@@ -474,7 +489,13 @@ int LdapDirectory::Modify(std::string_view full, const std::vector<Change>& chan
             if (!Schema::KnownSyntax(v.syntax)) return kErrSyntaxViolation;
             auto it = std::find_if(held.begin(), held.end(),
                                    [&](const Held& h) { return SameValue(def, h.text, v.text); });
-            if (it == held.end()) return kErrNoSuchValue;
+            if (it == held.end()) {
+              if (held.empty()) {  // as above
+                mods.Add(LDAP_MOD_DELETE, LdapDescription(def, def->syntax), {ToUtf8(v.text)});
+                continue;
+              }
+              return kErrNoSuchValue;
+            }
             mods.Add(LDAP_MOD_DELETE, it->description, {it->utf8});
             if (it->stored)
               assertion += "(" + it->description + "=" + FilterEscape(it->utf8) + ")";
@@ -499,6 +520,7 @@ int LdapDirectory::Modify(std::string_view full, const std::vector<Change>& chan
     int rc = ldap_modify_ext_s(ld_, found[0].dn.c_str(), mods.Get(), ctrl ? ctrls : nullptr,
                                nullptr);
     if (ctrl) ldap_control_free(ctrl);
+    if (rc == LDAP_NO_SUCH_ATTRIBUTE && unseenAttribute) return Fail(LDAP_UNDEFINED_TYPE, "modify");
     if (rc != LDAP_ASSERTION_FAILED) return rc == LDAP_SUCCESS ? kOk : Fail(rc, "modify");
   }
   lastError_ = "modify: the values kept changing under other writers";
@@ -625,6 +647,69 @@ int LdapDirectory::Import(const TextDirectory& text, std::string* error) {
       return r;
     }
   }
+  return kOk;
+}
+
+int LdapDirectory::SetGrant(std::string_view full, std::string_view trustee,
+                            std::string_view scope, uint32_t rights) {
+  Grant want;
+  if (int r = NormalizeGrant(trustee, scope, rights, &want)) return r;
+  const std::string type(kLdapGrantAttr);
+  for (int attempt = 0; attempt < 20; ++attempt) {
+    std::vector<Entry> found;
+    int r = full.empty() ? Search(base_, LDAP_SCOPE_BASE, "(objectClass=*)", {type}, &found)
+                         : Search(base_, LDAP_SCOPE_SUBTREE, NameFilter(full), {type}, &found, 2);
+    if (r) return r;
+    if (found.empty()) return kErrNoSuchEntry;
+    Mods mods;
+    std::string assertion;
+    for (const auto& [desc, values] : found[0].attrs) {
+      if (!SameText(desc, type)) continue;
+      for (const std::string& v : values) {
+        Grant g;
+        if (!ParseGrantValue(FromUtf8(v), &g) || !SameText(g.trustee, want.trustee) ||
+            !SameText(g.scope, want.scope))
+          continue;
+        mods.Add(LDAP_MOD_DELETE, type, {v});
+        assertion += "(" + type + "=" + FilterEscape(v) + ")";
+      }
+    }
+    // Only supervisors read grants: with none seen, removing a grant that
+    // cannot exist asks the server whether this identity may change them.
+    if (rights) mods.Add(LDAP_MOD_ADD, type, {ToUtf8(GrantValue(want))});
+    else if (mods.empty()) mods.Add(LDAP_MOD_DELETE, type, {"0#-#-"});
+    LDAPControl* ctrl = nullptr;
+    LDAPControl* ctrls[2] = {nullptr, nullptr};
+    if (!assertion.empty()) {
+      std::string filter = "(&" + assertion + ")";
+      if (ldap_create_assertion_control(ld_, const_cast<char*>(filter.c_str()), 1, &ctrl) !=
+          LDAP_SUCCESS)
+        return Fail(LDAP_LOCAL_ERROR, "assertion");
+      ctrls[0] = ctrl;
+    }
+    int rc = ldap_modify_ext_s(ld_, found[0].dn.c_str(), mods.Get(), ctrl ? ctrls : nullptr,
+                               nullptr);
+    if (ctrl) ldap_control_free(ctrl);
+    if (rc == LDAP_NO_SUCH_ATTRIBUTE && !rights && assertion.empty()) return kOk;
+    if (rc != LDAP_ASSERTION_FAILED) return rc == LDAP_SUCCESS ? kOk : Fail(rc, "grant");
+  }
+  lastError_ = "grant: the grants kept changing under other writers";
+  return kErrLocked;
+}
+
+int LdapDirectory::GetSetting(std::string_view key, std::string* value) {
+  value->clear();
+  std::vector<Entry> found;
+  if (int r = Search(base_, LDAP_SCOPE_BASE, "(objectClass=*)", {std::string(kLdapSettingAttr)},
+                     &found))
+    return r;
+  for (const Entry& e : found)
+    for (const auto& [desc, values] : e.attrs)
+      for (const std::string& v : values) {
+        std::string kv = FromUtf8(v);
+        if (kv.size() > key.size() && kv[key.size()] == '=' && kv.compare(0, key.size(), key) == 0)
+          *value = kv.substr(key.size() + 1);
+      }
   return kOk;
 }
 

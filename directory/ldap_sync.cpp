@@ -4,6 +4,9 @@
 #include <poll.h>
 
 #include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <thread>
 
 namespace zelm::dir {
 
@@ -87,25 +90,56 @@ std::string Newest(std::string_view list) {
 
 }  // namespace
 
-int LdapFollower::ServerCsn(LdapDirectory& d, std::string* csn) {
-  csn->clear();
-  char attr[] = "contextCSN";
-  char* attrs[] = {attr, nullptr};
-  timeval tv{d.timeoutMs_ / 1000, (d.timeoutMs_ % 1000) * 1000};
+namespace {
+
+// The newest value of attr on the entry dn ("" when none); kErrNoSuchEntry
+// when the entry is not there.
+int NewestValue(LDAP* ld, const std::string& dn, const char* attr, int timeoutMs, std::string* out,
+                int* code) {
+  out->clear();
+  char name[64];
+  std::snprintf(name, sizeof name, "%s", attr);
+  char* attrs[] = {name, nullptr};
+  timeval tv{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
   LDAPMessage* res = nullptr;
-  int rc = ldap_search_ext_s(d.ld_, d.base_.c_str(), LDAP_SCOPE_BASE, "(objectClass=*)", attrs, 0,
-                             nullptr, nullptr, &tv, 0, &res);
-  if (rc == LDAP_SUCCESS) {
-    if (LDAPMessage* e = ldap_first_entry(d.ld_, res)) {
-      if (berval** v = ldap_get_values_len(d.ld_, e, attr)) {
-        for (berval** p = v; *p; ++p)
-          *csn = std::max(*csn, std::string((*p)->bv_val, (*p)->bv_len));
+  *code = ldap_search_ext_s(ld, dn.c_str(), LDAP_SCOPE_BASE, "(objectClass=*)", attrs, 0, nullptr,
+                            nullptr, &tv, 0, &res);
+  if (*code == LDAP_SUCCESS)
+    if (LDAPMessage* e = ldap_first_entry(ld, res))
+      if (berval** v = ldap_get_values_len(ld, e, name)) {
+        for (berval** p = v; *p; ++p) *out = std::max(*out, std::string((*p)->bv_val, (*p)->bv_len));
         ldap_value_free_len(v);
       }
-    }
-  }
   if (res) ldap_msgfree(res);
-  return rc == LDAP_SUCCESS ? kOk : d.Fail(rc, "search");
+  return *code == LDAP_SUCCESS ? kOk : *code == LDAP_NO_SUCH_OBJECT ? kErrNoSuchEntry : kErrSystemFailure;
+}
+
+}  // namespace
+
+int LdapFollower::ServerCsn(LdapDirectory& d, std::string* csn) {
+  int code = 0;
+  int r = NewestValue(d.ld_, d.base_, "contextCSN", d.timeoutMs_, csn, &code);
+  return r == kOk ? kOk : d.Fail(code, "search");
+}
+
+int LdapFollower::WaitForRules(LdapDirectory& d, int timeoutMs) {
+  std::string want, reached;
+  if (int r = ServerCsn(d, &want)) return r;
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  for (;;) {
+    int code = 0;
+    if (int r = NewestValue(d.ld_, "cn=zelm-rules", "description", d.timeoutMs_, &reached, &code)) {
+      if (r == kErrNoSuchEntry) return r;
+      return d.Fail(code, "rules");
+    }
+    if (reached >= want) return kOk;
+    if (std::chrono::steady_clock::now() > end) {
+      d.lastError_ = "the access rules did not reach " + want + " within " +
+                     std::to_string(timeoutMs) + " ms (ldaprules at " + reached + ")";
+      return kErrSystemFailure;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
 }
 
 int LdapFollower::Start(std::unique_ptr<LdapDirectory> directory, const std::string& filter,

@@ -60,6 +60,11 @@ class LdapFollower {
   // The server's newest change sequence number (its contextCSN): a writer
   // reads it after a change to wait for those who follow.
   static int ServerCsn(LdapDirectory& d, std::string* csn);
+  // Waits until the server's access rules reflect every change made so far
+  // (ldaprules beside it has reached the server's newest change): kOk;
+  // kErrNoSuchEntry when nobody keeps rules there; kErrSystemFailure when
+  // they do not within timeoutMs.
+  static int WaitForRules(LdapDirectory& d, int timeoutMs);
 
  private:
   LdapFollower() = default;

@@ -122,9 +122,10 @@ int LdapFollower::ServerCsn(LdapDirectory& d, std::string* csn) {
   return r == kOk ? kOk : d.Fail(code, "search");
 }
 
-int LdapFollower::WaitForRules(LdapDirectory& d, int timeoutMs) {
-  std::string want, reached;
-  if (int r = ServerCsn(d, &want)) return r;
+int LdapFollower::WaitForRules(LdapDirectory& d, int timeoutMs, std::string want) {
+  std::string reached;
+  if (want.empty())
+    if (int r = ServerCsn(d, &want)) return r;
   const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
   for (;;) {
     int code = 0;

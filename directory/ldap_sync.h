@@ -61,10 +61,11 @@ class LdapFollower {
   // reads it after a change to wait for those who follow.
   static int ServerCsn(LdapDirectory& d, std::string* csn);
   // Waits until the server's access rules reflect every change made so far
-  // (ldaprules beside it has reached the server's newest change): kOk;
+  // (ldaprules beside it has reached the server's newest change, or csn
+  // when given: one read from another server it copies): kOk;
   // kErrNoSuchEntry when nobody keeps rules there; kErrSystemFailure when
   // they do not within timeoutMs.
-  static int WaitForRules(LdapDirectory& d, int timeoutMs);
+  static int WaitForRules(LdapDirectory& d, int timeoutMs, std::string csn = "");
 
  private:
   LdapFollower() = default;

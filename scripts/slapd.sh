@@ -178,6 +178,9 @@ replica() {
   provider=$(sed 's|^\(ldap://[^/]*\)/.*|\1|' "$from/url")
   if [ ! -d "$dir/slapd.d" ]; then
     write_conf "$dir" "$addr" "$port" "$native/ldap/zelm.schema" "$provider"
+    # An empty database, filled by replication.
+    /usr/sbin/slapadd -q -f "$dir/slapd.conf" -l /dev/null >"$dir/slapadd.log" 2>&1 ||
+      { cat "$dir/slapadd.log" >&2; die "cannot make the database in $dir/db"; }
     mkdir -p "$dir/slapd.d"
     /usr/sbin/slaptest -Q -f "$dir/slapd.conf" -F "$dir/slapd.d" ||
       die "slapd refused $dir/slapd.conf"

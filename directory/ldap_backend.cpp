@@ -359,34 +359,33 @@ int LdapDirectory::List(std::string_view container, std::vector<ObjectInfo>* out
   return kOk;
 }
 
-int LdapDirectory::Add(std::string_view full, const std::vector<AttributeIn>& attributes) {
+namespace {
+
+// The class an add names, checked as the engine checks it.
+int ClassToAdd(std::string_view full, const std::vector<AttributeIn>& attributes,
+               const ClassDef** cls) {
   if (full.empty() || CheckFullName(full) != kOk) return kErrBadName;
-  const ClassDef* cls = nullptr;
+  *cls = nullptr;
   for (const AttributeIn& in : attributes) {
     const AttributeDef* def = S().FindAttribute(in.name);
     if (!def) return kErrNoSuchAttribute;
     if (!SameText(def->name, kObjectClass)) continue;
     for (const ValueIn& v : in.values) {
-      if (v.syntax != kSyntaxClassName || cls) return kErrSyntaxViolation;
-      if (!(cls = S().FindClass(v.text))) return kErrNoSuchClass;
+      if (v.syntax != kSyntaxClassName || *cls) return kErrSyntaxViolation;
+      if (!(*cls = S().FindClass(v.text))) return kErrNoSuchClass;
     }
   }
-  if (!cls || cls->abstract) return kErrNoSuchClass;
+  if (!*cls || (*cls)->abstract) return kErrNoSuchClass;
+  return kOk;
+}
 
-  // The parent's class decides containment, as in the engine.
-  std::string_view parent = ParentName(full);
-  std::vector<Entry> found;
-  int r = parent.empty() ? Search(base_, LDAP_SCOPE_BASE, "(objectClass=*)", {"objectClass"}, &found)
-                         : Search(base_, LDAP_SCOPE_SUBTREE, NameFilter(parent), {"objectClass"},
-                                  &found, 2);
-  if (r) return r;
-  if (found.empty()) return kErrNoSuchEntry;
-  const ClassDef* parentClass = nullptr;
-  for (const auto& [desc, values] : found[0].attrs)
-    if (SameText(desc, "objectClass")) parentClass = ClassOf(values);
-  if (!parent.empty() && (!parentClass || !parentClass->container)) return kErrInvalidRequest;
+// The entry of an add below a parent of parentClass (nullptr: the root):
+// its attributes, checked as the engine checks them.
+int AddMods(std::string_view full, const ClassDef* cls, const ClassDef* parentClass,
+            const std::vector<AttributeIn>& attributes, Mods* mods) {
+  if (!ParentName(full).empty() && (!parentClass || !parentClass->container))
+    return kErrInvalidRequest;
   if (!S().MayContain(parentClass, cls)) return kErrInvalidRequest;
-
   std::vector<std::pair<std::string, std::vector<std::string>>> byDescription;
   std::map<const AttributeDef*, std::vector<std::string>> seen;
   for (const AttributeIn& in : attributes) {
@@ -407,11 +406,31 @@ int LdapDirectory::Add(std::string_view full, const std::vector<AttributeIn>& at
       it->second.push_back(ToUtf8(v.text));
     }
   }
+  mods->Add(LDAP_MOD_ADD, "objectClass", {LdapName(cls->name)});
+  mods->Add(LDAP_MOD_ADD, NamingAttribute(cls), {ToUtf8(LeafName(full))});
+  mods->Add(LDAP_MOD_ADD, std::string(kLdapNameAttr), {ToUtf8(Fold(full))});
+  for (auto& [desc, values] : byDescription) mods->Add(LDAP_MOD_ADD, desc, values);
+  return kOk;
+}
+
+}  // namespace
+
+int LdapDirectory::Add(std::string_view full, const std::vector<AttributeIn>& attributes) {
+  const ClassDef* cls = nullptr;
+  if (int r = ClassToAdd(full, attributes, &cls)) return r;
+  // The parent's class decides containment, as in the engine.
+  std::string_view parent = ParentName(full);
+  std::vector<Entry> found;
+  int r = parent.empty() ? Search(base_, LDAP_SCOPE_BASE, "(objectClass=*)", {"objectClass"}, &found)
+                         : Search(base_, LDAP_SCOPE_SUBTREE, NameFilter(parent), {"objectClass"},
+                                  &found, 2);
+  if (r) return r;
+  if (found.empty()) return kErrNoSuchEntry;
+  const ClassDef* parentClass = nullptr;
+  for (const auto& [desc, values] : found[0].attrs)
+    if (SameText(desc, "objectClass")) parentClass = ClassOf(values);
   Mods mods;
-  mods.Add(LDAP_MOD_ADD, "objectClass", {LdapName(cls->name)});
-  mods.Add(LDAP_MOD_ADD, NamingAttribute(cls), {ToUtf8(LeafName(full))});
-  mods.Add(LDAP_MOD_ADD, std::string(kLdapNameAttr), {ToUtf8(Fold(full))});
-  for (auto& [desc, values] : byDescription) mods.Add(LDAP_MOD_ADD, desc, values);
+  if (int c = AddMods(full, cls, parentClass, attributes, &mods)) return c;
   const std::string dn = RdnFor(cls, LeafName(full)) + "," + found[0].dn;
   int rc = ldap_add_ext_s(ld_, dn.c_str(), mods.Get(), nullptr, nullptr);
   return rc == LDAP_SUCCESS ? kOk : Fail(rc, "add");
@@ -615,18 +634,105 @@ int LdapDirectory::Export(TextDirectory* out) {
   return kOk;
 }
 
+// Commits a transaction: the result code, and in *failed the message id of
+// the update that failed (the response says, RFC 5805).
+int LdapDirectory::EndTransaction(berval* txn, int* failed) {
+  *failed = 0;
+  int msgid = 0;
+  int code = ldap_txn_end(ld_, 1, txn, nullptr, nullptr, &msgid);
+  LDAPMessage* res = nullptr;
+  timeval tv{timeoutMs_ / 1000, (timeoutMs_ % 1000) * 1000};
+  if (code != LDAP_SUCCESS) return code;
+  if (ldap_result(ld_, msgid, LDAP_MSG_ALL, &tv, &res) <= 0) {
+    ldap_get_option(ld_, LDAP_OPT_RESULT_CODE, &code);
+    return code ? code : LDAP_TIMEOUT;
+  }
+  berval* data = nullptr;
+  ldap_parse_extended_result(ld_, res, nullptr, &data, 0);
+  if (ldap_parse_result(ld_, res, &code, nullptr, nullptr, nullptr, nullptr, 1) != LDAP_SUCCESS)
+    code = LDAP_DECODING_ERROR;
+  if (data) {
+    if (BerElement* ber = ber_init(data)) {
+      ber_len_t len = 0;
+      ber_int_t id = 0;
+      if (ber_scanf(ber, "{") != LBER_ERROR && ber_peek_tag(ber, &len) == LBER_INTEGER &&
+          ber_scanf(ber, "i", &id) != LBER_ERROR)
+        *failed = id;
+      ber_free(ber, 1);
+    }
+    ber_bvfree(data);
+  }
+  return code;
+}
+
+// One transaction: every object (parents first) with its grants, and the
+// settings, written all or none; the server checks each against the rights
+// of the identity importing.
 int LdapDirectory::Import(const TextDirectory& text, std::string* error) {
-  for (size_t i = 0; i < text.objects.size(); ++i) {
-    const TextObject& o = text.objects[i];
-    const std::string where = "line " + std::to_string(o.line) + ": " +
-                              (o.full.empty() ? std::string(kRootName) : o.full);
+  berval* txn = nullptr;
+  int rc = ldap_txn_start_s(ld_, nullptr, nullptr, &txn);
+  if (rc != LDAP_SUCCESS) {
+    int r = Fail(rc, "transaction");
+    *error = lastError_;
+    return r;
+  }
+  LDAPControl spec{const_cast<char*>(LDAP_CONTROL_TXN_SPEC), *txn, 1};
+  LDAPControl* ctrls[] = {&spec, nullptr};
+  std::map<std::string, std::pair<std::string, const ClassDef*>> made;  // by folded name
+  std::vector<std::pair<int, std::string>> sent;                        // message id, where
+  std::string where;
+  auto abandon = [&](int r, const std::string& why) {
+    int unused = 0;
+    ldap_txn_end_s(ld_, 0, txn, nullptr, nullptr, &unused);
+    ber_bvfree(txn);
+    *error = where + ": " + why;
+    return r;
+  };
+  // Queues one update; the server answers it at once and applies it at the end.
+  auto queue = [&](bool add, const std::string& dn, Mods* mods) -> int {
+    int msgid = 0;
+    int code = add ? ldap_add_ext(ld_, dn.c_str(), mods->Get(), ctrls, nullptr, &msgid)
+                   : ldap_modify_ext(ld_, dn.c_str(), mods->Get(), ctrls, nullptr, &msgid);
+    LDAPMessage* res = nullptr;
+    timeval tv{timeoutMs_ / 1000, (timeoutMs_ % 1000) * 1000};
+    if (code == LDAP_SUCCESS && ldap_result(ld_, msgid, LDAP_MSG_ALL, &tv, &res) <= 0)
+      ldap_get_option(ld_, LDAP_OPT_RESULT_CODE, &code);
+    else if (code == LDAP_SUCCESS)
+      ldap_parse_result(ld_, res, &code, nullptr, nullptr, nullptr, nullptr, 1);
+    if (code == LDAP_SUCCESS) sent.emplace_back(msgid, where);
+    return code;
+  };
+  for (const TextObject& o : text.objects) {
+    where = "line " + std::to_string(o.line) + ": " +
+            (o.full.empty() ? std::string(kRootName) : o.full);
+    std::string dn = base_;
     if (!o.full.empty()) {
       std::vector<AttributeIn> attrs = o.attributes;
       attrs.insert(attrs.begin(), {std::string(kObjectClass), {{kSyntaxClassName, o.className}}});
-      if (int r = Add(o.full, attrs)) {
-        *error = where + ": " + ResultText(r) + (lastError_.empty() ? "" : " (" + lastError_ + ")");
-        return r;
+      const ClassDef* cls = nullptr;
+      if (int r = ClassToAdd(o.full, attrs, &cls)) return abandon(r, ResultText(r));
+      const std::string parent = Fold(ParentName(o.full));
+      std::string parentDn;
+      const ClassDef* parentClass = nullptr;
+      if (auto it = made.find(parent); it != made.end()) {
+        parentDn = it->second.first;
+        parentClass = it->second.second;
+      } else {
+        std::vector<Entry> found;
+        int r = parent.empty()
+                    ? Search(base_, LDAP_SCOPE_BASE, "(objectClass=*)", {"objectClass"}, &found)
+                    : Search(base_, LDAP_SCOPE_SUBTREE, NameFilter(parent), {"objectClass"}, &found, 2);
+        if (r == kOk && found.empty()) r = kErrNoSuchEntry;
+        if (r) return abandon(r, std::string(ResultText(r)) + " (the container)");
+        parentDn = found[0].dn;
+        for (const auto& [desc, values] : found[0].attrs)
+          if (SameText(desc, "objectClass")) parentClass = ClassOf(values);
       }
+      Mods mods;
+      if (int r = AddMods(o.full, cls, parentClass, attrs, &mods)) return abandon(r, ResultText(r));
+      dn = RdnFor(cls, LeafName(o.full)) + "," + parentDn;
+      if (int code = queue(true, dn, &mods)) return abandon(Fail(code, "add"), lastError_);
+      made[Fold(o.full)] = {dn, cls};
     }
     Mods mods;
     std::vector<std::string> grants;
@@ -637,17 +743,19 @@ int LdapDirectory::Import(const TextDirectory& text, std::string* error) {
       for (const auto& [k, v] : text.settings) settings.push_back(ToUtf8(k + "=" + v));
       mods.Add(LDAP_MOD_REPLACE, std::string(kLdapSettingAttr), settings);
     }
-    if (mods.empty()) continue;
-    std::string dn;
-    if (int r = FindDn(o.full, &dn)) return r;
-    int rc = ldap_modify_ext_s(ld_, dn.c_str(), mods.Get(), nullptr, nullptr);
-    if (rc != LDAP_SUCCESS) {
-      int r = Fail(rc, "grants");
-      *error = where + ": " + lastError_;
-      return r;
-    }
+    if (!mods.empty())
+      if (int code = queue(false, dn, &mods)) return abandon(Fail(code, "grants"), lastError_);
   }
-  return kOk;
+  where = "commit";
+  int failed = 0;
+  rc = EndTransaction(txn, &failed);
+  ber_bvfree(txn);
+  if (rc == LDAP_SUCCESS) return kOk;
+  int r = Fail(rc, "import");
+  for (const auto& [id, at] : sent)
+    if (id == failed) where = at;
+  *error = where + ": " + lastError_ + "; nothing was written";
+  return r;
 }
 
 int LdapDirectory::SetGrant(std::string_view full, std::string_view trustee,

@@ -23,6 +23,7 @@
 #include "textfile.h"
 
 struct ldap;
+struct berval;
 
 namespace zelm::dir {
 
@@ -78,6 +79,7 @@ class LdapDirectory {
   int Fail(int ldapCode, const char* what);
   int FindDn(std::string_view full, std::string* dn);
   int Bind(const std::string& identity, const std::string& password, std::string* error);
+  int EndTransaction(berval* txn, int* failed);
   struct Entry;
   int Search(const std::string& base, int scope, const std::string& filter,
              const std::vector<std::string>& attrs, std::vector<Entry>* out, int limit = 0);

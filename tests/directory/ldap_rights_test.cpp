@@ -85,8 +85,10 @@ class LdapRights : public ::testing::Test {
   LdapDirectory* As(const std::string& user) {
     auto& d = sessions_[user];
     std::string error;
-    if (!d) EXPECT_EQ(LdapDirectory::Open(slapd_.url(), user, PasswordOf(user), &d, &error), kOk)
-        << user << ": " << error;
+    if (!d) {
+      EXPECT_EQ(LdapDirectory::Open(slapd_.url(), user, PasswordOf(user), &d, &error), kOk)
+          << user << ": " << error;
+    }
     return d.get();
   }
   LdapDirectory* Admin() {

@@ -51,7 +51,7 @@ class Ldap final : public Backend {
   int SetGrant(std::string_view full, std::string_view trustee, std::string_view scope,
                uint32_t rights) override {
     if (int r = d_->SetGrant(full, trustee, scope, rights)) return r;
-    int w = LdapFollower::WaitForRules(*d_, kRulesWaitMs);
+    int w = LdapFollower::WaitForGrants(*d_, full, kRulesWaitMs);
     return w == kErrNoSuchEntry ? kOk : w;
   }
   int EffectiveRights(std::string_view trustee, std::string_view full, std::string_view scope,

@@ -160,7 +160,7 @@ int RunLdap(const std::string& address, const std::string& identity, const std::
     if (int r = GrantRights(rest, &rights)) return r;
     if (int r = dir.SetGrant(full, rest[1], rest[2], rights)) return Report(dir, full, r);
     // Done once the server enforces it.
-    int w = LdapFollower::WaitForRules(dir, wait ? std::atoi(wait) : 10000);
+    int w = LdapFollower::WaitForGrants(dir, full, wait ? std::atoi(wait) : 10000);
     if (w == kErrNoSuchEntry) {
       std::fprintf(stderr, "dsadm: nothing keeps the access rules of %s: the grant is stored "
                            "but not enforced\n", address.c_str());

@@ -122,10 +122,16 @@ int LdapFollower::ServerCsn(LdapDirectory& d, std::string* csn) {
   return r == kOk ? kOk : d.Fail(code, "search");
 }
 
-int LdapFollower::WaitForRules(LdapDirectory& d, int timeoutMs, std::string want) {
+int LdapFollower::ObjectCsn(LdapDirectory& d, std::string_view full, std::string* csn) {
+  std::string dn;
+  if (int r = d.FindDn(full, &dn)) return r;
+  int code = 0;
+  int r = NewestValue(d.ld_, dn, full.empty() ? "contextCSN" : "entryCSN", d.timeoutMs_, csn, &code);
+  return r == kOk ? kOk : d.Fail(code, "search");
+}
+
+int LdapFollower::WaitForRules(LdapDirectory& d, const std::string& want, int timeoutMs) {
   std::string reached;
-  if (want.empty())
-    if (int r = ServerCsn(d, &want)) return r;
   const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
   for (;;) {
     int code = 0;
@@ -141,6 +147,12 @@ int LdapFollower::WaitForRules(LdapDirectory& d, int timeoutMs, std::string want
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
   }
+}
+
+int LdapFollower::WaitForGrants(LdapDirectory& d, std::string_view full, int timeoutMs) {
+  std::string csn;
+  if (int r = ObjectCsn(d, full, &csn)) return r;
+  return WaitForRules(d, csn, timeoutMs);
 }
 
 int LdapFollower::Start(std::unique_ptr<LdapDirectory> directory, const std::string& filter,

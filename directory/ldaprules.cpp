@@ -9,10 +9,11 @@
 // administrator, by content synchronisation, whoever writes them, and
 // replaces the database's rules (olcAccess) through the server's own
 // configuration over the local socket (SASL EXTERNAL: the user running
-// both). After each change it has taken it records the change sequence
-// number it has reached in the entry cn=zelm-rules (description), which
-// anybody may read: once that is at least a writer's change, the rules
-// reflect it (LdapRulesWait in ldap_backend.h waits so).
+// both). After each change of grants or settings it has taken it records
+// the change sequence number it has reached in the entry cn=zelm-rules
+// (description), which anybody may read: once that is at least the one of
+// a writer's change, the rules reflect it (LdapFollower::WaitForGrants in
+// ldap_sync.h waits so).
 #include <ldap.h>
 #include <signal.h>
 #include <unistd.h>
@@ -222,7 +223,7 @@ void Follow(const std::string& dir) {
       if (e.kind == LdapFollower::Event::kEntry) Take(&holders, e.uuid, e.dn, e.attrs);
   }
   std::unique_ptr<LdapFollower> follower;
-  if (LdapFollower::Start(std::move(d), "(objectClass=*)",
+  if (LdapFollower::Start(std::move(d), "(|(zelmGrant=*)(zelmSetting=*))",
                           {std::string(kLdapGrantAttr), std::string(kLdapSettingAttr)}, true,
                           &follower, &error) != kOk) {
     Log("cannot follow " + base + ": " + error);
@@ -230,11 +231,10 @@ void Follow(const std::string& dir) {
   }
   std::vector<std::string> applied;
   std::string marked;
-  Clock::time_point markedAt{};
   bool first = true;
   while (!gStop) {
     std::vector<LdapFollower::Event> events;
-    int r = follower->Poll(std::max(follower->csn(), start) > marked ? 50 : 200, &events);
+    int r = follower->Poll(200, &events);
     for (const LdapFollower::Event& e : events) {
       if (e.kind == LdapFollower::Event::kEntry) Take(&holders, e.uuid, e.dn, e.attrs);
       if (e.kind == LdapFollower::Event::kGone) holders.erase(e.uuid);
@@ -244,7 +244,6 @@ void Follow(const std::string& dir) {
       return;
     }
     std::string reached = std::max(follower->csn(), start);
-    bool changed = false;
     if (first || !events.empty()) {
       std::vector<std::string> rules = Rules(base, holders);
       if (rules != applied) {
@@ -254,7 +253,6 @@ void Follow(const std::string& dir) {
           return;
         }
         applied = std::move(rules);
-        changed = true;
         Log(std::to_string(applied.size()) + " access rules for " + std::to_string(holders.size()) +
             " entries with grants or settings, in " +
             std::to_string(std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - t0).count()) +
@@ -262,15 +260,14 @@ void Follow(const std::string& dir) {
       }
     }
     first = false;
-    // The mark moves at once when the rules changed, otherwise at most
-    // every 50 ms while others write.
-    if (reached > marked && (changed || Clock::now() - markedAt >= std::chrono::milliseconds(50))) {
+    // Each change to grants or settings (the only ones reported) moves the
+    // mark once the rules reflect it, whether they changed or not.
+    if (reached > marked) {
       if (!config.SetMark(reached, &error)) {
         Log(error);
         return;
       }
       marked = reached;
-      markedAt = Clock::now();
     }
   }
 }

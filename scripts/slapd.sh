@@ -171,8 +171,7 @@ start() {
       ldif=$dir/sample.ldif
       "$native/bin/ldapgen" ldif "$base" >"$ldif"
     fi
-    # -w: the database records where it stands, so followers can start there.
-    /usr/sbin/slapadd -q -w -f "$dir/slapd.conf" -l "$ldif" >"$dir/slapadd.log" 2>&1 ||
+    /usr/sbin/slapadd -q -f "$dir/slapd.conf" -l "$ldif" >"$dir/slapadd.log" 2>&1 ||
       { cat "$dir/slapadd.log" >&2; die "loading $ldif failed"; }
     mkdir -p "$dir/slapd.d"
     /usr/sbin/slaptest -Q -f "$dir/slapd.conf" -F "$dir/slapd.d" ||

@@ -237,7 +237,7 @@ struct LdapRun {
   int Remove(const std::string& o) { return d->Remove(o); }
   int SetGrant(const std::string& o, const std::string& t, const std::string& s, uint32_t r) {
     int g = d->SetGrant(o, t, s, r);
-    return g ? g : LdapFollower::WaitForRules(*d, 10000);
+    return g ? g : LdapFollower::WaitForGrants(*d, o, 10000);
   }
 };
 

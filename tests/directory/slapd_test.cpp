@@ -79,8 +79,8 @@ TEST(Slapd, AReplicaCopiesItsProviderAndEnforcesTheSameRights) {
   EXPECT_NE(joe->Read(manager, {"Password"}, &read), kOk);
   ASSERT_EQ(source->SetGrant(manager, "Joe.Sales.Acme", "Password", kRightRead), kOk);
   std::string csn;
-  ASSERT_EQ(LdapFollower::ServerCsn(*source, &csn), kOk);
-  ASSERT_EQ(LdapFollower::WaitForRules(*copy, 10000, csn), kOk) << copy->lastError();
+  ASSERT_EQ(LdapFollower::ObjectCsn(*source, manager, &csn), kOk);
+  ASSERT_EQ(LdapFollower::WaitForRules(*copy, csn, 10000), kOk) << copy->lastError();
   ASSERT_EQ(joe->Read(manager, {"Password"}, &read), kOk);
   EXPECT_EQ(read[0].values, std::vector<std::string>{"manager"});
   // Writes belong to the provider: the replica refers them there.

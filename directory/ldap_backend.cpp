@@ -341,13 +341,19 @@ int LdapDirectory::List(std::string_view container, std::vector<ObjectInfo>* out
   std::string dn;
   if (int r = FindDn(container, &dn)) return r;
   std::vector<Entry> found;
-  if (int r = Search(dn, LDAP_SCOPE_ONELEVEL, "(objectClass=*)", {"objectClass"}, &found)) return r;
+  if (int r = Search(dn, LDAP_SCOPE_ONELEVEL, "(objectClass=*)", {"objectClass", "hasSubordinates"},
+                     &found))
+    return r;
   for (const Entry& e : found) {
     ObjectInfo info{};
     if (NameOfDn(e.dn, base_, &info.full) != kOk) continue;
     const ClassDef* cls = nullptr;
-    for (const auto& [desc, values] : e.attrs)
+    for (const auto& [desc, values] : e.attrs) {
       if (SameText(desc, "objectClass")) cls = ClassOf(values);
+      // Whether there are objects below, not how many.
+      if (SameText(desc, "hasSubordinates") && !values.empty() && SameText(values[0], "TRUE"))
+        info.subordinates = 1;
+    }
     if (!cls) continue;
     info.className = cls->name;
     info.container = cls->container;

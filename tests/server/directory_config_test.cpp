@@ -361,7 +361,7 @@ TEST_F(DirectoryConfig, MovingTheStoreEndsBrowsingClients) {
   EXPECT_EQ(std::vector<std::string>({"2001 carol", "1000 1 users"}), Users());
 }
 
-TEST_F(DirectoryConfig, TheMessagingServerIsFoundWithoutItsBackReference) {
+TEST_P(DirectoryConfigOn, TheMessagingServerIsFoundWithoutItsBackReference) {
   MakeDirectory();
   Set("FS1.Acme", "Quorvel:Messaging Server", {".MS0.Internet Services"});  // wrong: names FS2
   Start();
@@ -370,7 +370,7 @@ TEST_F(DirectoryConfig, TheMessagingServerIsFoundWithoutItsBackReference) {
   EXPECT_EQ("<none>", First("MS0.Internet Services", "Quorvel:Server Status"));
 }
 
-TEST_F(DirectoryConfig, WithoutAMessagingServerOrAgentNothingIsServed) {
+TEST_P(DirectoryConfigOn, WithoutAMessagingServerOrAgentNothingIsServed) {
   MakeDirectory();
   Set(kServer, "Quorvel:Host", {"FS2.Acme"});
   Start();

@@ -137,6 +137,22 @@ struct Held {
   bool stored;        // there when the entry was read, not added by this request
 };
 
+// Sends one update ('a' add, 'm' modify) of a transaction and
+// takes the server's answer; the server applies it only when the
+// transaction ends. The result code, and the update's message id.
+int Queue(LDAP* ld, int timeoutMs, LDAPControl** ctrls, char op, const std::string& dn,
+          LDAPMod** mods, int* msgid) {
+  int code = op == 'a' ? ldap_add_ext(ld, dn.c_str(), mods, ctrls, nullptr, msgid)
+                       : ldap_modify_ext(ld, dn.c_str(), mods, ctrls, nullptr, msgid);
+  LDAPMessage* res = nullptr;
+  timeval tv{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
+  if (code == LDAP_SUCCESS && ldap_result(ld, *msgid, LDAP_MSG_ALL, &tv, &res) <= 0)
+    ldap_get_option(ld, LDAP_OPT_RESULT_CODE, &code);
+  else if (code == LDAP_SUCCESS)
+    ldap_parse_result(ld, res, &code, nullptr, nullptr, nullptr, nullptr, 1);
+  return code;
+}
+
 }  // namespace
 
 bool ParseLdapAddress(std::string_view address, std::string* hostUrl, std::string* base) {
@@ -695,16 +711,9 @@ int LdapDirectory::Import(const TextDirectory& text, std::string* error) {
     return r;
   };
   // Queues one update; the server answers it at once and applies it at the end.
-  auto queue = [&](bool add, const std::string& dn, Mods* mods) -> int {
+  auto queue = [&](char op, const std::string& dn, Mods* mods) -> int {
     int msgid = 0;
-    int code = add ? ldap_add_ext(ld_, dn.c_str(), mods->Get(), ctrls, nullptr, &msgid)
-                   : ldap_modify_ext(ld_, dn.c_str(), mods->Get(), ctrls, nullptr, &msgid);
-    LDAPMessage* res = nullptr;
-    timeval tv{timeoutMs_ / 1000, (timeoutMs_ % 1000) * 1000};
-    if (code == LDAP_SUCCESS && ldap_result(ld_, msgid, LDAP_MSG_ALL, &tv, &res) <= 0)
-      ldap_get_option(ld_, LDAP_OPT_RESULT_CODE, &code);
-    else if (code == LDAP_SUCCESS)
-      ldap_parse_result(ld_, res, &code, nullptr, nullptr, nullptr, nullptr, 1);
+    int code = Queue(ld_, timeoutMs_, ctrls, op, dn, mods->Get(), &msgid);
     if (code == LDAP_SUCCESS) sent.emplace_back(msgid, where);
     return code;
   };
@@ -737,7 +746,7 @@ int LdapDirectory::Import(const TextDirectory& text, std::string* error) {
       Mods mods;
       if (int r = AddMods(o.full, cls, parentClass, attrs, &mods)) return abandon(r, ResultText(r));
       dn = RdnFor(cls, LeafName(o.full)) + "," + parentDn;
-      if (int code = queue(true, dn, &mods)) return abandon(Fail(code, "add"), lastError_);
+      if (int code = queue('a', dn, &mods)) return abandon(Fail(code, "add"), lastError_);
       made[Fold(o.full)] = {dn, cls};
     }
     Mods mods;
@@ -750,7 +759,7 @@ int LdapDirectory::Import(const TextDirectory& text, std::string* error) {
       mods.Add(LDAP_MOD_REPLACE, std::string(kLdapSettingAttr), settings);
     }
     if (!mods.empty())
-      if (int code = queue(false, dn, &mods)) return abandon(Fail(code, "grants"), lastError_);
+      if (int code = queue('m', dn, &mods)) return abandon(Fail(code, "grants"), lastError_);
   }
   where = "commit";
   int failed = 0;

@@ -38,7 +38,12 @@ namespace {
 volatile sig_atomic_t gStop = 0;
 void OnSignal(int) { gStop = 1; }
 
+// Each line once while it repeats (a server that stays away is tried again
+// and again).
 void Log(const std::string& line) {
+  static std::string last;
+  if (line == last) return;
+  last = line;
   std::fprintf(stderr, "ldaprules: %s\n", line.c_str());
   std::fflush(stderr);
 }

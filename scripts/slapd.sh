@@ -124,15 +124,18 @@ run() {
   "$slapd" -F "$dir/slapd.d" -h "ldap://$addr:$port/ $(ldapi_url "$dir")" -s 0 -d 0 \
     >"$dir/slapd.log" 2>&1 &
   local pid=$! i
-  for i in $(seq 100); do
-    if ldapsearch -x -LLL -o nettimeout=1 -H "ldap://$addr:$port/" -b "" -s base \
+  # Ours answers once it has written its pid file (after taking the port,
+  # which another server may hold).
+  for i in $(seq 101); do
+    running $pid || { cat "$dir/slapd.log" >&2; die "slapd did not start"; }
+    if [ "$(cat "$dir/slapd.pid" 2>/dev/null)" = "$pid" ] &&
+       ldapsearch -x -LLL -o nettimeout=1 -H "ldap://$addr:$port/" -b "" -s base \
          namingContexts >/dev/null 2>&1; then
       break
     fi
-    running $pid || { cat "$dir/slapd.log" >&2; die "slapd did not start"; }
+    [ $i -le 100 ] || { kill $pid; die "slapd did not answer on ldap://$addr:$port/ within 10 s"; }
     sleep 0.1
   done
-  [ -f "$dir/slapd.pid" ] || echo $pid >"$dir/slapd.pid"
   "$native/bin/ldaprules" "$dir" >"$dir/ldaprules.log" 2>&1 &
   echo $! >"$dir/ldaprules.pid"
   for i in $(seq 300); do

@@ -458,6 +458,24 @@ int LdapDirectory::Add(std::string_view full, const std::vector<AttributeIn>& at
   return rc == LDAP_SUCCESS ? kOk : Fail(rc, "add");
 }
 
+// One modify that the server applies only while every filter of assertion
+// ("(a=x)(b=y)", or none) still holds: the LDAP result code.
+int LdapDirectory::ModifyAsserting(const std::string& dn, LDAPMod** mods,
+                                   const std::string& assertion) {
+  LDAPControl* ctrl = nullptr;
+  LDAPControl* ctrls[2] = {nullptr, nullptr};
+  if (!assertion.empty()) {
+    std::string filter = "(&" + assertion + ")";
+    if (ldap_create_assertion_control(ld_, const_cast<char*>(filter.c_str()), 1, &ctrl) !=
+        LDAP_SUCCESS)
+      return LDAP_LOCAL_ERROR;
+    ctrls[0] = ctrl;
+  }
+  int rc = ldap_modify_ext_s(ld_, dn.c_str(), mods, ctrl ? ctrls : nullptr, nullptr);
+  if (ctrl) ldap_control_free(ctrl);
+  return rc;
+}
+
 int LdapDirectory::Modify(std::string_view full, const std::vector<Change>& changes) {
   if (full.empty()) return changes.empty() ? kOk : kErrIllegalAttribute;
   std::vector<std::string> types = {"objectClass"};
@@ -549,18 +567,7 @@ int LdapDirectory::Modify(std::string_view full, const std::vector<Change>& chan
     }
     if (mods.empty()) return kOk;  // LDAP has no empty modify; the object exists
 
-    LDAPControl* ctrl = nullptr;
-    LDAPControl* ctrls[2] = {nullptr, nullptr};
-    if (!assertion.empty()) {
-      std::string filter = "(&" + assertion + ")";
-      if (ldap_create_assertion_control(ld_, const_cast<char*>(filter.c_str()), 1, &ctrl) !=
-          LDAP_SUCCESS)
-        return Fail(LDAP_LOCAL_ERROR, "assertion");
-      ctrls[0] = ctrl;
-    }
-    int rc = ldap_modify_ext_s(ld_, found[0].dn.c_str(), mods.Get(), ctrl ? ctrls : nullptr,
-                               nullptr);
-    if (ctrl) ldap_control_free(ctrl);
+    int rc = ModifyAsserting(found[0].dn, mods.Get(), assertion);
     if (rc == LDAP_NO_SUCH_ATTRIBUTE && unseenAttribute) return Fail(LDAP_UNDEFINED_TYPE, "modify");
     if (rc != LDAP_ASSERTION_FAILED) return rc == LDAP_SUCCESS ? kOk : Fail(rc, "modify");
   }
@@ -801,18 +808,7 @@ int LdapDirectory::SetGrant(std::string_view full, std::string_view trustee,
     // cannot exist asks the server whether this identity may change them.
     if (rights) mods.Add(LDAP_MOD_ADD, type, {ToUtf8(GrantValue(want))});
     else if (mods.empty()) mods.Add(LDAP_MOD_DELETE, type, {"0#-#-"});
-    LDAPControl* ctrl = nullptr;
-    LDAPControl* ctrls[2] = {nullptr, nullptr};
-    if (!assertion.empty()) {
-      std::string filter = "(&" + assertion + ")";
-      if (ldap_create_assertion_control(ld_, const_cast<char*>(filter.c_str()), 1, &ctrl) !=
-          LDAP_SUCCESS)
-        return Fail(LDAP_LOCAL_ERROR, "assertion");
-      ctrls[0] = ctrl;
-    }
-    int rc = ldap_modify_ext_s(ld_, found[0].dn.c_str(), mods.Get(), ctrl ? ctrls : nullptr,
-                               nullptr);
-    if (ctrl) ldap_control_free(ctrl);
+    int rc = ModifyAsserting(found[0].dn, mods.Get(), assertion);
     if (rc == LDAP_NO_SUCH_ATTRIBUTE && !rights && assertion.empty()) return kOk;
     if (rc != LDAP_ASSERTION_FAILED) return rc == LDAP_SUCCESS ? kOk : Fail(rc, "grant");
   }

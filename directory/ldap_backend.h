@@ -23,6 +23,7 @@
 #include "textfile.h"
 
 struct ldap;
+struct ldapmod;
 struct berval;
 
 namespace zelm::dir {
@@ -80,6 +81,7 @@ class LdapDirectory {
   int FindDn(std::string_view full, std::string* dn);
   int Bind(const std::string& identity, const std::string& password, std::string* error);
   int EndTransaction(berval* txn, int* failed);
+  int ModifyAsserting(const std::string& dn, ldapmod** mods, const std::string& assertion);
   struct Entry;
   int Search(const std::string& base, int scope, const std::string& filter,
              const std::vector<std::string>& attrs, std::vector<Entry>* out, int limit = 0);

@@ -162,6 +162,15 @@ prepare() {
   umask 077
 }
 
+# Loads LDIF into DIR's new database and makes slapd.d from slapd.conf.
+load() {
+  local dir=$1 ldif=$2
+  /usr/sbin/slapadd -q -f "$dir/slapd.conf" -l "$ldif" >"$dir/slapadd.log" 2>&1 ||
+    { cat "$dir/slapadd.log" >&2; die "loading $ldif into $dir/db failed"; }
+  mkdir -p "$dir/slapd.d"
+  /usr/sbin/slaptest -Q -f "$dir/slapd.conf" -F "$dir/slapd.d" || die "slapd refused $dir/slapd.conf"
+}
+
 start() {
   local dir=$1 addr=$2 port=$3
   prepare "$dir"
@@ -174,11 +183,7 @@ start() {
       ldif=$dir/sample.ldif
       "$native/bin/ldapgen" ldif "$base" >"$ldif"
     fi
-    /usr/sbin/slapadd -q -f "$dir/slapd.conf" -l "$ldif" >"$dir/slapadd.log" 2>&1 ||
-      { cat "$dir/slapadd.log" >&2; die "loading $ldif failed"; }
-    mkdir -p "$dir/slapd.d"
-    /usr/sbin/slaptest -Q -f "$dir/slapd.conf" -F "$dir/slapd.d" ||
-      die "slapd refused $dir/slapd.conf"
+    load "$dir" "$ldif"
   fi
   run "$dir" "$addr" "$port"
 }
@@ -193,12 +198,7 @@ replica() {
   provider=$(sed 's|^\(ldap://[^/]*\)/.*|\1|' "$from/url")
   if [ ! -d "$dir/slapd.d" ]; then
     write_conf "$dir" "$addr" "$port" "$native/ldap/zelm.schema" "$provider"
-    # An empty database, filled by replication.
-    /usr/sbin/slapadd -q -f "$dir/slapd.conf" -l /dev/null >"$dir/slapadd.log" 2>&1 ||
-      { cat "$dir/slapadd.log" >&2; die "cannot make the database in $dir/db"; }
-    mkdir -p "$dir/slapd.d"
-    /usr/sbin/slaptest -Q -f "$dir/slapd.conf" -F "$dir/slapd.d" ||
-      die "slapd refused $dir/slapd.conf"
+    load "$dir" /dev/null  # an empty database, filled by replication
   fi
   run "$dir" "$addr" "$port"
 }

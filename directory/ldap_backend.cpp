@@ -153,6 +153,54 @@ int Queue(LDAP* ld, int timeoutMs, LDAPControl** ctrls, char op, const std::stri
   return code;
 }
 
+// One modify that the server applies only while every filter of assertion
+// ("(a=x)(b=y)", or none) still holds: the LDAP result code.
+int ModifyAsserting(LDAP* ld, const std::string& dn, LDAPMod** mods, const std::string& assertion) {
+  LDAPControl* ctrl = nullptr;
+  LDAPControl* ctrls[2] = {nullptr, nullptr};
+  if (!assertion.empty()) {
+    std::string filter = "(&" + assertion + ")";
+    if (ldap_create_assertion_control(ld, const_cast<char*>(filter.c_str()), 1, &ctrl) !=
+        LDAP_SUCCESS)
+      return LDAP_LOCAL_ERROR;
+    ctrls[0] = ctrl;
+  }
+  int rc = ldap_modify_ext_s(ld, dn.c_str(), mods, ctrl ? ctrls : nullptr, nullptr);
+  if (ctrl) ldap_control_free(ctrl);
+  return rc;
+}
+
+// Commits a transaction: the result code, and in *failed the message id of
+// the update that failed (the response says, RFC 5805).
+int EndTransaction(LDAP* ld, int timeoutMs, berval* txn, int* failed) {
+  *failed = 0;
+  int msgid = 0;
+  int code = ldap_txn_end(ld, 1, txn, nullptr, nullptr, &msgid);
+  LDAPMessage* res = nullptr;
+  timeval tv{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
+  if (code != LDAP_SUCCESS) return code;
+  if (ldap_result(ld, msgid, LDAP_MSG_ALL, &tv, &res) <= 0) {
+    ldap_get_option(ld, LDAP_OPT_RESULT_CODE, &code);
+    return code ? code : LDAP_TIMEOUT;
+  }
+  berval* data = nullptr;
+  ldap_parse_extended_result(ld, res, nullptr, &data, 0);
+  if (ldap_parse_result(ld, res, &code, nullptr, nullptr, nullptr, nullptr, 1) != LDAP_SUCCESS)
+    code = LDAP_DECODING_ERROR;
+  if (data) {
+    if (BerElement* ber = ber_init(data)) {
+      ber_len_t len = 0;
+      ber_int_t id = 0;
+      if (ber_scanf(ber, "{") != LBER_ERROR && ber_peek_tag(ber, &len) == LBER_INTEGER &&
+          ber_scanf(ber, "i", &id) != LBER_ERROR)
+        *failed = id;
+      ber_free(ber, 1);
+    }
+    ber_bvfree(data);
+  }
+  return code;
+}
+
 }  // namespace
 
 bool ParseLdapAddress(std::string_view address, std::string* hostUrl, std::string* base) {
@@ -458,24 +506,6 @@ int LdapDirectory::Add(std::string_view full, const std::vector<AttributeIn>& at
   return rc == LDAP_SUCCESS ? kOk : Fail(rc, "add");
 }
 
-// One modify that the server applies only while every filter of assertion
-// ("(a=x)(b=y)", or none) still holds: the LDAP result code.
-int LdapDirectory::ModifyAsserting(const std::string& dn, LDAPMod** mods,
-                                   const std::string& assertion) {
-  LDAPControl* ctrl = nullptr;
-  LDAPControl* ctrls[2] = {nullptr, nullptr};
-  if (!assertion.empty()) {
-    std::string filter = "(&" + assertion + ")";
-    if (ldap_create_assertion_control(ld_, const_cast<char*>(filter.c_str()), 1, &ctrl) !=
-        LDAP_SUCCESS)
-      return LDAP_LOCAL_ERROR;
-    ctrls[0] = ctrl;
-  }
-  int rc = ldap_modify_ext_s(ld_, dn.c_str(), mods, ctrl ? ctrls : nullptr, nullptr);
-  if (ctrl) ldap_control_free(ctrl);
-  return rc;
-}
-
 int LdapDirectory::Modify(std::string_view full, const std::vector<Change>& changes) {
   if (full.empty()) return changes.empty() ? kOk : kErrIllegalAttribute;
   std::vector<std::string> types = {"objectClass"};
@@ -567,7 +597,7 @@ int LdapDirectory::Modify(std::string_view full, const std::vector<Change>& chan
     }
     if (mods.empty()) return kOk;  // LDAP has no empty modify; the object exists
 
-    int rc = ModifyAsserting(found[0].dn, mods.Get(), assertion);
+    int rc = ModifyAsserting(ld_, found[0].dn, mods.Get(), assertion);
     if (rc == LDAP_NO_SUCH_ATTRIBUTE && unseenAttribute) return Fail(LDAP_UNDEFINED_TYPE, "modify");
     if (rc != LDAP_ASSERTION_FAILED) return rc == LDAP_SUCCESS ? kOk : Fail(rc, "modify");
   }
@@ -663,37 +693,6 @@ int LdapDirectory::Export(TextDirectory* out) {
   return kOk;
 }
 
-// Commits a transaction: the result code, and in *failed the message id of
-// the update that failed (the response says, RFC 5805).
-int LdapDirectory::EndTransaction(berval* txn, int* failed) {
-  *failed = 0;
-  int msgid = 0;
-  int code = ldap_txn_end(ld_, 1, txn, nullptr, nullptr, &msgid);
-  LDAPMessage* res = nullptr;
-  timeval tv{timeoutMs_ / 1000, (timeoutMs_ % 1000) * 1000};
-  if (code != LDAP_SUCCESS) return code;
-  if (ldap_result(ld_, msgid, LDAP_MSG_ALL, &tv, &res) <= 0) {
-    ldap_get_option(ld_, LDAP_OPT_RESULT_CODE, &code);
-    return code ? code : LDAP_TIMEOUT;
-  }
-  berval* data = nullptr;
-  ldap_parse_extended_result(ld_, res, nullptr, &data, 0);
-  if (ldap_parse_result(ld_, res, &code, nullptr, nullptr, nullptr, nullptr, 1) != LDAP_SUCCESS)
-    code = LDAP_DECODING_ERROR;
-  if (data) {
-    if (BerElement* ber = ber_init(data)) {
-      ber_len_t len = 0;
-      ber_int_t id = 0;
-      if (ber_scanf(ber, "{") != LBER_ERROR && ber_peek_tag(ber, &len) == LBER_INTEGER &&
-          ber_scanf(ber, "i", &id) != LBER_ERROR)
-        *failed = id;
-      ber_free(ber, 1);
-    }
-    ber_bvfree(data);
-  }
-  return code;
-}
-
 // One transaction: every object (parents first) with its grants, and the
 // settings, written all or none; the server checks each against the rights
 // of the identity importing.
@@ -770,7 +769,7 @@ int LdapDirectory::Import(const TextDirectory& text, std::string* error) {
   }
   where = "commit";
   int failed = 0;
-  rc = EndTransaction(txn, &failed);
+  rc = EndTransaction(ld_, timeoutMs_, txn, &failed);
   ber_bvfree(txn);
   if (rc == LDAP_SUCCESS) return kOk;
   int r = Fail(rc, "import");
@@ -808,7 +807,7 @@ int LdapDirectory::SetGrant(std::string_view full, std::string_view trustee,
     // cannot exist asks the server whether this identity may change them.
     if (rights) mods.Add(LDAP_MOD_ADD, type, {ToUtf8(GrantValue(want))});
     else if (mods.empty()) mods.Add(LDAP_MOD_DELETE, type, {"0#-#-"});
-    int rc = ModifyAsserting(found[0].dn, mods.Get(), assertion);
+    int rc = ModifyAsserting(ld_, found[0].dn, mods.Get(), assertion);
     if (rc == LDAP_NO_SUCH_ATTRIBUTE && !rights && assertion.empty()) return kOk;
     if (rc != LDAP_ASSERTION_FAILED) return rc == LDAP_SUCCESS ? kOk : Fail(rc, "grant");
   }

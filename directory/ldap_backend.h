@@ -23,8 +23,6 @@
 #include "textfile.h"
 
 struct ldap;
-struct ldapmod;
-struct berval;
 
 namespace zelm::dir {
 
@@ -80,8 +78,6 @@ class LdapDirectory {
   int Fail(int ldapCode, const char* what);
   int FindDn(std::string_view full, std::string* dn);
   int Bind(const std::string& identity, const std::string& password, std::string* error);
-  int EndTransaction(berval* txn, int* failed);
-  int ModifyAsserting(const std::string& dn, ldapmod** mods, const std::string& assertion);
   struct Entry;
   int Search(const std::string& base, int scope, const std::string& filter,
              const std::vector<std::string>& attrs, std::vector<Entry>* out, int limit = 0);

@@ -321,6 +321,11 @@ TEST_P(DirectoryConfigOn, TheChangeFlagSetAfterANoticeIsCleared) {
 TEST_P(DirectoryConfigOn, WatchingTakesChangesWithoutNotices) {
   config_.watchDirectory = true;
   Start();
+  // Values another client changes, with no change flag.
+  Set(kServer, "Quorvel:Disabled", {"1"});
+  EXPECT_TRUE(WaitFor([&] { return Greeting() == "5001 service disabled"; }));
+  Set(kServer, "Quorvel:Disabled", {"0"});
+  EXPECT_TRUE(WaitFor([&] { return Greeting() == "1000 zelmstored ready"; }));
   Set(kAgent, "Quorvel:ZELM Trusted Hosts", {"10.9.9.9"});
   Set(kAgent, "Quorvel:Config Changed", {"1"});
   EXPECT_TRUE(WaitFor([&] { return First(kAgent, "Quorvel:Config Changed") == "0"; }));

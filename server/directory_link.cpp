@@ -208,6 +208,9 @@ bool DirectoryLink::Open(const std::string& location, const std::string& serverO
     follower_ = std::make_unique<Follower>();
     std::string base = location.substr(location.find('/', 7) + 1);
     follower_->selfDn = identity_.empty() ? dir::LdapAdminDn(base) : dir::LdapUserDn(identity_, base);
+    // Before the first reading, so nothing between is missed; when it
+    // cannot start now, Current tries again.
+    Follow();
   }
   return true;
 }
@@ -465,22 +468,28 @@ DirectoryMark DirectoryLink::Stamp() const {
   return m;
 }
 
+// Starts following the server's changes from where it stands now.
+bool DirectoryLink::Follow() {
+  Follower& f = *follower_;
+  std::unique_ptr<dir::LdapDirectory> d;
+  std::string why;
+  if (dir::LdapDirectory::Open(location_, identity_, password_, &d, &why) != dir::kOk ||
+      dir::LdapFollower::Start(std::move(d), "(zelmName=*)", {"*", "modifiersName"}, true, &f.sync,
+                               &why) != dir::kOk)
+    return false;
+  f.contents.clear();
+  return true;
+}
+
 DirectoryMark DirectoryLink::Current() {
   if (!ldap_) return FileStamp();
   Follower& f = *follower_;
   auto now = std::chrono::steady_clock::now();
   if (!f.sync && now >= f.retryAt) {
-    // (Re)started from where the server stands: what happened while no one
-    // followed counts as a change.
+    // Started again from where the server stands: what happened while no
+    // one followed counts as a change.
     f.retryAt = now + std::chrono::seconds(1);
-    std::unique_ptr<dir::LdapDirectory> d;
-    std::string why;
-    if (dir::LdapDirectory::Open(location_, identity_, password_, &d, &why) == dir::kOk &&
-        dir::LdapFollower::Start(std::move(d), "(zelmName=*)", {"*", "modifiersName"}, true,
-                                 &f.sync, &why) == dir::kOk) {
-      f.contents.clear();
-      f.changes.fetch_add(1);
-    }
+    if (Follow()) f.changes.fetch_add(1);
   }
   if (f.sync) {
     std::vector<dir::LdapFollower::Event> events;

@@ -106,6 +106,7 @@ class DirectoryLink {
                   std::vector<std::string>* notes);
   int Replace(const std::string& object, const std::string& attribute, const std::string& value);
   bool Connect(std::string* error);
+  bool Follow();
   DirectoryMark FileStamp() const;
 
   std::string location_;

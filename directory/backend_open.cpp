@@ -4,9 +4,12 @@
 
 #include "backend.h"
 #include "ldap_backend.h"
+#include "ldap_sync.h"
 
 namespace zelm::dir {
 namespace {
+
+constexpr int kRulesWaitMs = 10000;
 
 class Ldap final : public Backend {
  public:
@@ -43,8 +46,13 @@ class Ldap final : public Backend {
     return d_->Modify(full, changes);
   }
   int Remove(std::string_view full) override { return d_->Remove(full); }
-  int SetGrant(std::string_view, std::string_view, std::string_view, uint32_t) override {
-    return kErrInvalidRequest;  // grants over LDAP: not yet
+  // Returns once the server's access rules reflect the grant (or after the
+  // wait, which the rules' keeper may not be running to end).
+  int SetGrant(std::string_view full, std::string_view trustee, std::string_view scope,
+               uint32_t rights) override {
+    if (int r = d_->SetGrant(full, trustee, scope, rights)) return r;
+    int w = LdapFollower::WaitForGrants(*d_, full, kRulesWaitMs);
+    return w == kErrNoSuchEntry ? kOk : w;
   }
   int EffectiveRights(std::string_view trustee, std::string_view full, std::string_view scope,
                       uint32_t* rights) override {
@@ -53,7 +61,9 @@ class Ldap final : public Backend {
     if (!trustee.empty() || scope.empty() || scope.front() == '[') return kErrInvalidRequest;
     return d_->AttributeRights(full, scope, rights);
   }
-  int GetSetting(std::string_view, std::string*) override { return kErrNoSuchAttribute; }
+  int GetSetting(std::string_view key, std::string* value) override {
+    return d_->GetSetting(key, value);
+  }
   const std::string& identity() const override { return identity_; }
   const std::string& location() const override { return location_; }
   std::string lastError() const override { return d_->lastError(); }

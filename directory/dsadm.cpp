@@ -20,6 +20,7 @@ namespace zelm::dir {
 int RunLdap(const std::string& address, const std::string& identity, const std::string& cmd,
             const std::vector<std::string>& rest);
 int LoadTextFile(const std::string& path, TextDirectory* text);
+int GrantRights(const std::vector<std::string>& rest, uint32_t* rights);
 }  // namespace zelm::dir
 
 namespace {
@@ -96,6 +97,16 @@ int LoadText(const std::string& path, TextDirectory* text) {
 
 int zelm::dir::LoadTextFile(const std::string& path, TextDirectory* text) {
   return LoadText(path, text);
+}
+
+// The rights words of "grant OBJECT TRUSTEE SCOPE [RIGHTS...]"; 2 (with the
+// message) when a word is not one of the scope's.
+int zelm::dir::GrantRights(const std::vector<std::string>& rest, uint32_t* rights) {
+  std::string words;
+  for (size_t i = 3; i < rest.size(); ++i) words += rest[i] + " ";
+  if (ParseRights(SameText(rest[2], kEntryRights), words, rights) == kOk) return 0;
+  std::fprintf(stderr, "dsadm: unknown rights \"%s\"\n", words.c_str());
+  return 2;
 }
 
 namespace {
@@ -331,14 +342,8 @@ int main(int argc, char** argv) {
   }
   if (cmd == "delete" && rest.size() == 1) return written(full, dir->Remove(caller, full));
   if (cmd == "grant" && rest.size() >= 3) {
-    std::string words;
-    for (size_t i = 3; i < rest.size(); ++i) words += rest[i] + " ";
     uint32_t rights = 0;
-    bool entry = SameText(rest[2], kEntryRights);
-    if (ParseRights(entry, words, &rights) != kOk) {
-      std::fprintf(stderr, "dsadm: unknown rights \"%s\"\n", words.c_str());
-      return 2;
-    }
+    if (int r = GrantRights(rest, &rights)) return r;
     return written(full, dir->SetGrant(caller, full, rest[1], rest[2], rights));
   }
   if (cmd == "rights" && (rest.size() == 2 || rest.size() == 3)) {

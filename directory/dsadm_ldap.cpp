@@ -8,11 +8,14 @@
 
 #include "ldap_backend.h"
 #include "ldap_map.h"
+#include "ldap_sync.h"
 #include "textfile.h"
 
 namespace zelm::dir {
 
-int LoadTextFile(const std::string& path, TextDirectory* text);  // dsadm.cpp
+// dsadm.cpp
+int LoadTextFile(const std::string& path, TextDirectory* text);
+int GrantRights(const std::vector<std::string>& rest, uint32_t* rights);
 
 namespace {
 
@@ -152,6 +155,19 @@ int RunLdap(const std::string& address, const std::string& identity, const std::
     }
     return Report(dir, full, r);
   }
+  if (cmd == "grant" && rest.size() >= 3) {
+    uint32_t rights = 0;
+    if (int r = GrantRights(rest, &rights)) return r;
+    if (int r = dir.SetGrant(full, rest[1], rest[2], rights)) return Report(dir, full, r);
+    // Done once the server enforces it.
+    int w = LdapFollower::WaitForGrants(dir, full, wait ? std::atoi(wait) : 10000);
+    if (w == kErrNoSuchEntry) {
+      std::fprintf(stderr, "dsadm: nothing keeps the access rules of %s: the grant is stored "
+                           "but not enforced\n", address.c_str());
+      return 1;
+    }
+    return Report(dir, "access rules", w);
+  }
   if (cmd == "rights" && rest.size() == 3 && !identity.empty() && SameText(rest[1], identity)) {
     uint32_t rights = 0;
     if (int r = dir.AttributeRights(full, rest[2], &rights)) return Report(dir, full, r);
@@ -160,7 +176,8 @@ int RunLdap(const std::string& address, const std::string& identity, const std::
   }
   std::fprintf(stderr,
                "dsadm: over LDAP: dump, ldif, import, list, show, get, set, add-value, "
-               "remove-value, set-if, delete, and rights of the --as identity to an attribute\n");
+               "remove-value, set-if, delete, grant, and rights of the --as identity to an "
+               "attribute\n");
   return 2;
 }
 

@@ -7,6 +7,7 @@
 #include <map>
 
 #include "ldap_map.h"
+#include "ldap_rules.h"
 
 namespace zelm::dir {
 
@@ -136,6 +137,70 @@ struct Held {
   bool stored;        // there when the entry was read, not added by this request
 };
 
+// Sends one update ('a' add, 'm' modify) of a transaction and
+// takes the server's answer; the server applies it only when the
+// transaction ends. The result code, and the update's message id.
+int Queue(LDAP* ld, int timeoutMs, LDAPControl** ctrls, char op, const std::string& dn,
+          LDAPMod** mods, int* msgid) {
+  int code = op == 'a' ? ldap_add_ext(ld, dn.c_str(), mods, ctrls, nullptr, msgid)
+                       : ldap_modify_ext(ld, dn.c_str(), mods, ctrls, nullptr, msgid);
+  LDAPMessage* res = nullptr;
+  timeval tv{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
+  if (code == LDAP_SUCCESS && ldap_result(ld, *msgid, LDAP_MSG_ALL, &tv, &res) <= 0)
+    ldap_get_option(ld, LDAP_OPT_RESULT_CODE, &code);
+  else if (code == LDAP_SUCCESS)
+    ldap_parse_result(ld, res, &code, nullptr, nullptr, nullptr, nullptr, 1);
+  return code;
+}
+
+// One modify that the server applies only while every filter of assertion
+// ("(a=x)(b=y)", or none) still holds: the LDAP result code.
+int ModifyAsserting(LDAP* ld, const std::string& dn, LDAPMod** mods, const std::string& assertion) {
+  LDAPControl* ctrl = nullptr;
+  LDAPControl* ctrls[2] = {nullptr, nullptr};
+  if (!assertion.empty()) {
+    std::string filter = "(&" + assertion + ")";
+    if (ldap_create_assertion_control(ld, const_cast<char*>(filter.c_str()), 1, &ctrl) !=
+        LDAP_SUCCESS)
+      return LDAP_LOCAL_ERROR;
+    ctrls[0] = ctrl;
+  }
+  int rc = ldap_modify_ext_s(ld, dn.c_str(), mods, ctrl ? ctrls : nullptr, nullptr);
+  if (ctrl) ldap_control_free(ctrl);
+  return rc;
+}
+
+// Commits a transaction: the result code, and in *failed the message id of
+// the update that failed (the response says, RFC 5805).
+int EndTransaction(LDAP* ld, int timeoutMs, berval* txn, int* failed) {
+  *failed = 0;
+  int msgid = 0;
+  int code = ldap_txn_end(ld, 1, txn, nullptr, nullptr, &msgid);
+  LDAPMessage* res = nullptr;
+  timeval tv{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
+  if (code != LDAP_SUCCESS) return code;
+  if (ldap_result(ld, msgid, LDAP_MSG_ALL, &tv, &res) <= 0) {
+    ldap_get_option(ld, LDAP_OPT_RESULT_CODE, &code);
+    return code ? code : LDAP_TIMEOUT;
+  }
+  berval* data = nullptr;
+  ldap_parse_extended_result(ld, res, nullptr, &data, 0);
+  if (ldap_parse_result(ld, res, &code, nullptr, nullptr, nullptr, nullptr, 1) != LDAP_SUCCESS)
+    code = LDAP_DECODING_ERROR;
+  if (data) {
+    if (BerElement* ber = ber_init(data)) {
+      ber_len_t len = 0;
+      ber_int_t id = 0;
+      if (ber_scanf(ber, "{") != LBER_ERROR && ber_peek_tag(ber, &len) == LBER_INTEGER &&
+          ber_scanf(ber, "i", &id) != LBER_ERROR)
+        *failed = id;
+      ber_free(ber, 1);
+    }
+    ber_bvfree(data);
+  }
+  return code;
+}
+
 }  // namespace
 
 bool ParseLdapAddress(std::string_view address, std::string* hostUrl, std::string* base) {
@@ -175,31 +240,38 @@ int LdapDirectory::Open(const std::string& address, const std::string& identity,
   ldap_set_option(d->ld_, LDAP_OPT_TIMEOUT, &tv);
   ldap_set_option(d->ld_, LDAP_OPT_REFERRALS, LDAP_OPT_OFF);
 
-  std::string dn;
+  if (int r = d->Bind(identity, password, error)) return r;
+  *out = std::move(d);
+  return kOk;
+}
+
+// A user's DN follows from the name (users live below organizations and
+// units), so a bind needs no search the user's rights might hide; only a
+// refused bind asks whether the user is there at all.
+int LdapDirectory::Bind(const std::string& identity, const std::string& password,
+                        std::string* error) {
+  std::string dn, full;
   if (identity.empty()) {
-    dn = LdapAdminDn(base);
+    dn = LdapAdminDn(base_);
   } else {
-    std::string full;
-    if (ResolveName("", identity, &full) != kOk || full.empty()) {
+    if (ResolveName("", identity, &full) != kOk || (dn = LdapUserDn(full, base_)).empty()) {
       *error = "not a user name: " + identity;
       return kErrBadName;
     }
-    // Anonymous until bound: the DN of the name is public.
-    if (int r = d->FindDn(full, &dn)) {
-      *error = r == kErrNoSuchEntry ? "no such user: " + full : d->lastError_;
-      return r;
-    }
   }
   berval cred{password.size(), const_cast<char*>(password.data())};
-  int rc = ldap_sasl_bind_s(d->ld_, dn.c_str(), LDAP_SASL_SIMPLE, &cred, nullptr, nullptr, nullptr);
-  if (rc != LDAP_SUCCESS) {
-    int r = d->Fail(rc, "bind");
-    *error = rc == LDAP_INVALID_CREDENTIALS ? "wrong password for " + (identity.empty() ? dn : identity)
-                                            : d->lastError_;
-    return r;
+  int rc = ldap_sasl_bind_s(ld_, dn.c_str(), LDAP_SASL_SIMPLE, &cred, nullptr, nullptr, nullptr);
+  if (rc == LDAP_SUCCESS) return kOk;
+  int r = Fail(rc, "bind");
+  *error = lastError_;
+  if (rc != LDAP_INVALID_CREDENTIALS) return r;
+  std::string found;
+  if (!full.empty() && FindDn(full, &found) == kErrNoSuchEntry) {
+    *error = "no such user: " + full;
+    return kErrNoSuchEntry;
   }
-  *out = std::move(d);
-  return kOk;
+  *error = "wrong password for " + (identity.empty() ? dn : identity);
+  return r;
 }
 
 LdapDirectory::~LdapDirectory() {
@@ -333,13 +405,19 @@ int LdapDirectory::List(std::string_view container, std::vector<ObjectInfo>* out
   std::string dn;
   if (int r = FindDn(container, &dn)) return r;
   std::vector<Entry> found;
-  if (int r = Search(dn, LDAP_SCOPE_ONELEVEL, "(objectClass=*)", {"objectClass"}, &found)) return r;
+  if (int r = Search(dn, LDAP_SCOPE_ONELEVEL, "(objectClass=*)", {"objectClass", "hasSubordinates"},
+                     &found))
+    return r;
   for (const Entry& e : found) {
     ObjectInfo info{};
     if (NameOfDn(e.dn, base_, &info.full) != kOk) continue;
     const ClassDef* cls = nullptr;
-    for (const auto& [desc, values] : e.attrs)
+    for (const auto& [desc, values] : e.attrs) {
       if (SameText(desc, "objectClass")) cls = ClassOf(values);
+      // Whether there are objects below, not how many.
+      if (SameText(desc, "hasSubordinates") && !values.empty() && SameText(values[0], "TRUE"))
+        info.subordinates = 1;
+    }
     if (!cls) continue;
     info.className = cls->name;
     info.container = cls->container;
@@ -351,34 +429,33 @@ int LdapDirectory::List(std::string_view container, std::vector<ObjectInfo>* out
   return kOk;
 }
 
-int LdapDirectory::Add(std::string_view full, const std::vector<AttributeIn>& attributes) {
+namespace {
+
+// The class an add names, checked as the engine checks it.
+int ClassToAdd(std::string_view full, const std::vector<AttributeIn>& attributes,
+               const ClassDef** cls) {
   if (full.empty() || CheckFullName(full) != kOk) return kErrBadName;
-  const ClassDef* cls = nullptr;
+  *cls = nullptr;
   for (const AttributeIn& in : attributes) {
     const AttributeDef* def = S().FindAttribute(in.name);
     if (!def) return kErrNoSuchAttribute;
     if (!SameText(def->name, kObjectClass)) continue;
     for (const ValueIn& v : in.values) {
-      if (v.syntax != kSyntaxClassName || cls) return kErrSyntaxViolation;
-      if (!(cls = S().FindClass(v.text))) return kErrNoSuchClass;
+      if (v.syntax != kSyntaxClassName || *cls) return kErrSyntaxViolation;
+      if (!(*cls = S().FindClass(v.text))) return kErrNoSuchClass;
     }
   }
-  if (!cls || cls->abstract) return kErrNoSuchClass;
+  if (!*cls || (*cls)->abstract) return kErrNoSuchClass;
+  return kOk;
+}
 
-  // The parent's class decides containment, as in the engine.
-  std::string_view parent = ParentName(full);
-  std::vector<Entry> found;
-  int r = parent.empty() ? Search(base_, LDAP_SCOPE_BASE, "(objectClass=*)", {"objectClass"}, &found)
-                         : Search(base_, LDAP_SCOPE_SUBTREE, NameFilter(parent), {"objectClass"},
-                                  &found, 2);
-  if (r) return r;
-  if (found.empty()) return kErrNoSuchEntry;
-  const ClassDef* parentClass = nullptr;
-  for (const auto& [desc, values] : found[0].attrs)
-    if (SameText(desc, "objectClass")) parentClass = ClassOf(values);
-  if (!parent.empty() && (!parentClass || !parentClass->container)) return kErrInvalidRequest;
+// The entry of an add below a parent of parentClass (nullptr: the root):
+// its attributes, checked as the engine checks them.
+int AddMods(std::string_view full, const ClassDef* cls, const ClassDef* parentClass,
+            const std::vector<AttributeIn>& attributes, Mods* mods) {
+  if (!ParentName(full).empty() && (!parentClass || !parentClass->container))
+    return kErrInvalidRequest;
   if (!S().MayContain(parentClass, cls)) return kErrInvalidRequest;
-
   std::vector<std::pair<std::string, std::vector<std::string>>> byDescription;
   std::map<const AttributeDef*, std::vector<std::string>> seen;
   for (const AttributeIn& in : attributes) {
@@ -399,11 +476,31 @@ int LdapDirectory::Add(std::string_view full, const std::vector<AttributeIn>& at
       it->second.push_back(ToUtf8(v.text));
     }
   }
+  mods->Add(LDAP_MOD_ADD, "objectClass", {LdapName(cls->name)});
+  mods->Add(LDAP_MOD_ADD, NamingAttribute(cls), {ToUtf8(LeafName(full))});
+  mods->Add(LDAP_MOD_ADD, std::string(kLdapNameAttr), {ToUtf8(Fold(full))});
+  for (auto& [desc, values] : byDescription) mods->Add(LDAP_MOD_ADD, desc, values);
+  return kOk;
+}
+
+}  // namespace
+
+int LdapDirectory::Add(std::string_view full, const std::vector<AttributeIn>& attributes) {
+  const ClassDef* cls = nullptr;
+  if (int r = ClassToAdd(full, attributes, &cls)) return r;
+  // The parent's class decides containment, as in the engine.
+  std::string_view parent = ParentName(full);
+  std::vector<Entry> found;
+  int r = parent.empty() ? Search(base_, LDAP_SCOPE_BASE, "(objectClass=*)", {"objectClass"}, &found)
+                         : Search(base_, LDAP_SCOPE_SUBTREE, NameFilter(parent), {"objectClass"},
+                                  &found, 2);
+  if (r) return r;
+  if (found.empty()) return kErrNoSuchEntry;
+  const ClassDef* parentClass = nullptr;
+  for (const auto& [desc, values] : found[0].attrs)
+    if (SameText(desc, "objectClass")) parentClass = ClassOf(values);
   Mods mods;
-  mods.Add(LDAP_MOD_ADD, "objectClass", {LdapName(cls->name)});
-  mods.Add(LDAP_MOD_ADD, NamingAttribute(cls), {ToUtf8(LeafName(full))});
-  mods.Add(LDAP_MOD_ADD, std::string(kLdapNameAttr), {ToUtf8(Fold(full))});
-  for (auto& [desc, values] : byDescription) mods.Add(LDAP_MOD_ADD, desc, values);
+  if (int c = AddMods(full, cls, parentClass, attributes, &mods)) return c;
   const std::string dn = RdnFor(cls, LeafName(full)) + "," + found[0].dn;
   int rc = ldap_add_ext_s(ld_, dn.c_str(), mods.Get(), nullptr, nullptr);
   return rc == LDAP_SUCCESS ? kOk : Fail(rc, "add");
@@ -440,6 +537,7 @@ int LdapDirectory::Modify(std::string_view full, const std::vector<Change>& chan
 
     Mods mods;
     std::string assertion;
+    bool unseenAttribute = false;
     for (const Change& c : changes) {
       const AttributeDef* def = S().FindAttribute(c.attribute);
       if (!S().Allows(cls, def)) return kErrIllegalAttribute;
@@ -458,7 +556,13 @@ int LdapDirectory::Modify(std::string_view full, const std::vector<Change>& chan
           }
           break;
         case kChangeRemoveAttribute: {
-          if (held.empty()) return kErrNoSuchAttribute;
+          if (held.empty()) {
+            // Not there, or not readable by this identity: the server says
+            // which, judging the right first.
+            mods.Add(LDAP_MOD_DELETE, LdapName(def->name), {});
+            unseenAttribute = true;
+            break;
+          }
           std::vector<std::string> descs;
           for (const Held& h : held)
             if (std::find(descs.begin(), descs.end(), h.description) == descs.end()) {
@@ -474,7 +578,13 @@ int LdapDirectory::Modify(std::string_view full, const std::vector<Change>& chan
             if (!Schema::KnownSyntax(v.syntax)) return kErrSyntaxViolation;
             auto it = std::find_if(held.begin(), held.end(),
                                    [&](const Held& h) { return SameValue(def, h.text, v.text); });
-            if (it == held.end()) return kErrNoSuchValue;
+            if (it == held.end()) {
+              if (held.empty()) {  // as above
+                mods.Add(LDAP_MOD_DELETE, LdapDescription(def, def->syntax), {ToUtf8(v.text)});
+                continue;
+              }
+              return kErrNoSuchValue;
+            }
             mods.Add(LDAP_MOD_DELETE, it->description, {it->utf8});
             if (it->stored)
               assertion += "(" + it->description + "=" + FilterEscape(it->utf8) + ")";
@@ -487,18 +597,8 @@ int LdapDirectory::Modify(std::string_view full, const std::vector<Change>& chan
     }
     if (mods.empty()) return kOk;  // LDAP has no empty modify; the object exists
 
-    LDAPControl* ctrl = nullptr;
-    LDAPControl* ctrls[2] = {nullptr, nullptr};
-    if (!assertion.empty()) {
-      std::string filter = "(&" + assertion + ")";
-      if (ldap_create_assertion_control(ld_, const_cast<char*>(filter.c_str()), 1, &ctrl) !=
-          LDAP_SUCCESS)
-        return Fail(LDAP_LOCAL_ERROR, "assertion");
-      ctrls[0] = ctrl;
-    }
-    int rc = ldap_modify_ext_s(ld_, found[0].dn.c_str(), mods.Get(), ctrl ? ctrls : nullptr,
-                               nullptr);
-    if (ctrl) ldap_control_free(ctrl);
+    int rc = ModifyAsserting(ld_, found[0].dn, mods.Get(), assertion);
+    if (rc == LDAP_NO_SUCH_ATTRIBUTE && unseenAttribute) return Fail(LDAP_UNDEFINED_TYPE, "modify");
     if (rc != LDAP_ASSERTION_FAILED) return rc == LDAP_SUCCESS ? kOk : Fail(rc, "modify");
   }
   lastError_ = "modify: the values kept changing under other writers";
@@ -593,18 +693,67 @@ int LdapDirectory::Export(TextDirectory* out) {
   return kOk;
 }
 
+// One transaction: every object (parents first) with its grants, and the
+// settings, written all or none; the server checks each against the rights
+// of the identity importing.
 int LdapDirectory::Import(const TextDirectory& text, std::string* error) {
-  for (size_t i = 0; i < text.objects.size(); ++i) {
-    const TextObject& o = text.objects[i];
-    const std::string where = "line " + std::to_string(o.line) + ": " +
-                              (o.full.empty() ? std::string(kRootName) : o.full);
+  berval* txn = nullptr;
+  int rc = ldap_txn_start_s(ld_, nullptr, nullptr, &txn);
+  if (rc != LDAP_SUCCESS) {
+    int r = Fail(rc, "transaction");
+    *error = lastError_;
+    return r;
+  }
+  LDAPControl spec{const_cast<char*>(LDAP_CONTROL_TXN_SPEC), *txn, 1};
+  LDAPControl* ctrls[] = {&spec, nullptr};
+  std::map<std::string, std::pair<std::string, const ClassDef*>> made;  // by folded name
+  std::vector<std::pair<int, std::string>> sent;                        // message id, where
+  std::string where;
+  auto abandon = [&](int r, const std::string& why) {
+    int unused = 0;
+    ldap_txn_end_s(ld_, 0, txn, nullptr, nullptr, &unused);
+    ber_bvfree(txn);
+    *error = where + ": " + why;
+    return r;
+  };
+  // Queues one update; the server answers it at once and applies it at the end.
+  auto queue = [&](char op, const std::string& dn, Mods* mods) -> int {
+    int msgid = 0;
+    int code = Queue(ld_, timeoutMs_, ctrls, op, dn, mods->Get(), &msgid);
+    if (code == LDAP_SUCCESS) sent.emplace_back(msgid, where);
+    return code;
+  };
+  for (const TextObject& o : text.objects) {
+    where = "line " + std::to_string(o.line) + ": " +
+            (o.full.empty() ? std::string(kRootName) : o.full);
+    std::string dn = base_;
     if (!o.full.empty()) {
       std::vector<AttributeIn> attrs = o.attributes;
       attrs.insert(attrs.begin(), {std::string(kObjectClass), {{kSyntaxClassName, o.className}}});
-      if (int r = Add(o.full, attrs)) {
-        *error = where + ": " + ResultText(r) + (lastError_.empty() ? "" : " (" + lastError_ + ")");
-        return r;
+      const ClassDef* cls = nullptr;
+      if (int r = ClassToAdd(o.full, attrs, &cls)) return abandon(r, ResultText(r));
+      const std::string parent = Fold(ParentName(o.full));
+      std::string parentDn;
+      const ClassDef* parentClass = nullptr;
+      if (auto it = made.find(parent); it != made.end()) {
+        parentDn = it->second.first;
+        parentClass = it->second.second;
+      } else {
+        std::vector<Entry> found;
+        int r = parent.empty()
+                    ? Search(base_, LDAP_SCOPE_BASE, "(objectClass=*)", {"objectClass"}, &found)
+                    : Search(base_, LDAP_SCOPE_SUBTREE, NameFilter(parent), {"objectClass"}, &found, 2);
+        if (r == kOk && found.empty()) r = kErrNoSuchEntry;
+        if (r) return abandon(r, std::string(ResultText(r)) + " (the container)");
+        parentDn = found[0].dn;
+        for (const auto& [desc, values] : found[0].attrs)
+          if (SameText(desc, "objectClass")) parentClass = ClassOf(values);
       }
+      Mods mods;
+      if (int r = AddMods(o.full, cls, parentClass, attrs, &mods)) return abandon(r, ResultText(r));
+      dn = RdnFor(cls, LeafName(o.full)) + "," + parentDn;
+      if (int code = queue('a', dn, &mods)) return abandon(Fail(code, "add"), lastError_);
+      made[Fold(o.full)] = {dn, cls};
     }
     Mods mods;
     std::vector<std::string> grants;
@@ -615,16 +764,70 @@ int LdapDirectory::Import(const TextDirectory& text, std::string* error) {
       for (const auto& [k, v] : text.settings) settings.push_back(ToUtf8(k + "=" + v));
       mods.Add(LDAP_MOD_REPLACE, std::string(kLdapSettingAttr), settings);
     }
-    if (mods.empty()) continue;
-    std::string dn;
-    if (int r = FindDn(o.full, &dn)) return r;
-    int rc = ldap_modify_ext_s(ld_, dn.c_str(), mods.Get(), nullptr, nullptr);
-    if (rc != LDAP_SUCCESS) {
-      int r = Fail(rc, "grants");
-      *error = where + ": " + lastError_;
-      return r;
-    }
+    if (!mods.empty())
+      if (int code = queue('m', dn, &mods)) return abandon(Fail(code, "grants"), lastError_);
   }
+  where = "commit";
+  int failed = 0;
+  rc = EndTransaction(ld_, timeoutMs_, txn, &failed);
+  ber_bvfree(txn);
+  if (rc == LDAP_SUCCESS) return kOk;
+  int r = Fail(rc, "import");
+  for (const auto& [id, at] : sent)
+    if (id == failed) where = at;
+  *error = where + ": " + lastError_ + "; nothing was written";
+  return r;
+}
+
+int LdapDirectory::SetGrant(std::string_view full, std::string_view trustee,
+                            std::string_view scope, uint32_t rights) {
+  Grant want;
+  if (int r = NormalizeGrant(trustee, scope, rights, &want)) return r;
+  const std::string type(kLdapGrantAttr);
+  for (int attempt = 0; attempt < 20; ++attempt) {
+    std::vector<Entry> found;
+    int r = full.empty() ? Search(base_, LDAP_SCOPE_BASE, "(objectClass=*)", {type}, &found)
+                         : Search(base_, LDAP_SCOPE_SUBTREE, NameFilter(full), {type}, &found, 2);
+    if (r) return r;
+    if (found.empty()) return kErrNoSuchEntry;
+    Mods mods;
+    std::string assertion;
+    for (const auto& [desc, values] : found[0].attrs) {
+      if (!SameText(desc, type)) continue;
+      for (const std::string& v : values) {
+        Grant g;
+        if (!ParseGrantValue(FromUtf8(v), &g) || !SameText(g.trustee, want.trustee) ||
+            !SameText(g.scope, want.scope))
+          continue;
+        mods.Add(LDAP_MOD_DELETE, type, {v});
+        assertion += "(" + type + "=" + FilterEscape(v) + ")";
+      }
+    }
+    // Only supervisors read grants: with none seen, removing a grant that
+    // cannot exist asks the server whether this identity may change them.
+    if (rights) mods.Add(LDAP_MOD_ADD, type, {ToUtf8(GrantValue(want))});
+    else if (mods.empty()) mods.Add(LDAP_MOD_DELETE, type, {"0#-#-"});
+    int rc = ModifyAsserting(ld_, found[0].dn, mods.Get(), assertion);
+    if (rc == LDAP_NO_SUCH_ATTRIBUTE && !rights && assertion.empty()) return kOk;
+    if (rc != LDAP_ASSERTION_FAILED) return rc == LDAP_SUCCESS ? kOk : Fail(rc, "grant");
+  }
+  lastError_ = "grant: the grants kept changing under other writers";
+  return kErrLocked;
+}
+
+int LdapDirectory::GetSetting(std::string_view key, std::string* value) {
+  value->clear();
+  std::vector<Entry> found;
+  if (int r = Search(base_, LDAP_SCOPE_BASE, "(objectClass=*)", {std::string(kLdapSettingAttr)},
+                     &found))
+    return r;
+  for (const Entry& e : found)
+    for (const auto& [desc, values] : e.attrs)
+      for (const std::string& v : values) {
+        std::string kv = FromUtf8(v);
+        if (kv.size() > key.size() && kv[key.size()] == '=' && kv.compare(0, key.size(), key) == 0)
+          *value = kv.substr(key.size() + 1);
+      }
   return kOk;
 }
 

@@ -55,6 +55,13 @@ class LdapDirectory {
   // The bound identity's rights to an attribute of the object, as the server
   // judges them: kRightWrite when it would let a value be written.
   int AttributeRights(std::string_view full, std::string_view attribute, uint32_t* rights);
+  // As the engine's: sets (rights 0: removes) the trustee's grant on the
+  // object, in one modify that asserts the grant it replaces. The server
+  // lets only supervisors of the object change its grants.
+  int SetGrant(std::string_view full, std::string_view trustee, std::string_view scope,
+               uint32_t rights);
+  // A setting of the directory ("" when not set), public as in the engine.
+  int GetSetting(std::string_view key, std::string* value);
 
   // The whole directory as a description (textfile.h): settings, objects
   // parents first, values with their syntaxes, grants. Needs every right.
@@ -66,9 +73,11 @@ class LdapDirectory {
   const std::string& lastError() const { return lastError_; }
 
  private:
+  friend class LdapFollower;  // native-only extensions on the same connection (ldap_sync.h)
   LdapDirectory() = default;
   int Fail(int ldapCode, const char* what);
   int FindDn(std::string_view full, std::string* dn);
+  int Bind(const std::string& identity, const std::string& password, std::string* error);
   struct Entry;
   int Search(const std::string& base, int scope, const std::string& filter,
              const std::vector<std::string>& attrs, std::vector<Entry>* out, int limit = 0);

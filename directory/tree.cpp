@@ -212,11 +212,7 @@ int Tree::Remove(std::string_view full, bool apply) {
   return kOk;
 }
 
-int Tree::SetGrant(std::string_view full, std::string_view trustee, std::string_view scope,
-                   uint32_t rights, bool apply) {
-  Object* obj = FindMutable(full);
-  if (!obj) return kErrNoSuchEntry;
-
+int NormalizeGrant(std::string_view trustee, std::string_view scope, uint32_t rights, Grant* out) {
   std::string who;
   if (SameText(trustee, kPublicTrustee)) who = kPublicTrustee;
   else if (SameText(trustee, kRootName)) who = kRootName;
@@ -240,17 +236,27 @@ int Tree::SetGrant(std::string_view full, std::string_view trustee, std::string_
     return kErrNoSuchAttribute;
   }
   if (rights & ~allowed) return kErrInvalidRequest;
+  *out = {std::move(who), std::move(what), rights};
+  return kOk;
+}
+
+int Tree::SetGrant(std::string_view full, std::string_view trustee, std::string_view scope,
+                   uint32_t rights, bool apply) {
+  Object* obj = FindMutable(full);
+  if (!obj) return kErrNoSuchEntry;
+  Grant want;
+  if (int r = NormalizeGrant(trustee, scope, rights, &want)) return r;
   if (!apply) return kOk;
 
   auto& grants = obj->grants;
   auto it = std::find_if(grants.begin(), grants.end(), [&](const Grant& g) {
-    return SameText(g.trustee, who) && SameText(g.scope, what);
+    return SameText(g.trustee, want.trustee) && SameText(g.scope, want.scope);
   });
   if (it != grants.end()) {
     if (rights == 0) grants.erase(it);
     else it->rights = rights;
   } else if (rights != 0) {
-    grants.push_back({who, what, rights});
+    grants.push_back(std::move(want));
   }
   return kOk;
 }

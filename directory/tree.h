@@ -68,6 +68,12 @@ struct Grant {
   uint32_t rights;
 };
 
+// A grant as the directory keeps it: the trustee "[Public]", "[Root]" or a
+// full name (a leading "." dropped), the scope as the schema spells it.
+// -623 for a bad trustee, -603 for an unknown scope, -641 for rights the
+// scope does not have.
+int NormalizeGrant(std::string_view trustee, std::string_view scope, uint32_t rights, Grant* out);
+
 struct Attribute {
   const AttributeDef* def;
   std::vector<std::string> values;

@@ -8,9 +8,20 @@
 # With $DISPLAY set each program opens on that display (close it to go on);
 # without one they run on a virtual screen and pictures of their main
 # screens are written to build/shots.
+#   scripts/demo.sh [--ldap]
+# --ldap keeps the directory on a slapd of the project's own instead of the
+# file (build/demo/slapd, ldap://127.0.0.1:38389/o=Zelm, stopped at the end):
+# the store server binds there as Zelmstored.Acme with a password from a
+# file only its owner reads, and the host uses the same address.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
+ldap=""
+case "${1:-}" in
+  --ldap) ldap=1 ;;
+  "") ;;
+  *) echo "usage: scripts/demo.sh [--ldap]" >&2; exit 2 ;;
+esac
 native_bin=${ZELM_NATIVE_BIN:-$root/build/native/bin}
 win_bin=${ZELM_WIN_BIN:-$root/build/win/bin}
 demo=build/demo
@@ -24,7 +35,28 @@ corpus=$(scripts/corpus.sh)
 python3 server/tools/mkstore.py demo --corpus "$corpus" --out "$store"
 printf 'Demo store %s: %s messages of real mail\n' "$store" "$(find "$store" -path '*/cur/*' -o -path '*/new/*' -type f | wc -l)"
 cat directory/sample-directory.txt scripts/demo-services.txt >"$demo/directory.txt"
+password_file=""
+if [ -n "$ldap" ]; then
+  # The store server's own password, and the volume where it lies (the
+  # server is not beside a database file there).
+  password_file=$root/$demo/zelmstored.pw
+  (umask 077; head -c 12 /dev/urandom | base64 | tr -d '\n/+=' >"$password_file")
+  sed -i -e "/^object Zelmstored.Acme : User/a\\    Password = $(cat "$password_file")" \
+         -e "s|MAIL=volumes/FS1/MAIL|MAIL=$root/$demo/volumes/FS1/MAIL|" "$demo/directory.txt"
+  chmod 600 "$demo/directory.txt"
+fi
 "$native_bin/dsadm" create "$db" "$demo/directory.txt" >/dev/null
+if [ -n "$ldap" ]; then
+  slapd_dir=$root/$demo/slapd
+  scripts/slapd.sh stop "$slapd_dir"
+  rm -rf "$slapd_dir"
+  mkdir -p "$slapd_dir"
+  "$native_bin/dsadm" ldif "$db" >"$slapd_dir/demo.ldif"
+  rm -f "$db"
+  ZELM_LDAP_LDIF=$slapd_dir/demo.ldif scripts/slapd.sh start "$slapd_dir" 127.0.0.1 38389
+  trap 'scripts/slapd.sh stop "$slapd_dir"' EXIT
+  db=$(cat "$slapd_dir/url")
+fi
 echo "Demo directory $db: the sample tree with messaging server MS1.Internet Services on FS1.Acme"
 
 on_display() {
@@ -63,7 +95,7 @@ headless() {
 export -f on_display headless
 export root win_bin db
 serve=(scripts/with-store.sh --server "$native_bin/zelmstored" --directory "$db" FS1.Acme
-       --address 127.0.0.1 --)
+       --address 127.0.0.1 ${password_file:+--password-file "$password_file"} --)
 # The steps run in a shell of their own: it stops at the first that fails,
 # and with-store.sh hands its status on.
 if [ -n "${DISPLAY:-}" ]; then

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The administration host with both snap-ins on a directory:
-#   scripts/host-demo.sh [--database DB] [SHOT[=FILE]]...
+#   scripts/host-demo.sh [--database DB|ADDRESS] [SHOT[=FILE]]...
 # On $DISPLAY when set (close it to end), else on a virtual screen, writing
 # pictures to build/shots: SHOT is one of
 #   main         the host on Sales.Acme                      (host-main.png)
@@ -36,14 +36,18 @@ if [ -z "$db" ]; then
   "$native_bin/dsadm" create "$db" "$root/directory/sample-directory.txt" >/dev/null
   echo "Demo directory $db (the sample tree; signed in as Admin.Acme)"
 fi
-db=$(cd "$(dirname "$db")" && pwd)/$(basename "$db")
+# A directory address goes to the host as it is; a file by its Wine path.
+case "$db" in
+  ldap://*) where=$db ;;
+  *) db=$(cd "$(dirname "$db")" && pwd)/$(basename "$db"); where="Z:${db//\//\\}" ;;
+esac
 
 prefix=${ZELM_HOST_PREFIX:-$root/build/wine/host-demo}
 "$root/scripts/prefix.sh" x11 "$root/build/wine/template" "$prefix"
 export WINEPREFIX=$prefix WINEDEBUG=-all
 unset ZELM_DIRECTORY ZELM_IDENTITY
 # Wine sees the Linux root as drive Z:.
-args=(--database "Z:${db//\//\\}" --identity Admin.Acme --snapin tarq.dll --snapin logpage.dll)
+args=(--database "$where" --identity Admin.Acme --snapin tarq.dll --snapin logpage.dll)
 
 xvfb="" app=""
 cleanup() {

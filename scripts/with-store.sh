@@ -1,18 +1,20 @@
 #!/usr/bin/env bash
 # Runs a command while a store server serves a store, then stops the server.
 #   with-store.sh [--server BIN] (--sample | --demo | --store DIR | --directory DB OBJECT)
-#                 [--address ADDR] -- command...
+#                 [--address ADDR] [--password-file FILE] -- command...
 # --sample builds the small store of messages written here, --demo the demo
 # store of real mail (fetching the corpus when needed), both in a temporary
 # folder; --store serves an existing one; --directory has the server take its
 # store and settings from directory database DB as file server OBJECT (acting
-# as Zelmstored.Acme, the sample tree's identity for it). The address defaults to a random
+# as Zelmstored.Acme, the sample tree's identity for it; DB may be a directory
+# address ldap://HOST:PORT/BASE, with the identity's password in the
+# --password-file). The address defaults to a random
 # loopback address; the command finds it in ZELM_STORE_HOST. Linux programs
 # are started from here: Wine cannot reliably start them itself.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 server=${ZELM_NATIVE_BIN:-$root/build/native/bin}/zelmstored
-kind="" store="" address="" database="" object=""
+kind="" store="" address="" database="" object="" password_file=""
 while [ $# -gt 0 ]; do
   case "$1" in
     --server) server=$2; shift 2 ;;
@@ -21,11 +23,12 @@ while [ $# -gt 0 ]; do
     --store) kind=existing; store=$2; shift 2 ;;
     --directory) kind=directory; database=$2; object=$3; shift 3 ;;
     --address) address=$2; shift 2 ;;
+    --password-file) password_file=$2; shift 2 ;;
     --) shift; break ;;
     *) echo "with-store.sh: unexpected $1" >&2; exit 2 ;;
   esac
 done
-[ $# -gt 0 ] && [ -n "$kind" ] || { sed -n '2,12p' "$0" >&2; exit 2; }
+[ $# -gt 0 ] && [ -n "$kind" ] || { sed -n '2,13p' "$0" >&2; exit 2; }
 [ -x "$server" ] || { echo "with-store.sh: no server at $server (build the native side first)" >&2; exit 2; }
 
 work=$(mktemp -d /tmp/zelm-with-store.XXXXXX)
@@ -45,7 +48,7 @@ if [ -z "$address" ]; then
 fi
 if [ "$kind" = directory ]; then
   "$server" --directory "$database" --server-object "$object" --identity Zelmstored.Acme \
-    --listen "$address" >"$work/server.log" 2>&1 &
+    ${password_file:+--password-file "$password_file"} --listen "$address" >"$work/server.log" 2>&1 &
 else
   "$server" --root "$store" --listen "$address" >"$work/server.log" 2>&1 &
 fi

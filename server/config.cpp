@@ -167,12 +167,13 @@ bool ApplySetting(StoreConfig* c, const std::string& key, const std::string& raw
   } else if (key == "request-port") {
     if (!number(0, 65535)) return false;
     c->requestPort = static_cast<uint16_t>(n);
-  } else if (key == "directory" || key == "server-object") {
+  } else if (key == "directory" || key == "server-object" || key == "password-file") {
     if (value.empty()) {
       *error = key + ": empty value";
       return false;
     }
-    (key == "directory" ? c->directoryFile : c->serverObject) = value;
+    (key == "directory" ? c->directory : key == "server-object" ? c->serverObject : c->passwordFile) =
+        value;
   } else if (key == "identity") {
     c->identity = value;
   } else if (key == "watch-directory") {
@@ -221,8 +222,9 @@ const char* UsageText() {
          "                  [--first-command-seconds N] [--idle-seconds N]\n"
          "                  [--send-timeout N] [--authserv-id ID] [--disabled 0|1]\n"
          "                  [--request-port N] [--config FILE]\n"
-         "       zelmstored --directory FILE --server-object NAME [--identity NAME]\n"
-         "                  [--watch-directory 0|1] [--root DIR] [other options]\n";
+         "       zelmstored --directory FILE|ldap://HOST:PORT/BASE --server-object NAME\n"
+         "                  [--identity NAME] [--password-file FILE] [--watch-directory 0|1]\n"
+         "                  [--root DIR] [other options]\n";
 }
 
 bool ParseCommandLine(int argc, char** argv, StoreConfig* config, std::string* error,
@@ -248,14 +250,15 @@ bool ParseCommandLine(int argc, char** argv, StoreConfig* config, std::string* e
     if (key == "config") continue;
     if (!ApplySetting(config, key, value, error)) return false;
   }
-  if (!config->directoryFile.empty()) {
+  if (!config->directory.empty()) {
     // The directory names the store; --root is only the fallback.
     if (config->serverObject.empty()) {
       *error = "--directory needs the server's object (--server-object NAME)";
       return false;
     }
-  } else if (!config->serverObject.empty() || !config->identity.empty() || config->watchDirectory) {
-    *error = "--server-object, --identity and --watch-directory need --directory FILE";
+  } else if (!config->serverObject.empty() || !config->identity.empty() ||
+             !config->passwordFile.empty() || config->watchDirectory) {
+    *error = "--server-object, --identity, --password-file and --watch-directory need --directory";
     return false;
   } else if (config->storeRoot.empty()) {
     *error = "no store root given (--root DIR)";
@@ -281,7 +284,7 @@ std::vector<std::string> ConfigEntries(const StoreConfig& c) {
   };
   if (!c.userQuotaKb.empty())
     entries.push_back("Users with quotas of their own:" + std::to_string(c.userQuotaKb.size()));
-  if (!c.directoryFile.empty())
-    entries.push_back("Directory:" + c.directoryFile + " (" + c.serverObject + ")");
+  if (!c.directory.empty())
+    entries.push_back("Directory:" + c.directory + " (" + c.serverObject + ")");
   return entries;
 }

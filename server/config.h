@@ -29,7 +29,8 @@ struct StoreConfig {
   std::string configFile;                 // where the file settings came from, if anywhere
 
   uint16_t requestPort = 998;             // the request service, same address; 0 = none
-  std::string directoryFile;              // take the configuration from this directory database
+  std::string directory;                  // take the configuration from this directory (file or address)
+  std::string passwordFile;               // over LDAP: the identity's password, in a file only root reads
   std::string serverObject;               // this server's "HVX Server" object there
   std::string identity;                   // who the server acts as there; "" = local system caller
   bool watchDirectory = false;            // take every change, not only those notified
@@ -54,8 +55,8 @@ bool ApplySetting(StoreConfig* config, const std::string& key, const std::string
 bool LoadConfigFile(const std::string& path, StoreConfig* config, std::string* error);
 // --root DIR --listen ADDR --port N --trusted LIST --quota-kb N --max-clients N
 // --max-per-host N --first-command-seconds N --idle-seconds N --send-timeout N --authserv-id ID --disabled 0|1 --request-port N
-// --directory FILE --server-object NAME --identity NAME --watch-directory 0|1
-// --config FILE. Settings on the command line win over the file's. Without
+// --directory FILE|ADDRESS --server-object NAME --identity NAME --password-file FILE
+// --watch-directory 0|1 --config FILE. Settings on the command line win over the file's. Without
 // --directory a store root is required; with it, --server-object is.
 bool ParseCommandLine(int argc, char** argv, StoreConfig* config, std::string* error,
                       bool* help);

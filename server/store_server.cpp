@@ -59,9 +59,10 @@ void StoreServer::Log(const std::string& line) {
 
 bool StoreServer::Start(std::string* error) {
   EnsureMimeLibrary();
-  if (!base_.directoryFile.empty()) {
+  if (!base_.directory.empty()) {
     directory_ = std::make_unique<DirectoryLink>();
-    if (!directory_->Open(base_.directoryFile, base_.serverObject, base_.identity, error))
+    if (!directory_->Open(base_.directory, base_.serverObject, base_.identity, base_.passwordFile,
+                          error))
       return false;
     // The request service answers where the directory says the server is.
     networkAddress_ = directory_->NetworkAddress();
@@ -188,11 +189,16 @@ std::string StoreServer::AddressText() {
                                                                      : base_.listenAddress;
 }
 
+void StoreServer::LogWriteFailure(int code) {
+  const std::string why = directory_->LastError();
+  Log("cannot write the status of " + messagingServer_ + ": " + std::to_string(code) + " " +
+      zelm::dir::ResultText(code) + (why.empty() ? "" : " (" + why + ")"));
+}
+
 void StoreServer::ReportLocked(const char* status) {
   if (!directory_ || messagingServer_.empty()) return;
   if (int r = directory_->Report(messagingServer_, status ? status : StatusLocked(), AddressText()))
-    Log("cannot write the status of " + messagingServer_ + ": " + std::to_string(r) + " " +
-        zelm::dir::ResultText(r));
+    LogWriteFailure(r);
   seen_ = directory_->Stamp();
 }
 
@@ -212,9 +218,7 @@ int StoreServer::TakeLocked(const std::string& why, std::string* bindError) {
   ReconcileLocked(bindError);
   taken_.fetch_add(1);  // counted before the flags say so
   std::string status = StatusLocked();
-  if (int w = directory_->Report(messagingServer_, status, AddressText()))
-    Log("cannot write the status of " + messagingServer_ + ": " + std::to_string(w) + " " +
-        zelm::dir::ResultText(w));
+  if (int w = directory_->Report(messagingServer_, status, AddressText())) LogWriteFailure(w);
   std::vector<std::string> errors;
   int cleared = directory_->ClearFlags(r.changed, &errors);
   for (const std::string& e : errors) Log("directory: " + e);
@@ -325,7 +329,7 @@ int32_t StoreServer::UnloadModule(const std::string& module) {
 void StoreServer::Watch() {
   Clock::time_point firstChange{}, lastChange{};
   bool pending = false;
-  FileStamp last;
+  DirectoryMark last;
   {
     std::lock_guard<std::mutex> lock(control_);
     last = seen_;
@@ -335,7 +339,7 @@ void StoreServer::Watch() {
       std::unique_lock<std::mutex> lock(watchMu_);
       if (watchWake_.wait_for(lock, kPoll, [this] { return stopping_; })) return;
     }
-    FileStamp now = directory_->Stamp();
+    DirectoryMark now = directory_->Current();
     Clock::time_point t = Clock::now();
     {
       std::lock_guard<std::mutex> lock(control_);

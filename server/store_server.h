@@ -78,6 +78,7 @@ class StoreServer : private RequestHandler {
   void ApplyLocked(const StoreConfig& next, const std::string& unavailable);
   bool ReconcileLocked(std::string* error);
   void ReportLocked(const char* status = nullptr);
+  void LogWriteFailure(int code);
   std::string StatusLocked();
   std::string AddressText();
   void Watch();
@@ -96,7 +97,7 @@ class StoreServer : private RequestHandler {
   std::string messagingServer_;
   std::string storeModule_ = "STORAGNT.QMD";
   std::string networkAddress_;
-  FileStamp seen_;  // the database as the server last left it
+  DirectoryMark seen_;  // the directory as the server last left it
   std::chrono::steady_clock::time_point noticeWindowEnd_{};
   std::atomic<uint64_t> taken_{0};
 

@@ -1,8 +1,10 @@
 // Per-operation cost of the directory on slapd at 1,000, 10,000 and 100,000
 // objects (the tree of dir_bench): reading one attribute, replacing a value,
 // a page apply (read, replace, then the notice's write of a flag), adding an
-// object, testing existence. Each size gets its own slapd from
-// scripts/slapd.sh, loaded with slapadd.
+// object, testing existence, done by a user whose rights the server's
+// access rules check (granted to a unit the user is in, with grants at
+// several levels); and how long a grant takes to be enforced. Each size
+// gets its own slapd from scripts/slapd.sh, loaded with slapadd.
 //   ldap_bench FOLDER ADDR PORT [SIZES...]
 #include <algorithm>
 #include <chrono>
@@ -15,6 +17,7 @@
 
 #include "ldap_backend.h"
 #include "ldap_map.h"
+#include "ldap_sync.h"
 
 using namespace zelm::dir;
 using Clock = std::chrono::steady_clock;
@@ -45,6 +48,19 @@ int Build(Tree* t, int objects) {
   t->SetSetting(kSettingSupervisor, "Admin.Acme", true);
   t->Add("Acme", Of("Organization"), true);
   t->Add("Admin.Acme", Of("User"), true);
+  // The user the operations run as, and its rights.
+  t->Add("Editors.Acme", Of("Organizational Unit"), true);
+  auto ed = Of("User");
+  ed.push_back({"Password", {{kSyntaxCaseExactString, "ed"}}});
+  t->Add("Ed.Editors.Acme", ed, true);
+  t->SetGrant("", "[Public]", "[Entry Rights]", kRightBrowse, true);
+  t->SetGrant("", "[Root]", "[All Attributes Rights]", kRightCompare | kRightRead, true);
+  t->SetGrant("Acme", "Editors.Acme", "[Entry Rights]", kRightBrowse | kRightCreate | kRightDelete,
+              true);
+  t->SetGrant("Acme", "Editors.Acme", "[All Attributes Rights]",
+              kRightCompare | kRightRead | kRightWrite, true);
+  t->SetGrant("Acme", "Admin.Acme", "[Entry Rights]", kRightSupervisor, true);
+  t->SetGrant("Editors.Acme", "[Root]", "[All Attributes Rights]", kRightCompare, true);
   for (int u = 0; u * kPerUnit < objects; ++u)
     t->Add("Unit" + std::to_string(u) + ".Acme", Of("Organizational Unit"), true);
   for (int i = 0; i < objects; ++i) {
@@ -55,7 +71,7 @@ int Build(Tree* t, int objects) {
     attrs.push_back({"Quorvel:Timeout", {{kSyntaxCaseIgnoreString, "0"}}});
     if (int r = t->Add(User(i), attrs, true)) return r;
   }
-  return kOk;
+  return t->SetGrant("Unit0.Acme", "Editors.Acme", "Quorvel:Privacy", kRightRead | kRightWrite, true);
 }
 
 }  // namespace
@@ -86,8 +102,10 @@ int main(int argc, char** argv) {
     const double loadMs = Micros(Clock::now() - t0) / 1000;
     std::string password, error;
     std::getline(std::ifstream(dir + "/admin.pw"), password);
-    std::unique_ptr<LdapDirectory> d;
-    int rc = LdapDirectory::Open("ldap://" + addr + ":" + port + "/o=Zelm", "", password, &d, &error);
+    const std::string url = "ldap://" + addr + ":" + port + "/o=Zelm";
+    std::unique_ptr<LdapDirectory> d, admin;
+    int rc = LdapDirectory::Open(url, "Ed.Editors.Acme", "ed", &d, &error);
+    if (!rc) rc = LdapDirectory::Open(url, "", password, &admin, &error);
     auto stop = [&] { std::system(("'" + script + "' stop '" + dir + "'").c_str()); };
     if (rc) {
       std::fprintf(stderr, "open: %s\n", error.c_str());
@@ -168,8 +186,22 @@ int main(int argc, char** argv) {
       if (r) return fail("exists", r);
     }
     Row("exists", n, t);
+
+    // A grant until the server enforces it (ldaprules has rewritten the
+    // rules), as an administrator giving and taking back a right.
+    t.clear();
+    for (int k = 0; k < 40; ++k) {
+      auto s = Clock::now();
+      int r = admin->SetGrant("Unit0.Acme", "Ed.Editors.Acme", "Quorvel:Finger Message",
+                              k % 2 ? 0 : kRightRead | kRightWrite);
+      if (!r) r = LdapFollower::WaitForGrants(*admin, "Unit0.Acme", 10000);
+      t.push_back(Micros(Clock::now() - s));
+      if (r) return fail("grant", r);
+    }
+    Row("grant", n, t);
     std::printf("%-10s %8d %10.0f ms (LDIF, slapadd and start)\n", "load", n, loadMs);
     d.reset();
+    admin.reset();
     stop();
   }
   return 0;

@@ -1,10 +1,13 @@
 // The LDAP backend against a real slapd: a directory moved from the file to
 // LDAP and back, each operation's results and codes, logins, and servers
 // that are not there or do not answer.
+#include <poll.h>
 #include <sys/socket.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <thread>
 
 #include "ldap_backend.h"
 #include "ldap_map.h"
@@ -146,32 +149,180 @@ TEST_F(LdapOps, AnIdentityIsProvedAndTheServerJudgesItsRights) {
   EXPECT_EQ(Values("Acme", "Description"), std::vector<std::string>{"Acme Corporation"});
 }
 
-TEST(LdapServer, DownOrSilentGivesAnErrorWithinTheWait) {
-  // Nothing listens on the first; the second accepts connections and never answers.
-  const int closed = FreePort("127.0.0.1");
-  int silent = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ASSERT_EQ(bind(silent, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
-  ASSERT_EQ(listen(silent, 8), 0);
-  socklen_t len = sizeof a;
-  getsockname(silent, reinterpret_cast<sockaddr*>(&a), &len);
-  for (int port : {closed, int(ntohs(a.sin_port))}) {
+// A peer between the client and slapd that passes everything on but cuts
+// the server's answers in the middle of message number cutAt (1 is the
+// bind's answer), then closes both sides; with cutAt 0 it never answers.
+class CuttingProxy {
+ public:
+  CuttingProxy(int targetPort, int cutAt) : target_(targetPort), cutAt_(cutAt) {
+    listen_ = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(listen_, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    listen(listen_, 4);
+    socklen_t len = sizeof a;
+    getsockname(listen_, reinterpret_cast<sockaddr*>(&a), &len);
+    port_ = ntohs(a.sin_port);
+    thread_ = std::thread([this] { Run(); });
+  }
+  ~CuttingProxy() {
+    stop_ = true;
+    thread_.join();
+    close(listen_);
+  }
+  int port() const { return port_; }
+
+ private:
+  static int Connect(int port) {
+    int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    a.sin_port = htons(port);
+    return connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 ? fd : (close(fd), -1);
+  }
+  // The length of the whole BER message at the front of b, 0 when incomplete.
+  static size_t MessageLength(const std::string& b) {
+    if (b.size() < 2) return 0;
+    size_t len = uint8_t(b[1]), head = 2;
+    if (len & 0x80) {
+      size_t n = len & 0x7f;
+      if (b.size() < 2 + n) return 0;
+      len = 0;
+      for (size_t i = 0; i < n; ++i) len = len << 8 | uint8_t(b[2 + i]);
+      head += n;
+    }
+    return b.size() >= head + len ? head + len : 0;
+  }
+  void Run() {
+    pollfd p{listen_, POLLIN, 0};
+    while (!stop_ && poll(&p, 1, 50) <= 0) {}
+    if (stop_) return;
+    int client = accept(listen_, nullptr, nullptr);
+    int server = cutAt_ ? Connect(target_) : -1;
+    std::string pending;  // the server's bytes not yet passed on
+    int messages = 0;
+    bool open = true;
+    while (!stop_ && open) {
+      pollfd fds[2] = {{client, POLLIN, 0}, {server, POLLIN, 0}};
+      if (poll(fds, server >= 0 ? 2 : 1, 50) <= 0) continue;
+      char buf[65536];
+      if (fds[0].revents) {
+        ssize_t n = read(client, buf, sizeof buf);
+        if (n <= 0) break;
+        if (server >= 0) (void)!write(server, buf, size_t(n));
+      }
+      if (server >= 0 && fds[1].revents) {
+        ssize_t n = read(server, buf, sizeof buf);
+        if (n <= 0) break;
+        pending.append(buf, size_t(n));
+        while (size_t len = MessageLength(pending)) {
+          if (++messages == cutAt_) {
+            (void)!write(client, pending.data(), len / 2);
+            open = false;
+            break;
+          }
+          (void)!write(client, pending.data(), len);
+          pending.erase(0, len);
+        }
+      }
+    }
+    close(client);
+    if (server >= 0) close(server);
+  }
+
+  int target_, cutAt_, port_ = 0, listen_ = -1;
+  std::atomic<bool> stop_{false};
+  std::thread thread_;
+};
+
+// Each way a login or a change can go wrong ends in its own clear error
+// within the wait, and leaves the directory whole: a modify cut off in its
+// answer was applied entirely or not at all, a value one past the limit
+// refuses the whole change, an import failing at its end writes nothing.
+TEST_F(LdapOps, BadInputGivesClearErrorsAndWritesNothingByHalves) {
+  const std::string ms = "MS9.Internet Services";
+  ASSERT_EQ(d_->Add(ms, OfClass("Quorvel:Messaging Server")), kOk) << d_->lastError();
+  const std::string base = "/o=Zelm";
+  const std::string nobody = "ldap://127.0.0.1:" + std::to_string(FreePort("127.0.0.1")) + base;
+  const std::vector<Change> three = {
+      {kChangeAddValue, "Quorvel:Resolver", {Text("10.9.0.1"), Text("10.9.0.2"), Text("10.9.0.3")}}};
+  enum Step { kLogin, kRead, kModify };
+  struct Row {
+    const char* label;
+    int cutAt;             // -1: straight to slapd; 0: a peer that never answers
+    const char* password;  // nullptr: the administrator's
+    Step failsAt;
+    int result;
+    const char* says;
+  } rows[] = {
+      {"wrong password", -1, "wrong", kLogin, kErrNoAccess, "wrong password"},
+      {"nobody listening", -2, nullptr, kLogin, kErrSystemFailure, "bind"},
+      {"a peer that never answers", 0, nullptr, kLogin, kErrSystemFailure, "bind"},
+      {"closes in the bind's answer", 1, nullptr, kLogin, kErrSystemFailure, "bind"},
+      {"closes in a read's answer", 2, nullptr, kRead, kErrSystemFailure, "search"},
+      {"closes in a modify's answer", 4, nullptr, kModify, kErrSystemFailure, "modify"},
+  };
+  for (const Row& row : rows) {
+    std::unique_ptr<CuttingProxy> peer;
+    std::string url = slapd_.url();
+    if (row.cutAt == -2) url = nobody;
+    if (row.cutAt >= 0) {
+      peer = std::make_unique<CuttingProxy>(slapd_.port(), row.cutAt);
+      url = "ldap://127.0.0.1:" + std::to_string(peer->port()) + base;
+    }
     const auto start = std::chrono::steady_clock::now();
     std::unique_ptr<LdapDirectory> d;
     std::string error;
-    EXPECT_EQ(LdapDirectory::Open("ldap://127.0.0.1:" + std::to_string(port) + "/o=Zelm", "",
-                                  "x", &d, &error, 700),
-              kErrSystemFailure) << port;
-    EXPECT_FALSE(error.empty());
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20)) << error;
+    int r = LdapDirectory::Open(url, "", row.password ? row.password : admin_, &d, &error, 700);
+    if (row.failsAt == kLogin) {
+      EXPECT_EQ(r, row.result) << row.label;
+    } else {
+      ASSERT_EQ(r, kOk) << row.label << ": " << error;
+      std::vector<AttributeValues> read;
+      r = row.failsAt == kRead ? d->Read(ms, {}, &read) : d->Modify(ms, three);
+      EXPECT_EQ(r, row.result) << row.label;
+      error = d->lastError();
+    }
+    EXPECT_NE(error.find(row.says), std::string::npos) << row.label << ": " << error;
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10)) << row.label;
+    const size_t held = Values(ms, "Quorvel:Resolver").size();
+    EXPECT_TRUE(held == 0 || held == 3) << row.label << ": " << held << " of 3 values";
   }
-  close(silent);
-  std::unique_ptr<LdapDirectory> d;
+  EXPECT_EQ(Values(ms, "Quorvel:Resolver").size(), 3u);  // the cut modify was applied whole
+
+  // 1,027 bytes of 8-bit text fit; one more refuses the whole change.
+  const std::string limit(kMaxValueLength, '\xe9');
+  EXPECT_EQ(d_->Modify(ms, {{kChangeAddValue, "Quorvel:SNMP Contact", {Text(limit)}}}), kOk);
+  EXPECT_EQ(Values(ms, "Quorvel:SNMP Contact"), std::vector<std::string>{limit});
+  EXPECT_EQ(d_->Modify(ms, {{kChangeAddValue, "Quorvel:Resolver", {Text("10.9.0.4")}},
+                            {kChangeAddValue, "Quorvel:SNMP Name", {Text(limit + "x")}}}),
+            kErrSyntaxViolation);
+  EXPECT_EQ(Values(ms, "Quorvel:Resolver").size(), 3u);
+  // The server itself refuses what no client of the directory could mean
+  // (up to twice the limit in UTF-8), whatever syntax the value carries.
+  for (const char* desc : {"zelm-Quorvel--SNMP-Name", "zelm-Quorvel--Postmaster;x-syntax-3"}) {
+    int status;
+    std::string out = Shell("printf 'dn: cn=MS9,cn=Internet Services,o=Zelm\\nchangetype: modify\\n"
+                            "add: " + std::string(desc) + "\\n" + desc + ": " +
+                            std::string(2 * kMaxValueLength + 1, 'y') + "\\n' | timeout 20 "
+                            "ldapmodify -x -H " + slapd_.host() + " -D 'cn=zelm:admin,o=Zelm' -y '" +
+                            slapd_.adminPasswordFile() + "' 2>&1", &status);
+    EXPECT_NE(out.find("Constraint violation"), std::string::npos) << desc << ": " << out;
+  }
+
+  // An import is one transaction: the object that fails (last) names its
+  // line, and none before it is written.
+  TextDirectory text;
   std::string error;
-  EXPECT_EQ(LdapDirectory::Open("ldap://127.0.0.1:389/dc=x", "", "x", &d, &error),
-            kErrInvalidRequest);  // the base must be named by o=
+  ASSERT_EQ(ParseText("object Depot.Acme : Organizational Unit\n"
+                      "object Lou.Depot.Acme : User\n"
+                      "object Joe.Sales.Acme : User\n", &text, &error), kOk);
+  EXPECT_EQ(d_->Import(text, &error), kErrEntryExists);
+  EXPECT_NE(error.find("line 3: Joe.Sales.Acme"), std::string::npos) << error;
+  ObjectInfo info;
+  EXPECT_EQ(d_->Describe("Depot.Acme", &info), kErrNoSuchEntry);
 }
 
 }  // namespace

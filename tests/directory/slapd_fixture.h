@@ -55,15 +55,14 @@ class Slapd {
  public:
   // Empty error: running. ldif: what to load instead of the sample tree.
   std::string Start(const std::string& ldif = "") {
-    addr_ = std::getenv("ZELM_LDAP_TEST_ADDR") ? std::getenv("ZELM_LDAP_TEST_ADDR") : "127.0.0.1";
-    port_ = FreePort(addr_);
-    if (!port_) return "no free port on " + addr_;
-    std::string cmd = "ZELM_NATIVE='" ZELM_NATIVE_DIR "' ";
-    if (!ldif.empty()) cmd += "ZELM_LDAP_LDIF='" + ldif + "' ";
-    cmd += "'" ZELM_SOURCE_DIR "/scripts/slapd.sh' start '" + dir() + "' " + addr_ + " " +
-           std::to_string(port_) + " 2>&1";
-    started_ = std::system(cmd.c_str()) == 0;
-    return started_ ? "" : "scripts/slapd.sh start failed: " + cmd;
+    const char* addr = std::getenv("ZELM_LDAP_TEST_ADDR");
+    return Run(ldif.empty() ? "" : "ZELM_LDAP_LDIF='" + ldif + "' ", "start",
+               addr ? addr : "127.0.0.1", "");
+  }
+  // A replica of provider, on another loopback address.
+  std::string StartReplica(const Slapd& provider) {
+    const char* addr = std::getenv("ZELM_LDAP_REPLICA_ADDR");
+    return Run("", "replica", addr ? addr : "127.0.0.2", " '" + provider.dir() + "'");
   }
   ~Slapd() {
     if (started_)
@@ -77,6 +76,18 @@ class Slapd {
   int port() const { return port_; }
 
  private:
+  std::string Run(const std::string& env, const char* how, const std::string& addr,
+                  const std::string& more) {
+    addr_ = addr;
+    port_ = FreePort(addr_);
+    if (!port_) return "no free port on " + addr_;
+    const std::string cmd = "ZELM_NATIVE='" ZELM_NATIVE_DIR "' " + env + "'" ZELM_SOURCE_DIR
+                            "/scripts/slapd.sh' " + how + " '" + dir() + "' " + addr_ + " " +
+                            std::to_string(port_) + more + " 2>&1";
+    started_ = std::system(cmd.c_str()) == 0;
+    return started_ ? "" : "scripts/slapd.sh failed: " + cmd;
+  }
+
   TempFolder tmp_;
   std::string addr_;
   int port_ = 0;

@@ -1,8 +1,13 @@
 // The project's slapd: started by scripts/slapd.sh with the generated schema
 // and the sample tree loaded.
+#include <unistd.h>
+
+#include <chrono>
 #include <cstdio>
 
+#include "ldap_backend.h"
 #include "ldap_map.h"
+#include "ldap_sync.h"
 #include "slapd_fixture.h"
 
 namespace zelm::dir::testing {
@@ -43,6 +48,45 @@ TEST(Slapd, StartsWithTheSampleTreeAndItsPasswords) {
   EXPECT_EQ(status, 0);
   Shell(whoami + "wrong 2>&1", &status);
   EXPECT_NE(status, 0);
+}
+
+// A replica on another address: what is written through its provider is
+// read through it, and its own rules follow the provider's grants.
+TEST(Slapd, AReplicaCopiesItsProviderAndEnforcesTheSameRights) {
+  Slapd provider, replica;
+  ZELM_START_SLAPD(provider);
+  ASSERT_EQ(replica.StartReplica(provider), "");
+  EXPECT_NE(replica.addr(), provider.addr());
+  const std::string pw = ReadFileText(provider.adminPasswordFile());
+  std::unique_ptr<LdapDirectory> source, copy, joe;
+  std::string error;
+  ASSERT_EQ(LdapDirectory::Open(provider.url(), "", pw, &source, &error), kOk) << error;
+  ASSERT_EQ(LdapDirectory::Open(replica.url(), "", pw, &copy, &error), kOk) << error;
+  ASSERT_EQ(LdapDirectory::Open(replica.url(), "Joe.Sales.Acme", "joe", &joe, &error), kOk) << error;
+
+  ASSERT_EQ(source->Modify("Acme", {{kChangeAddValue, "Quorvel:Domain", {Text("copied.example")}}}),
+            kOk);
+  std::vector<AttributeValues> read;
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (!(copy->Read("Acme", {"Quorvel:Domain"}, &read) == kOk && read[0].values.size() == 2) &&
+         std::chrono::steady_clock::now() < end)
+    usleep(20000);
+  ASSERT_EQ(read.size(), 1u);
+  EXPECT_EQ(read[0].values, (std::vector<std::string>{"acme.example", "copied.example"}));
+
+  // Joe may read no password there, until the provider grants it.
+  const std::string manager = "Manager.Sales.Acme";
+  EXPECT_NE(joe->Read(manager, {"Password"}, &read), kOk);
+  ASSERT_EQ(source->SetGrant(manager, "Joe.Sales.Acme", "Password", kRightRead), kOk);
+  std::string csn;
+  ASSERT_EQ(LdapFollower::ObjectCsn(*source, manager, &csn), kOk);
+  ASSERT_EQ(LdapFollower::WaitForRules(*copy, csn, 10000), kOk) << copy->lastError();
+  ASSERT_EQ(joe->Read(manager, {"Password"}, &read), kOk);
+  EXPECT_EQ(read[0].values, std::vector<std::string>{"manager"});
+  // Writes belong to the provider: the replica refers them there.
+  EXPECT_EQ(copy->Modify("Acme", {{kChangeAddValue, "Quorvel:Domain", {Text("x.example")}}}),
+            kErrSystemFailure);
+  EXPECT_NE(copy->lastError().find("Referral"), std::string::npos) << copy->lastError();
 }
 
 }  // namespace

@@ -8,12 +8,16 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <fstream>
 #include <functional>
 #include <future>
 #include <thread>
 
+#include "backend.h"
 #include "dir_fixture.h"
 #include "directory_values.h"
+#include "ldap_map.h"
+#include "slapd_fixture.h"
 #include "netcalls_wire.h"
 #include "store_fixture.h"
 
@@ -34,9 +38,16 @@ bool WaitFor(const std::function<bool()>& done) {
   return true;
 }
 
+// The server taking its configuration from the engine's file, or (the
+// suites over both) from a slapd holding the same tree, edited there by the
+// administrator as another client.
 class DirectoryConfig : public StoreFixture {
  protected:
+  virtual bool OverLdap() const { return false; }
   void SetUp() override {
+    if (OverLdap())
+      if (const char* no = std::getenv("ZELM_NO_SLAPD"); no && *no == '1')
+        GTEST_SKIP() << "ZELM_NO_SLAPD=1: no slapd here";
     StoreFixture::SetUp();
     base_ = root_.substr(0, root_.rfind('/'));
     MakeMaildir("alice");
@@ -46,24 +57,48 @@ class DirectoryConfig : public StoreFixture {
     MakeMaildir("../other/carol");
     db_ = base_ + "/directory.zdb";
     config_.storeRoot.clear();
-    config_.directoryFile = db_;
+    config_.directory = db_;
     config_.serverObject = "FS1.Acme";
     config_.identity = "Zelmstored.Acme";
   }
   void TearDown() override {
     StopServer();
+    edit_.reset();
     dir_.reset();
+    slapd_.reset();
     StoreFixture::TearDown();
   }
 
-  // Makes the database; tests change the text first when they need to.
+  // Makes the directory; tests change the text first when they need to.
+  // Over LDAP the server binds with its identity's password from a file.
   void MakeDirectory() {
     dir_ = dt::MakeDirectory(db_, tree_.empty() ? Tree() : tree_);
     ASSERT_TRUE(dir_);
+    if (!OverLdap()) {
+      edit_ = zelm::dir::EngineBackend(dir_, db_, zelm::dir::Caller::System());
+      return;
+    }
+    std::string ldif;
+    dir_->Inspect(zelm::dir::Caller::System(),
+                  [&](const zelm::dir::Tree& t) { ldif = zelm::dir::TreeToLdif(t, "o=Zelm"); });
+    WriteFile(base_ + "/tree.ldif", ldif, 0600);
+    slapd_ = std::make_unique<dt::Slapd>();
+    ASSERT_EQ(slapd_->Start(base_ + "/tree.ldif"), "");
+    std::string error;
+    ASSERT_EQ(zelm::dir::OpenBackend(slapd_->url(), "",
+                                     dt::ReadFileText(slapd_->adminPasswordFile()), false, &edit_,
+                                     &error), 0) << error;
+    config_.directory = slapd_->url();
+    config_.passwordFile = base_ + "/zelmstored.pw";
+    WriteFile(config_.passwordFile, "zelmstored\n", 0600);
   }
   void Start() {
-    if (!dir_) MakeDirectory();
+    if (!edit_) MakeDirectory();
     StartServer();
+  }
+  static void WriteFile(const std::string& path, const std::string& text, mode_t mode) {
+    std::ofstream(path, std::ios::trunc) << text;
+    chmod(path.c_str(), mode);
   }
 
   std::string Tree() const {
@@ -74,7 +109,9 @@ class DirectoryConfig : public StoreFixture {
            "object Acme : Organization\n"
            "object Admin.Acme : User\n"
            "object Zelmstored.Acme : User\n"
+           "    Password = zelmstored\n"
            "object Joe.Acme : User\n"
+           "    Password = zelmstored\n"
            "object Sales.Acme : Organizational Unit\n"
            "object Alice.Sales.Acme : User\n"
            "    Quorvel:Use Quota = 1\n"
@@ -105,7 +142,9 @@ class DirectoryConfig : public StoreFixture {
   }
 
   std::vector<std::string> Values(const std::string& object, const std::string& attribute) {
-    return dt::Values(dir_.get(), object, attribute);
+    std::vector<zelm::dir::AttributeValues> read;
+    return edit_->Read(object, {attribute}, &read) == 0 ? read[0].values
+                                                        : std::vector<std::string>();
   }
   std::string First(const std::string& object, const std::string& attribute) {
     std::vector<std::string> v = Values(object, attribute);
@@ -120,7 +159,7 @@ class DirectoryConfig : public StoreFixture {
     std::vector<zelm::dir::ValueIn> in;
     for (const std::string& v : values) in.push_back(dt::Text(v));
     if (!in.empty()) changes.push_back({zelm::dir::kChangeAddValue, attribute, in});
-    ASSERT_EQ(0, dir_->Modify(zelm::dir::Caller::System(), object, changes)) << attribute;
+    ASSERT_EQ(0, edit_->Modify(object, changes)) << attribute << " " << edit_->lastError();
   }
   // A change to the store agent followed by its notice, as the pages send it.
   void Change(const std::string& attribute, const std::vector<std::string>& values,
@@ -147,10 +186,22 @@ class DirectoryConfig : public StoreFixture {
   }
 
   std::string base_, db_, tree_;
-  std::unique_ptr<zelm::dir::Directory> dir_;
+  std::shared_ptr<zelm::dir::Directory> dir_;   // the file, and the tree's source
+  std::unique_ptr<dt::Slapd> slapd_;            // over LDAP
+  std::unique_ptr<zelm::dir::Backend> edit_;    // as another client with every right
 };
 
-TEST_F(DirectoryConfig, StartTakesTheStoreAndWritesTheStatusBack) {
+// The suites that run over both backends.
+class DirectoryConfigOn : public DirectoryConfig, public ::testing::WithParamInterface<bool> {
+ protected:
+  bool OverLdap() const override { return GetParam(); }
+};
+INSTANTIATE_TEST_SUITE_P(Backends, DirectoryConfigOn, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& i) {
+                           return i.param ? "Ldap" : "File";
+                         });
+
+TEST_P(DirectoryConfigOn, StartTakesTheStoreAndWritesTheStatusBack) {
   Start();
   EXPECT_EQ(std::vector<std::string>({"2001 alice", "2001 bob", "1000 2 users"}), Users());
   EXPECT_EQ("Up", First(kServer, "Quorvel:Server Status"));
@@ -164,10 +215,10 @@ TEST_F(DirectoryConfig, StartTakesTheStoreAndWritesTheStatusBack) {
   std::vector<std::string> conf = c->UntilDone();
   EXPECT_NE(conf.end(), std::find(conf.begin(), conf.end(), "2001 Store root:" + root_));
   EXPECT_NE(conf.end(),
-            std::find(conf.begin(), conf.end(), "2001 Directory:" + db_ + " (FS1.Acme)"));
+            std::find(conf.begin(), conf.end(), "2001 Directory:" + config_.directory + " (FS1.Acme)"));
 }
 
-TEST_F(DirectoryConfig, TrustedHostsRestrictWhoMayBrowse) {
+TEST_P(DirectoryConfigOn, TrustedHostsRestrictWhoMayBrowse) {
   Start();
   auto browsing = Client();
   Change("Quorvel:ZELM Trusted Hosts", {"10.1.2.3", "192.168.0.0/16"});
@@ -201,7 +252,7 @@ TEST_F(DirectoryConfig, NoticesForOtherModulesTakeNothing) {
   EXPECT_EQ("5001 access denied", Greeting());
 }
 
-TEST_F(DirectoryConfig, QuotaIsTheLimitSpaceShows) {
+TEST_P(DirectoryConfigOn, QuotaIsTheLimitSpaceShows) {
   config_.quotaKb = 9;  // the command line's, while the directory sets none
   Start();
   EXPECT_EQ("1000 0 9", Space("bob"));
@@ -222,7 +273,7 @@ TEST_F(DirectoryConfig, QuotaIsTheLimitSpaceShows) {
   EXPECT_EQ("1000 0 4294967295", Space("bob"));
 }
 
-TEST_F(DirectoryConfig, DisablingTheAgentStopsServingAndEnablingServesAgain) {
+TEST_P(DirectoryConfigOn, DisablingTheAgentStopsServingAndEnablingServesAgain) {
   Start();
   auto browsing = Client();
   Change("Quorvel:Disabled", {"1"}, 2);
@@ -234,7 +285,7 @@ TEST_F(DirectoryConfig, DisablingTheAgentStopsServingAndEnablingServesAgain) {
   EXPECT_EQ("Up", First(kServer, "Quorvel:Server Status"));
 }
 
-TEST_F(DirectoryConfig, TheMessagingServerIsDisabledThroughItsModule) {
+TEST_P(DirectoryConfigOn, TheMessagingServerIsDisabledThroughItsModule) {
   Start();
   auto w = Wire();
   // The status page writes the flag, then unloads or loads the module.
@@ -254,7 +305,7 @@ TEST_F(DirectoryConfig, TheMessagingServerIsDisabledThroughItsModule) {
   EXPECT_EQ("Down", First(kServer, "Quorvel:Server Status"));
 }
 
-TEST_F(DirectoryConfig, TheChangeFlagSetAfterANoticeIsCleared) {
+TEST_P(DirectoryConfigOn, TheChangeFlagSetAfterANoticeIsCleared) {
   Start();
   ASSERT_EQ("0", First(kAgent, "Quorvel:Config Changed"));
   uint64_t taken = server_->ConfigurationsTaken();
@@ -267,9 +318,14 @@ TEST_F(DirectoryConfig, TheChangeFlagSetAfterANoticeIsCleared) {
   EXPECT_EQ("5001 access denied", Greeting());
 }
 
-TEST_F(DirectoryConfig, WatchingTakesChangesWithoutNotices) {
+TEST_P(DirectoryConfigOn, WatchingTakesChangesWithoutNotices) {
   config_.watchDirectory = true;
   Start();
+  // Values another client changes, with no change flag.
+  Set(kServer, "Quorvel:Disabled", {"1"});
+  EXPECT_TRUE(WaitFor([&] { return Greeting() == "5001 service disabled"; }));
+  Set(kServer, "Quorvel:Disabled", {"0"});
+  EXPECT_TRUE(WaitFor([&] { return Greeting() == "1000 zelmstored ready"; }));
   Set(kAgent, "Quorvel:ZELM Trusted Hosts", {"10.9.9.9"});
   Set(kAgent, "Quorvel:Config Changed", {"1"});
   EXPECT_TRUE(WaitFor([&] { return First(kAgent, "Quorvel:Config Changed") == "0"; }));
@@ -310,7 +366,7 @@ TEST_F(DirectoryConfig, MovingTheStoreEndsBrowsingClients) {
   EXPECT_EQ(std::vector<std::string>({"2001 carol", "1000 1 users"}), Users());
 }
 
-TEST_F(DirectoryConfig, TheMessagingServerIsFoundWithoutItsBackReference) {
+TEST_P(DirectoryConfigOn, TheMessagingServerIsFoundWithoutItsBackReference) {
   MakeDirectory();
   Set("FS1.Acme", "Quorvel:Messaging Server", {".MS0.Internet Services"});  // wrong: names FS2
   Start();
@@ -319,7 +375,7 @@ TEST_F(DirectoryConfig, TheMessagingServerIsFoundWithoutItsBackReference) {
   EXPECT_EQ("<none>", First("MS0.Internet Services", "Quorvel:Server Status"));
 }
 
-TEST_F(DirectoryConfig, WithoutAMessagingServerOrAgentNothingIsServed) {
+TEST_P(DirectoryConfigOn, WithoutAMessagingServerOrAgentNothingIsServed) {
   MakeDirectory();
   Set(kServer, "Quorvel:Host", {"FS2.Acme"});
   Start();
@@ -329,7 +385,7 @@ TEST_F(DirectoryConfig, WithoutAMessagingServerOrAgentNothingIsServed) {
   Set(kServer, "Quorvel:Host", {"FS1.Acme"});
   ASSERT_EQ(NCW_OK, SendNotice(1, "STORAGNT.QMD"));
   EXPECT_EQ("1000 zelmstored ready", Greeting());
-  ASSERT_EQ(0, dir_->Remove(zelm::dir::Caller::System(), kAgent));
+  ASSERT_EQ(0, edit_->Remove(kAgent));
   auto w = Wire();
   EXPECT_EQ(NCW_OK, w->Module(NCW_LOAD, "MSGSRV").Status());  // reads the configuration
   EXPECT_EQ("<refused>", Greeting());
@@ -359,14 +415,14 @@ TEST_F(DirectoryConfig, StartRefusesObjectsItCannotUse) {
     EXPECT_NE(std::string::npos, error.find(row.error)) << error;
   }
   StoreConfig c = config_;
-  c.directoryFile = base_ + "/missing.zdb";
+  c.directory = base_ + "/missing.zdb";
   StoreServer s(c);
   std::string error;
   EXPECT_FALSE(s.Start(&error));
   EXPECT_NE(std::string::npos, error.find("cannot open the directory")) << error;
 }
 
-TEST_F(DirectoryConfig, AnIdentityWithoutWriteRightsReadsButWritesNothing) {
+TEST_P(DirectoryConfigOn, AnIdentityWithoutWriteRightsReadsButWritesNothing) {
   config_.identity = "Joe.Acme";
   Start();
   EXPECT_EQ("1000 zelmstored ready", Greeting());
@@ -417,6 +473,112 @@ TEST_F(DirectoryConfig, WindowsWritersHoldTheServerOff) {
   close(fd);
   EXPECT_EQ(NCW_OK, w->Read().Status());
   EXPECT_EQ("5001 access denied", Greeting());
+}
+
+class DirectoryConfigLdap : public DirectoryConfig {
+ protected:
+  bool OverLdap() const override { return true; }
+};
+
+TEST_F(DirectoryConfigLdap, TheReadingOverLdapIsTheFilesReading) {
+  tree_ = Tree() +
+          "    Quorvel:ZELM Trusted Hosts = 10.1.2.3\n"
+          "    Quorvel:ZELM Trusted Hosts = 192.168.0.0/16\n"
+          "    Quorvel:ZELM Trusted Hosts = not-an-address\n"
+          "    Quorvel:Use Quota = 3\n"
+          "    Quorvel:Quota Value = 2048\n";
+  MakeDirectory();
+  DirectoryLink file, ldap;
+  std::string error;
+  ASSERT_TRUE(file.Open(db_, "FS1.Acme", "Zelmstored.Acme", "", &error)) << error;
+  ASSERT_TRUE(ldap.Open(config_.directory, ".FS1.Acme", "Zelmstored.Acme", config_.passwordFile,
+                        &error)) << error;
+  EXPECT_TRUE(ldap.OverLdap());
+  EXPECT_EQ(address_, ldap.NetworkAddress());
+  DirectoryReading a, b;
+  ASSERT_TRUE(file.Read(config_, &a, &error)) << error;
+  ASSERT_TRUE(ldap.Read(config_, &b, &error)) << error;
+  EXPECT_EQ(a.config.storeRoot, root_);
+  EXPECT_EQ(b.config.storeRoot, a.config.storeRoot);
+  EXPECT_EQ(FormatTrustedList(b.config.trusted), "10.1.2.3/32,192.168.0.0/16");
+  EXPECT_EQ(FormatTrustedList(b.config.trusted), FormatTrustedList(a.config.trusted));
+  EXPECT_EQ(b.config.quotaKb, 2048u);
+  EXPECT_EQ(b.config.userQuotaKb, a.config.userQuotaKb);
+  EXPECT_EQ(b.config.userQuotaKb.count("alice"), 1u);
+  EXPECT_EQ(b.config.disabled, a.config.disabled);
+  EXPECT_EQ(b.messagingServer, a.messagingServer);
+  EXPECT_EQ(b.storeAgent, a.storeAgent);
+  EXPECT_EQ(b.storeModule, a.storeModule);
+  EXPECT_EQ(b.unavailable, a.unavailable);
+  EXPECT_EQ(b.notes, a.notes);
+  ASSERT_EQ(b.changed.size(), a.changed.size());
+  for (size_t i = 0; i < a.changed.size(); ++i) {
+    EXPECT_EQ(b.changed[i].object, a.changed[i].object);
+    EXPECT_EQ(b.changed[i].value, a.changed[i].value);
+  }
+}
+
+// Over LDAP the server proves its identity with a password from a file only
+// its owner may read; each way that fails is named, and the password is not.
+TEST_F(DirectoryConfigLdap, LoginsThatFailAreNamedWithoutThePassword) {
+  MakeDirectory();
+  const std::string pw = base_ + "/pw";
+  const std::string secret = "not-the-Secret-42";
+  const std::string nobody = "ldap://127.0.0.1:" + std::to_string(dt::FreePort("127.0.0.1")) + "/o=Zelm";
+  struct Row {
+    const char* label;
+    std::string file;  // written to pw first ("" = no file)
+    mode_t mode;
+    std::string passwordFile;
+    std::string directory;
+    const char* error;
+  } rows[] = {
+      {"readable by others", secret, 0644, pw, "", "refusing the password file"},
+      {"writable by the group", secret, 0620, pw, "", "refusing the password file"},
+      {"no file", "", 0600, pw + ".missing", "", "cannot read the password file"},
+      {"no file named", secret, 0600, "", "", "needs --password-file"},
+      {"empty", "\n", 0600, pw, "", "holds no password"},
+      {"wrong password", secret, 0600, pw, "", "wrong password for Zelmstored.Acme"},
+      {"nobody listening", "zelmstored", 0600, pw, nobody, "cannot open the directory"},
+  };
+  for (const Row& row : rows) {
+    unlink(pw.c_str());
+    if (!row.file.empty()) WriteFile(pw, row.file, row.mode);
+    StoreConfig c = config_;
+    c.passwordFile = row.passwordFile;
+    if (!row.directory.empty()) c.directory = row.directory;
+    StoreServer s(c);
+    std::string error;
+    EXPECT_FALSE(s.Start(&error)) << row.label;
+    EXPECT_NE(std::string::npos, error.find(row.error)) << row.label << ": " << error;
+    EXPECT_EQ(std::string::npos, error.find(secret)) << row.label << ": " << error;
+  }
+}
+
+// A server configured from a replica takes what is written through the
+// replica's provider, as it arrives.
+TEST_F(DirectoryConfigLdap, AServerOnAReplicaTakesChangesMadeOnTheProvider) {
+  MakeDirectory();
+  dt::Slapd replica;
+  ASSERT_EQ(replica.StartReplica(*slapd_), "");
+  config_.directory = replica.url();
+  config_.watchDirectory = true;
+  std::unique_ptr<zelm::dir::Backend> copy;
+  std::string error;
+  ASSERT_EQ(zelm::dir::OpenBackend(replica.url(), "", dt::ReadFileText(slapd_->adminPasswordFile()),
+                                   false, &copy, &error), 0) << error;
+  zelm::dir::ObjectInfo info;
+  EXPECT_TRUE(WaitFor([&] { return copy->Describe(kAgent, &info) == 0; }));
+  StartServer();
+  EXPECT_EQ("1000 zelmstored ready", Greeting());
+  Set(kAgent, "Quorvel:ZELM Trusted Hosts", {"10.9.9.9"});
+  EXPECT_TRUE(WaitFor([&] { return Greeting() == "5001 access denied"; }));
+  // Its writes go to the provider, which the replica refers them to; it
+  // says so and serves on.
+  Set(kAgent, "Quorvel:ZELM Trusted Hosts", {});
+  Set(kServer, "Quorvel:Disabled", {"1"});
+  ASSERT_EQ(NCW_OK, SendNotice(3, "STORAGNT.QMD"));
+  EXPECT_TRUE(WaitFor([&] { return Greeting() == "5001 service disabled"; }));
 }
 
 // The value readers, on their own.

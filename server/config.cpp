@@ -7,6 +7,8 @@
 #include <cstring>
 #include <fstream>
 
+#include "netcalls_wire.h"
+
 namespace {
 
 std::string Trim(const std::string& s) {
@@ -175,6 +177,14 @@ bool ApplySetting(StoreConfig* c, const std::string& key, const std::string& raw
     (key == "directory" ? c->directoryFile : c->serverObject) = value;
   } else if (key == "identity") {
     c->identity = value;
+  } else if (key == "mail-system") {
+    uint32_t ip = 0;
+    uint16_t port = 0;
+    if (ncw_parse_address(value.c_str(), &ip, &port) != 0 || value.find(':') == std::string::npos) {
+      *error = "mail-system: expected a.b.c.d:port";
+      return false;
+    }
+    c->mailSystem = value;
   } else if (key == "watch-directory") {
     if (value != "0" && value != "1") {
       *error = "watch-directory: expected 0 or 1";
@@ -222,7 +232,8 @@ const char* UsageText() {
          "                  [--send-timeout N] [--authserv-id ID] [--disabled 0|1]\n"
          "                  [--request-port N] [--config FILE]\n"
          "       zelmstored --directory FILE --server-object NAME [--identity NAME]\n"
-         "                  [--watch-directory 0|1] [--root DIR] [other options]\n";
+         "                  [--watch-directory 0|1] [--mail-system ADDR:PORT]\n"
+         "                  [--root DIR] [other options]\n";
 }
 
 bool ParseCommandLine(int argc, char** argv, StoreConfig* config, std::string* error,

@@ -21,6 +21,7 @@
 #include "acceptor.h"
 #include "config.h"
 #include "directory_link.h"
+#include "mail_link.h"
 #include "message_store.h"
 #include "request_service.h"
 
@@ -79,6 +80,10 @@ class StoreServer : private RequestHandler {
   bool ReconcileLocked(std::string* error);
   void ReportLocked(const char* status = nullptr);
   std::string StatusLocked();
+  // The status written to the directory: the store's, then the mail system's.
+  std::string ReportTextLocked();
+  void PassToMailSystem(uint32_t code, const std::string& module);
+  void FollowMailState();
   std::string AddressText();
   void Watch();
   static void Log(const std::string& line);
@@ -87,6 +92,7 @@ class StoreServer : private RequestHandler {
   MessageStore store_;
   Acceptor acceptor_;
   std::unique_ptr<DirectoryLink> directory_;
+  std::unique_ptr<MailLink> mail_;  // the mail system beside the store, when there is one
   int storeService_ = -1;
   int requestService_ = -1;
 
@@ -96,6 +102,7 @@ class StoreServer : private RequestHandler {
   std::string messagingServer_;
   std::string storeModule_ = "STORAGNT.QMD";
   std::string networkAddress_;
+  std::string mailState_;  // as the mail system told it last; "" when it did not answer
   FileStamp seen_;  // the database as the server last left it
   std::chrono::steady_clock::time_point noticeWindowEnd_{};
   std::atomic<uint64_t> taken_{0};

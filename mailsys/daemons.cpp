@@ -301,6 +301,11 @@ bool Daemons::Apply(bool postfix, bool dovecot, std::string* error) {
       ok = false;
     }
   }
+  // A daemon just started writes its pid file a moment later.
+  auto end = Clock::now() + std::chrono::seconds(5);
+  while (ok && ((postfix && !PostfixRunning()) || (dovecot && !DovecotRunning())) &&
+         Clock::now() < end)
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
   return ok;
 }
 

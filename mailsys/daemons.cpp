@@ -6,6 +6,7 @@
 #include <pwd.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -123,7 +124,27 @@ CommandResult RunCommand(const std::vector<std::string>& argv, int timeoutSecond
   return result;
 }
 
+// The last "fatal:" line of a log: why a daemon that says nothing on its
+// output did not start.
+std::string LastFatal(const std::string& log) {
+  std::string text = ReadAll(log);
+  size_t at = text.rfind("fatal: ");
+  if (at == std::string::npos) return std::string();
+  size_t end = text.find('\n', at);
+  return text.substr(at, end == std::string::npos ? std::string::npos : end - at);
+}
+
 bool Daemons::Prepare(std::string* error) {
+  // Postfix works in its folders as its own user, and Dovecot in the mail
+  // user's as that user: every folder on the way must let them pass.
+  for (std::string up = site_.folder; up.size() > 1; up = up.substr(0, up.rfind('/'))) {
+    struct stat st;
+    if (stat(up.c_str(), &st) == 0 && !(st.st_mode & S_IXOTH)) {
+      *error = "the daemons' users cannot pass through " + up + " (it needs o+x)";
+      return false;
+    }
+    if (up.rfind('/') == 0) break;
+  }
   passwd* internal = getpwnam(site_.internalUser.c_str());
   if (!internal) {
     *error = "no user " + site_.internalUser + " for the daemons' own processes";
@@ -209,6 +230,15 @@ bool Daemons::Write(const std::string& path, const RenderedFile& f, std::string*
   }
   bool ok = done == f.content.size() && fsync(fd) == 0 && fchown(fd, uid, gid) == 0 &&
             fchmod(fd, f.mode) == 0;
+  // Postfix waits until a file it reads is two seconds old (it might still
+  // be being written); these are whole the moment they are renamed in.
+  if (ok && f.path.compare(0, strlen(kPostfixDir) + 1, std::string(kPostfixDir) + "/") == 0) {
+    timespec times[2];
+    clock_gettime(CLOCK_REALTIME, &times[0]);
+    times[0].tv_sec -= 5;
+    times[1] = times[0];
+    ok = futimens(fd, times) == 0;
+  }
   close(fd);
   if (!ok || rename(temp.c_str(), path.c_str()) != 0) {
     *error = "cannot install " + path + ": " + strerror(errno);
@@ -287,7 +317,9 @@ bool Daemons::Apply(bool postfix, bool dovecot, std::string* error) {
     bool running = PostfixRunning();
     CommandResult r = RunCommand({"postfix", "-c", pf, running ? "reload" : "start"}, 60);
     if (r.status != 0) {
-      *error = std::string("Postfix did not ") + (running ? "reload" : "start") + ": " + Gist(r.output);
+      std::string fatal = LastFatal(PostfixLog());
+      *error = std::string("Postfix did not ") + (running ? "reload" : "start") + ": " +
+               (fatal.empty() ? Gist(r.output) : fatal);
       ok = false;
     }
   }
@@ -310,12 +342,19 @@ bool Daemons::Apply(bool postfix, bool dovecot, std::string* error) {
 }
 
 void Daemons::Stop() {
-  if (PostfixRunning()) RunCommand({"postfix", "-c", Path(kPostfixDir), "stop"}, 30);
-  if (DovecotRunning())
-    RunCommand({"dovecot", "-c", Path(std::string(kDovecotDir) + "/dovecot.conf"), "stop"}, 30);
+  // Both masters end their daemons on SIGTERM; they are told at once and
+  // waited for together.
+  std::vector<pid_t> masters;
+  for (const auto& [file, name] : {std::pair<std::string, const char*>{
+                                       Path(std::string(kSpoolDir) + "/pid/master.pid"), "master"},
+                                   {Path(std::string(kRunDir) + "/dovecot/master.pid"), "dovecot"}}) {
+    if (!Alive(file, name)) continue;
+    pid_t pid = static_cast<pid_t>(strtol(ReadAll(file).c_str(), nullptr, 10));
+    if (kill(pid, SIGTERM) == 0) masters.push_back(pid);
+  }
   auto end = Clock::now() + std::chrono::seconds(15);
   while ((PostfixRunning() || DovecotRunning()) && Clock::now() < end)
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
 }
 
 std::string Daemons::PostfixLog() const { return Path(std::string(kLogDir) + "/postfix.log"); }

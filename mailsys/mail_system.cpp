@@ -138,6 +138,7 @@ bool MailSystem::Take(const std::string& why) {
 }
 
 bool MailSystem::TakeLocked(const std::string& why) {
+  Clock::time_point began = Clock::now();
   Snapshot snapshot = reader_->Read();
   if (!snapshot.problem.empty()) {
     if (directoryProblem_ != snapshot.problem)
@@ -190,10 +191,13 @@ bool MailSystem::TakeLocked(const std::string& why) {
   good_ = good;
   settings_ = next;
   taken_ = true;
-  if (!plan.empty() || why == "start")
-    Log("configuration taken (" + why + "): " + std::to_string(plan.write.size()) +
-        " files written" + (postfix ? ", Postfix reloaded" : "") +
-        (dovecot ? ", Dovecot reloaded" : "") + "; " + StateLocked());
+  if (!plan.empty() || why == "start") {
+    auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - began).count();
+    Log("configuration taken (" + why + ") in " + std::to_string(ms) + " ms: " +
+        std::to_string(plan.write.size()) + " files written" +
+        (postfix ? ", Postfix reloaded" : "") + (dovecot ? ", Dovecot reloaded" : "") + "; " +
+        StateLocked());
+  }
   ClearFlagsLocked();
   return daemonProblem_.empty();
 }

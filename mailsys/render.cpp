@@ -131,7 +131,9 @@ class Writer {
         "setgid_group = " + s_.postfixGroup,
         "maillog_file = " + Path(kLogDir, "postfix.log"),
         "maillog_file_prefixes = " + Path(kLogDir),
-        "inet_interfaces = " + s_.listen,
+        // The SMTP listener's own address is in master.cf; Postfix takes only
+        // addresses configured on an interface here, which 127/8's others are not.
+        "inet_interfaces = loopback-only",
         "inet_protocols = ipv4",
         "myhostname = " + primary,
         "myorigin = $myhostname",

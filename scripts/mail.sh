@@ -20,6 +20,8 @@ usage() { sed -n '2,15p' "$0" >&2; exit 2; }
 command=$1 dir=$2
 shift 2
 
+alive() { [ -f "$1" ] && kill -0 "$(head -n 1 "$1" | tr -d ' ')" 2>/dev/null; }
+
 stop() {
   [ -f "$dir/mail.env" ] || return 0
   local pid
@@ -29,15 +31,24 @@ stop() {
     for _ in $(seq 1 300); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
   fi
   # Whatever outlived it (a killed zelmmailsys leaves its daemons running).
-  postfix -c "$dir/mail/postfix" stop >/dev/null 2>&1 || true
-  dovecot -c "$dir/mail/dovecot/dovecot.conf" stop >/dev/null 2>&1 || true
+  if alive "$dir/mail/spool/pid/master.pid"; then
+    postfix -c "$dir/mail/postfix" stop >/dev/null 2>&1 || true
+  fi
+  if alive "$dir/mail/run/dovecot/master.pid"; then
+    dovecot -c "$dir/mail/dovecot/dovecot.conf" stop >/dev/null 2>&1 || true
+  fi
   rm -f "$dir/mail.env"
 }
 
-# A free TCP port on the address (the system picks; nobody takes it in the
-# moment before the daemons bind it on a loopback address of this run's own).
+# A free TCP port on the address: one nobody listens on, picked at random
+# (each run has a loopback address of its own, so nobody takes it meanwhile).
 free_port() {
-  python3 -c 'import socket,sys; s=socket.socket(); s.bind((sys.argv[1], 0)); print(s.getsockname()[1])' "$1"
+  local port
+  while :; do
+    port=$((20000 + RANDOM % 40000))
+    case " $taken " in *" $port "*) continue ;; esac
+    if ! (exec 3<>"/dev/tcp/$1/$port") 2>/dev/null; then echo "$port"; return; fi
+  done
 }
 
 case "$command" in
@@ -68,7 +79,10 @@ dir=$(cd "$dir" && pwd)
 stop
 # Delivery writes the store's folders as the mail user, never as root.
 [ -n "$store" ] && chown -R mail:mail "$store"
-smtp=$(free_port "$address") imap=$(free_port "$address") pop=$(free_port "$address")
+taken=$request_port
+smtp=$(free_port "$address"); taken+=" $smtp"
+imap=$(free_port "$address"); taken+=" $imap"
+pop=$(free_port "$address"); taken+=" $pop"
 [ -n "$request_port" ] || request_port=$(free_port "$address")
 log=$dir/mailsys.log
 args=(--directory "$database" --server-object "$object" --folder "$dir/mail"

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The project's one driver.
 #   ./run.sh demo    install what is missing, build, and run the main job
+#   ./run.sh demo mail   the same with the whole mail system (Postfix, Dovecot)
 #   ./run.sh test    install what is missing, build both sides, run every test
 #   ./run.sh build   build both sides (Windows cross build and native build)
 #   ./run.sh bench   build and run the benchmarks
@@ -116,7 +117,7 @@ build() {
 }
 
 # What the main job runs, without the suites.
-DEMO_NATIVE="zelmstored dsadm"
+DEMO_NATIVE="zelmstored dsadm zelmmailsys"
 DEMO_WIN="zelmsh zelmsh_pilot storeprobe zelmadmin hostext32 dsclient32 netcalls32 tarq logpage"
 
 prefix() {
@@ -162,15 +163,15 @@ run_tests() {
 }
 
 demo() {
-  scripts/demo.sh
+  if [ "${1:-}" = mail ]; then scripts/mail-demo.sh; else scripts/demo.sh; fi
 }
 
 case "${1:-}" in
   deps) deps ;;
   build) deps; build ;;
   test) deps; build; prefix; run_tests ;;
-  demo) deps; with_i686=0; build "$DEMO_NATIVE" "$DEMO_WIN"; prefix; demo ;;
+  demo) deps; with_i686=0; build "$DEMO_NATIVE" "$DEMO_WIN"; prefix; demo "${2:-}" ;;
   bench) deps; build; prefix; scripts/bench.sh ;;
   dist) deps; scripts/dist.sh ;;
-  *) sed -n '2,9p' "$0"; exit 2 ;;
+  *) sed -n '2,10p' "$0"; exit 2 ;;
 esac

@@ -84,7 +84,8 @@ void DirectoryReader::Walk(const std::string& container, int depth, std::string*
       *found = o.full;
       return;
     }
-    if (o.container && o.subordinates > 0) Walk(o.full, depth + 1, found);
+    // Over LDAP a container's count of objects below is not known: look.
+    if (o.container) Walk(o.full, depth + 1, found);
     if (!found->empty()) return;
   }
 }

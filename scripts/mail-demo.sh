@@ -58,8 +58,9 @@ Subject: Sent over SMTP
 Date: $(date -R)
 
 Hello Alice,
-this message came in over SMTP to Postfix, which handed it to Dovecot,
-which put it into your mailbox in the store the store shell browses.
+this came in over SMTP to Postfix,
+which handed it to Dovecot, which
+put it into your mailbox in the store.
 Carol
 ."
 smtp "QUIT"
@@ -91,5 +92,13 @@ else
   rows=$(find "$store/alice/new" "$store/alice/cur" -type f | wc -l)
   ZELM_SHOTS_NAME=mail ZELM_SHOTS_ROW=$((rows - 1)) scripts/shots.sh 127.0.0.1 build/shots
   scripts/host-demo.sh --database "$db" status=mail-status.png statistics=mail-statistics.png
+  # A message limit that is no number never reaches Postfix: the status says so.
+  "$native_bin/dsadm" set "$db" "SMTP Agent.MS1.Internet Services" "Quorvel:Message Limit" ten
+  for _ in $(seq 1 100); do
+    "$native_bin/dsadm" get "$db" "MS1.Internet Services" "Quorvel:Server Status" | grep -q refused && break
+    sleep 0.1
+  done
+  scripts/host-demo.sh --database "$db" status=mail-status-refused.png
+  grep refused "$demo/run/mailsys.log" || true
   echo "No display: pictures of the message in the store shell and of the server's pages are in $root/build/shots"
 fi

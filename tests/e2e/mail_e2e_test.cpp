@@ -4,12 +4,7 @@
 // looks into the mailboxes through the store server, as the store shell
 // does. with-mail-system.sh starts the store server and the mail system
 // (scripts/mail.sh) from one directory database.
-#include <gtest/gtest.h>
-
 #include <winsock2.h>
-#include <windows.h>
-#include <commctrl.h>
-#include <prsht.h>
 
 #include <stdlib.h>
 
@@ -20,16 +15,10 @@
 
 #include "agents_filter_ids.h"
 #include "agents_ids.h"
-#include "entry_points.h"
-#include "frame.h"
-#include "host_fixture.h"
-#include "hostext_internal.h"
-#include "object_actions.h"
+#include "hosted_snapin.h"
 #include "protocol/connection.h"
 #include "protocol/store_commands.h"
 #include "server_ids.h"
-#include "snapins.h"
-#include "ui_driver.h"
 #include "users_ids.h"
 
 namespace {
@@ -41,25 +30,8 @@ const char kSpam[] = "AntiSpam Agent.MS1.Internet Services";
 const char kAlias[] = "Alias Agent.MS1.Internet Services";
 const char kImap[] = "IMAP Agent.MS1.Internet Services";
 
-// Polls for up to 30 s, pumping this thread's messages.
-template <class Done>
-bool PumpUntil(Done done, DWORD ms = 30000) {
-  DWORD end = GetTickCount() + ms;
-  while (!done()) {
-    if (static_cast<int32_t>(GetTickCount() - end) > 0) return false;
-    PumpMessages();
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, 100, QS_ALLINPUT);
-  }
-  return true;
-}
-
-std::string Value(const char* object, const char* attribute) {
-  StrList list = {};
-  DSReadValues(&list, "[Root]", object, attribute);
-  std::string v = list.count > 0 && list.items[0] ? list.items[0] : "<none>";
-  StrListFree(&list);
-  return v;
-}
+using e2e::PumpUntil;
+using e2e::Value;
 
 // A line-at-a-time client of a mail daemon, each read bounded by 15 s.
 class LineClient {
@@ -113,52 +85,23 @@ class LineClient {
   std::string buf_;
 };
 
-class MailLoop : public ::testing::Test {
+class MailLoop : public e2e::HostedSnapin {
  protected:
+  MailLoop() : HostedSnapin(kSuiteSnapin) {}
   void SetUp() override {
     host_ = getenv("ZELM_STORE_HOST");
     ASSERT_TRUE(host_ && getenv("ZELM_SMTP_PORT") && getenv("ZELM_MAIL_FOLDER"))
         << "run through tests/e2e/with-mail-system.sh";
     ASSERT_TRUE(StoreSocketsStartup());
-    ASSERT_TRUE(registry_.Ok());
-    owner_ = CreateWindowExA(0, "STATIC", "host", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
-                             nullptr, nullptr);
-    g_snapin.instance = GetModuleHandleA(nullptr);
-    g_snapin.resources = g_snapin.instance;
-    HXSetSnapin(kSuiteSnapin);
-    ASSERT_EQ(InitSnapin(), 0);
-    HXSetSnapin(-1);
-    PostInitSnapin(owner_);
-    std::vector<std::string> problems;
-    zelm::host::LoadSnapins({}, owner_, &problems);
-    started_ = true;
+    StartSnapin();
     ASSERT_TRUE(PumpUntil([] { return Value(kServer, "Quorvel:Server Status") == "Up; SMTP IMAP POP up"; }))
         << Value(kServer, "Quorvel:Server Status");
   }
   void TearDown() override {
-    if (sheet_) zelm::host::CloseSheet(sheet_);
-    if (started_) {
-      zelm::host::CloseSnapins(nullptr);
-      ShutDown();
-      HXForgetSnapin(kSuiteSnapin);
-    }
-    if (owner_) DestroyWindow(owner_);
-    PumpMessages();
+    HostedSnapin::TearDown();
     StoreSocketsCleanup();
   }
 
-  // The sheet of an object on the page with this title.
-  HWND Open(const char* object, const char* className, const char* title) {
-    if (sheet_) zelm::host::CloseSheet(sheet_);
-    zelm::host::SheetTarget target;
-    target.names = {object};
-    target.className = className;
-    target.firstPage = title;
-    std::string problem;
-    sheet_ = zelm::host::OpenSheet(owner_, target, &problem);
-    EXPECT_NE(sheet_, nullptr) << problem;
-    return sheet_ ? PropSheet_GetCurrentPageHwnd(sheet_) : nullptr;
-  }
   HWND OpenUser(const char* user) { return Open(user, "User", "Halcyn Korrat Configuration"); }
   // Apply as the button does; an agent's page has its change taken once the
   // mail system has cleared the agent's flag.
@@ -167,15 +110,14 @@ class MailLoop : public ::testing::Test {
     PumpMessages();
     return !agent || PumpUntil([agent] { return Value(agent, "Quorvel:Config Changed") == "0"; });
   }
-  // A user's page sends no notice: the mail system follows the directory.
-  // Waits until the user's file of the mail system says `text` (or no
-  // longer does).
+  // A file of the mail system's folder.
   static std::string MailFile(const std::string& file) {
     std::ifstream in(std::string(getenv("ZELM_MAIL_FOLDER")) + "\\" + file);
     std::stringstream s;
     s << in.rdbuf();
     return s.str();
   }
+  // A user's page sends no notice: the mail system follows the directory.
   // A user's Sieve script saying `text` is in force once the user's entry
   // names it (the entry is written after the script).
   static bool ScriptSays(const std::string& user, const std::string& text) {
@@ -250,7 +192,7 @@ class MailLoop : public ::testing::Test {
   }
   // Whether a message whose subject holds `token` is in the user's INBOX
   // within the wait.
-  bool Holds(const char* user, const std::string& token, DWORD ms = 30000) {
+  bool Holds(const char* user, const std::string& token, DWORD ms = 20000) {
     return PumpUntil([&] {
       for (const std::string& s : Subjects(user))
         if (s.find(token) != std::string::npos) return true;
@@ -259,10 +201,6 @@ class MailLoop : public ::testing::Test {
   }
 
   const char* host_ = nullptr;
-  hosttest::RegistrySandbox registry_;
-  HWND owner_ = nullptr;
-  HWND sheet_ = nullptr;
-  bool started_ = false;
 };
 
 TEST_F(MailLoop, AMessageOverTheLoweredLimitIsRefused) {

@@ -75,14 +75,14 @@ class HostedSnapin : public ::testing::Test {
     PumpMessages();
   }
 
-  // The sheet of one object on the page with this title (the sheet open
-  // before is closed).
+  // The sheet of one object on the page with this title (nullptr: its first
+  // page); the sheet open before is closed.
   HWND Open(const char* object, const char* className, const char* title) {
     CloseOpenSheet();
     zelm::host::SheetTarget target;
     target.names = {object};
     target.className = className;
-    target.firstPage = title;
+    if (title) target.firstPage = title;
     std::string problem;
     sheet_ = zelm::host::OpenSheet(owner_, target, &problem);
     EXPECT_NE(sheet_, nullptr) << problem;

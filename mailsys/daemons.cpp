@@ -10,6 +10,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -66,6 +67,12 @@ std::string Gist(const std::string& output) {
   return out.empty() ? "no reason given" : out;
 }
 
+// A command's output up to kOutputMax; the rest is read and dropped.
+void Keep(std::string* output, const char* bytes, ssize_t n) {
+  size_t room = kOutputMax - std::min(output->size(), kOutputMax);
+  output->append(bytes, std::min(static_cast<size_t>(n), room));
+}
+
 bool Complains(const CommandResult& r) {
   return r.status != 0 || r.output.find("warning:") != std::string::npos ||
          r.output.find("fatal:") != std::string::npos;
@@ -108,8 +115,7 @@ CommandResult RunCommand(const std::vector<std::string>& argv, int timeoutSecond
   while (!ended) {
     pollfd p{pipefd[0], POLLIN, 0};
     poll(&p, 1, 50);
-    for (ssize_t n; (n = read(pipefd[0], buf, sizeof buf)) > 0;)
-      if (result.output.size() < kOutputMax) result.output.append(buf, static_cast<size_t>(n));
+    for (ssize_t n; (n = read(pipefd[0], buf, sizeof buf)) > 0;) Keep(&result.output, buf, n);
     pid_t w = waitpid(pid, &status, WNOHANG);
     if (w == pid) ended = true;
     if (!ended && Clock::now() > end && !killed) {
@@ -117,8 +123,7 @@ CommandResult RunCommand(const std::vector<std::string>& argv, int timeoutSecond
       killed = true;
     }
   }
-  for (ssize_t n; (n = read(pipefd[0], buf, sizeof buf)) > 0;)
-    if (result.output.size() < kOutputMax) result.output.append(buf, static_cast<size_t>(n));
+  for (ssize_t n; (n = read(pipefd[0], buf, sizeof buf)) > 0;) Keep(&result.output, buf, n);
   close(pipefd[0]);
   result.status = !killed && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   return result;

@@ -56,8 +56,10 @@ class LogFollower {
     size_t at = 0;
     for (size_t nl; (nl = chunk.find('\n', at)) != std::string::npos; at = nl + 1)
       each(std::string_view(chunk).substr(at, nl - at));
-    partial_ = chunk.substr(at);
+    // A line longer than any Postfix writes is not followed to its end.
+    partial_ = chunk.size() - at > kLineMax ? std::string() : chunk.substr(at);
   }
+  enum : size_t { kLineMax = 65536 };
 
  private:
   std::string Take();

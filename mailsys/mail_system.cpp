@@ -26,6 +26,7 @@ constexpr auto kPoll = std::chrono::milliseconds(200);
 constexpr auto kSettle = std::chrono::milliseconds(300);
 constexpr auto kFlagWindow = std::chrono::seconds(10);
 constexpr auto kRestartPause = std::chrono::seconds(30);
+// The state text's room in the reply: after the 4-byte bits, with its NUL.
 constexpr size_t kStateTextMax = kNoticeBytes - 5;
 
 std::vector<std::string> Folders(const std::string& root) {
@@ -251,8 +252,7 @@ std::string MailSystem::StateLocked() {
             std::string(dir::LeafName(r.object));
     if (refusals_.size() > 1) text += " (+" + std::to_string(refusals_.size() - 1) + ")";
   }
-  if (text.size() > kStateTextMax) text = text.substr(0, kStateTextMax - 3) + "...";
-  return text;
+  return CutText(text, kStateTextMax);
 }
 
 uint32_t MailSystem::StateBitsLocked() {

@@ -271,6 +271,11 @@ std::string OneAsciiLine(std::string_view text) {
   return Trim(out);
 }
 
+std::string CutText(std::string_view text, size_t max) {
+  if (text.size() <= max) return std::string(text);
+  return std::string(text.substr(0, max - 3)) + "...";
+}
+
 std::vector<std::string> NameForms(uint32_t options, std::string_view given,
                                    std::string_view surname, std::string_view fullName) {
   std::vector<std::string> out;

@@ -58,6 +58,9 @@ std::string TextToUtf8(std::string_view text);
 // other bytes '?'), for protocol replies.
 std::string OneAsciiLine(std::string_view text);
 
+// Text cut to at most max bytes (max >= 3), ending in "..." when cut.
+std::string CutText(std::string_view text, size_t max);
+
 // Alias names made from a user's names, by the bits of "Quorvel:Alias
 // Options" (0x08 First_Last, 0x10 FLastnam, 0x20 First.Last, 0x40
 // Full.M.Name, 0x80 Full_M_Name); only with 0x04 set. Characters that may

@@ -308,7 +308,9 @@ class Writer {
     if (u.vacation) {
       std::vector<std::string> quoted;
       for (const std::string& a : u.addresses) quoted.push_back(SieveString(a));
-      if (!u.official.empty()) quoted.push_back(SieveString(u.official));
+      if (!u.official.empty() &&
+          std::find(u.addresses.begin(), u.addresses.end(), u.official) == u.addresses.end())
+        quoted.push_back(SieveString(u.official));
       out += "vacation :days 1 :addresses [" + Joined(quoted, ", ") + "] " + SieveString(u.reply) +
              ";\n";
     }

@@ -59,4 +59,16 @@ TEST(MailLink, AMailSystemThatDoesNotAnswerIsNamedAndHoldsNothingUp) {
   run.join();
 }
 
+TEST(MailCommands, AToolsOutputIsKeptUpTo64KiB) {
+  for (size_t bytes : {size_t(65536), size_t(65537), size_t(200000)}) {
+    zelm::mail::CommandResult r =
+        zelm::mail::RunCommand({"head", "-c", std::to_string(bytes), "/dev/zero"}, 10);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.output.size(), size_t(65536)) << bytes;
+  }
+  EXPECT_EQ(zelm::mail::RunCommand({"sh", "-c", "exit 3"}, 10).status, 3);
+  EXPECT_EQ(zelm::mail::RunCommand({"sleep", "30"}, 1).status, -1);  // stopped after its time
+  EXPECT_EQ(zelm::mail::RunCommand({"/nonexistent/tool"}, 10).status, 127);
+}
+
 }  // namespace

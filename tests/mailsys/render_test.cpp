@@ -5,6 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <crypt.h>
+#include <unistd.h>
+
+#include <fstream>
 
 #include <functional>
 #include <map>
@@ -408,6 +411,36 @@ TEST(MailCounters, DeliveriesFromPostfixLog) {
   EXPECT_EQ(c.delivered[1], 1u);
   EXPECT_EQ(c.deliveredBytes[1], 1000u);
   EXPECT_EQ(c.queued[1], 0u);
+}
+
+TEST(MailCounters, TheLogIsFollowedFromWhereItStoodAndAfterItIsCut) {
+  char path[] = "/tmp/zelm-log-XXXXXX";
+  int fd = mkstemp(path);
+  ASSERT_GE(fd, 0);
+  close(fd);
+  auto append = [&](const std::string& text, bool fresh = false) {
+    std::ofstream(path, fresh ? std::ios::trunc : std::ios::app) << text;
+  };
+  append("before the start\n");
+  LogFollower follower(path);
+  std::vector<std::string> lines;
+  auto poll = [&] {
+    lines.clear();
+    follower.Poll([&](std::string_view l) { lines.emplace_back(l); });
+    return lines;
+  };
+  append("one\ntw");
+  EXPECT_EQ(poll(), std::vector<std::string>{"one"});
+  append("o\n");
+  EXPECT_EQ(poll(), std::vector<std::string>{"two"});
+  append("after a cut\n", true);  // rotated or emptied: read from its start
+  EXPECT_EQ(poll(), std::vector<std::string>{"after a cut"});
+  // A line longer than the follower holds is dropped, not kept growing.
+  append(std::string(LogFollower::kLineMax + 1, 'x'));
+  EXPECT_TRUE(poll().empty());
+  append("\nlast\n");
+  EXPECT_EQ(poll(), (std::vector<std::string>{"", "last"}));
+  unlink(path);
 }
 
 }  // namespace

@@ -183,6 +183,14 @@ TEST(MailValues, SystemTextBecomesUtf8AndOneAsciiLine) {
   }
 }
 
+TEST(MailValues, StateTextFitsItsField) {
+  // The state reply holds 135 bytes of text and its NUL.
+  const std::string fits(135, 's'), over(136, 's');
+  EXPECT_EQ(CutText(fits, 135), fits);
+  EXPECT_EQ(CutText(over, 135), std::string(132, 's') + "...");
+  EXPECT_EQ(CutText(over, 135).size(), 135u);
+}
+
 TEST(MailValues, AliasNamesFromUsersNames) {
   const uint32_t all = kAliasAutomatic | kAliasFirstUnderLast | kAliasInitialLast |
                        kAliasFirstDotLast | kAliasFullDots | kAliasFullUnderscores;

@@ -2,6 +2,7 @@
 # The project's one driver.
 #   ./run.sh demo    install what is missing, build, and run the main job
 #                    (--ldap: with the directory on a slapd of its own)
+#   ./run.sh demo mail   the same with the whole mail system (Postfix, Dovecot)
 #   ./run.sh test    install what is missing, build both sides, run every test
 #   ./run.sh build   build both sides (Windows cross build and native build)
 #   ./run.sh bench   build and run the benchmarks
@@ -117,7 +118,7 @@ build() {
 }
 
 # What the main job runs, without the suites.
-DEMO_NATIVE="zelmstored dsadm ldapgen ldaprules ldap_schema"
+DEMO_NATIVE="zelmstored dsadm ldapgen ldaprules ldap_schema zelmmailsys"
 DEMO_WIN="zelmsh zelmsh_pilot storeprobe zelmadmin hostext32 dsclient32 netcalls32 tarq logpage"
 
 prefix() {
@@ -163,7 +164,7 @@ run_tests() {
 }
 
 demo() {
-  scripts/demo.sh "$@"
+  if [ "${1:-}" = mail ]; then scripts/mail-demo.sh "${@:2}"; else scripts/demo.sh "$@"; fi
 }
 
 case "${1:-}" in

@@ -5,7 +5,8 @@
 # A store server must be serving HOST:999 with the demo store (users alice,
 # bob, carol). Writes zelmsh-server.png, zelmsh-user.png, zelmsh-mailbox.png
 # and zelmsh-message.png to OUT_DIR (default build/shots), and the text the
-# window showed for each beside them (*.txt).
+# window showed for each beside them (*.txt). ZELM_SHOTS_NAME replaces the
+# pictures' "zelmsh" and ZELM_SHOTS_ROW (default 3) picks alice's message.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 host=${1:?usage: scripts/shots.sh HOST [OUT_DIR]}
@@ -72,13 +73,15 @@ shoot() { # name: picture and text of what the window shows now
 
 echo "Pictures of zelmsh.exe browsing $host:"
 pilot tree "$host" "Server Capabilities"
-shoot zelmsh-server
+name=${ZELM_SHOTS_NAME:-zelmsh}
+row=${ZELM_SHOTS_ROW:-3}
+shoot "$name-server"
 pilot tree "$host>alice" "User message-store information"
-shoot zelmsh-user
+shoot "$name-user"
 pilot tree "$host>alice>INBOX" "Mailbox information"
-shoot zelmsh-mailbox
-pilot list 3 "Message 4 details"
-shoot zelmsh-message
+shoot "$name-mailbox"
+pilot list "$row" "Message $((row + 1)) details"
+shoot "$name-message"
 pilot close
 wait "$app" 2>/dev/null || true
 app=""

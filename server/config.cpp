@@ -7,6 +7,8 @@
 #include <cstring>
 #include <fstream>
 
+#include "netcalls_wire.h"
+
 namespace {
 
 std::string Trim(const std::string& s) {
@@ -176,6 +178,14 @@ bool ApplySetting(StoreConfig* c, const std::string& key, const std::string& raw
         value;
   } else if (key == "identity") {
     c->identity = value;
+  } else if (key == "mail-system") {
+    uint32_t ip = 0;
+    uint16_t port = 0;
+    if (ncw_parse_address(value.c_str(), &ip, &port) != 0 || value.find(':') == std::string::npos) {
+      *error = "mail-system: expected a.b.c.d:port";
+      return false;
+    }
+    c->mailSystem = value;
   } else if (key == "watch-directory") {
     if (value != "0" && value != "1") {
       *error = "watch-directory: expected 0 or 1";
@@ -224,6 +234,7 @@ const char* UsageText() {
          "                  [--request-port N] [--config FILE]\n"
          "       zelmstored --directory FILE|ldap://HOST:PORT/BASE --server-object NAME\n"
          "                  [--identity NAME] [--password-file FILE] [--watch-directory 0|1]\n"
+         "                  [--mail-system ADDR:PORT]\n"
          "                  [--root DIR] [other options]\n";
 }
 

@@ -35,6 +35,7 @@ struct StoreConfig {
   std::string identity;                   // who the server acts as there; "" = local system caller
   bool watchDirectory = false;            // take every change, not only those notified
   bool listenGiven = false;               // --listen given: the directory's address does not apply
+  std::string mailSystem;                 // "a.b.c.d:port" of the mail system beside it; "" none
   // Per-user limits from the directory, by user name folded to lower case;
   // users not listed get quotaKb.
   std::map<std::string, uint64_t> userQuotaKb;
@@ -56,8 +57,8 @@ bool LoadConfigFile(const std::string& path, StoreConfig* config, std::string* e
 // --root DIR --listen ADDR --port N --trusted LIST --quota-kb N --max-clients N
 // --max-per-host N --first-command-seconds N --idle-seconds N --send-timeout N --authserv-id ID --disabled 0|1 --request-port N
 // --directory FILE|ADDRESS --server-object NAME --identity NAME --password-file FILE
-// --watch-directory 0|1 --config FILE. Settings on the command line win over the file's. Without
-// --directory a store root is required; with it, --server-object is.
+// --watch-directory 0|1 --mail-system ADDR:PORT --config FILE. Settings on the command line win
+// over the file's. Without --directory a store root is required; with it, --server-object is.
 bool ParseCommandLine(int argc, char** argv, StoreConfig* config, std::string* error,
                       bool* help);
 const char* UsageText();

@@ -71,11 +71,15 @@ std::string AnswerSend(RequestHandler* handler, const unsigned char* payload, ui
   if (length != kNoticeBytes) return SendFrame(NCW_BAD_REQUEST);
   uint32_t code = ncw_get_u32(request);
   std::string module;
-  if (code < kNoticeCreated || code > kNoticeStatistics) return SendFrame(NCW_BAD_REQUEST);
+  unsigned char reply[kNoticeBytes] = {};
+  if (code < kNoticeCreated || code > kNoticeStatistics) {
+    return capacity >= kNoticeBytes && handler->OtherRequest(code, request, reply)
+               ? SendFrame(NCW_OK, reply, sizeof reply)
+               : SendFrame(NCW_BAD_REQUEST);
+  }
   if (code != kNoticeStatistics && !ModuleOf(request, &module)) return SendFrame(NCW_BAD_REQUEST);
   // Never a cut reply: a caller that cannot take all 140 bytes gets nothing done.
   if (capacity < kNoticeBytes) return SendFrame(NCW_REPLY_TOO_LONG);
-  unsigned char reply[kNoticeBytes] = {};
   if (code == kNoticeStatistics) {
     handler->Statistics(reply);
   } else {

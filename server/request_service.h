@@ -27,6 +27,7 @@ enum NoticeCode : uint32_t {
   kNoticeDeleted = 2,     // object deleted or disabled
   kNoticeChanged = 3,     // configuration changed
   kNoticeStatistics = 4,  // statistics query
+  kNoticeMailState = 5,   // the mail system's state (its own request service only)
 };
 
 // What the service asks of the server it runs in. Called from the
@@ -40,6 +41,12 @@ class RequestHandler {
   // NCW_* statuses; module names are compared without regard to case.
   virtual int32_t LoadModule(const std::string& module) = 0;
   virtual int32_t UnloadModule(const std::string& module) = 0;
+  // Any other code: true answers status 0 with *reply; false (the store
+  // server's answer) status 4.
+  virtual bool OtherRequest(uint32_t code, const unsigned char* request,
+                            unsigned char reply[kNoticeBytes]) {
+    return false;
+  }
 };
 
 // The whole reply frame (header and payload) to one well-framed request.

@@ -3,7 +3,9 @@
 #include <arpa/inet.h>
 #include <strings.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 
 #include "mime_structure.h"
@@ -27,6 +29,11 @@ constexpr auto kPoll = std::chrono::milliseconds(100);
 constexpr auto kSettle = std::chrono::milliseconds(500);
 constexpr auto kLongest = std::chrono::seconds(2);
 constexpr auto kNoticeWindow = std::chrono::seconds(10);
+// The mail system is asked for its state this often, and waited for this
+// long: a notice passed on lasts as long as its daemons take to reload.
+constexpr int kMailStatePolls = 20;
+constexpr int kMailStateWait = 2;
+constexpr int kMailNoticeWait = 60;
 
 std::string Dotted(uint32_t hostOrder) {
   in_addr a;
@@ -59,6 +66,10 @@ void StoreServer::Log(const std::string& line) {
 
 bool StoreServer::Start(std::string* error) {
   EnsureMimeLibrary();
+  if (!base_.mailSystem.empty()) {
+    mail_ = std::make_unique<MailLink>(base_.mailSystem);
+    mailState_ = mail_->State(kMailStateWait);
+  }
   if (!base_.directory.empty()) {
     directory_ = std::make_unique<DirectoryLink>();
     if (!directory_->Open(base_.directory, base_.serverObject, base_.identity, base_.passwordFile,
@@ -195,9 +206,15 @@ void StoreServer::LogWriteFailure(int code) {
       zelm::dir::ResultText(code) + (why.empty() ? "" : " (" + why + ")"));
 }
 
+std::string StoreServer::ReportTextLocked() {
+  std::string status = StatusLocked();
+  if (!mail_) return status;
+  return status + "; " + (mailState_.empty() ? std::string("mail system not answering") : mailState_);
+}
+
 void StoreServer::ReportLocked(const char* status) {
   if (!directory_ || messagingServer_.empty()) return;
-  if (int r = directory_->Report(messagingServer_, status ? status : StatusLocked(), AddressText()))
+  if (int r = directory_->Report(messagingServer_, status ? status : ReportTextLocked(), AddressText()))
     LogWriteFailure(r);
   seen_ = directory_->Stamp();
 }
@@ -218,7 +235,8 @@ int StoreServer::TakeLocked(const std::string& why, std::string* bindError) {
   ReconcileLocked(bindError);
   taken_.fetch_add(1);  // counted before the flags say so
   std::string status = StatusLocked();
-  if (int w = directory_->Report(messagingServer_, status, AddressText())) LogWriteFailure(w);
+  if (int w = directory_->Report(messagingServer_, ReportTextLocked(), AddressText()))
+    LogWriteFailure(w);
   std::vector<std::string> errors;
   int cleared = directory_->ClearFlags(r.changed, &errors);
   for (const std::string& e : errors) Log("directory: " + e);
@@ -270,18 +288,41 @@ void StoreServer::Notice(uint32_t code, const std::string& module, uint32_t peer
   }
   Log("notice " + NoticeCodeText(code) + " for " + (module.empty() ? "(no module)" : module) +
       " from " + Dotted(peer) +
-      (ours ? "" : directory_ ? ": not the store's module" : ": no directory to take it from"));
+      (ours || mail_ ? "" : directory_ ? ": not the store's module" : ": no directory to take it from"));
   {
     std::lock_guard<std::mutex> lock(noticesMu_);
     notices_.push_back({static_cast<int64_t>(time(nullptr)), code, module, peer, ours});
     while (notices_.size() > kNoticesKept) notices_.pop_front();
   }
-  if (!ours) return;
+  if (ours) {
+    std::lock_guard<std::mutex> lock(control_);
+    std::string bindError;
+    TakeLocked("notice " + std::to_string(code) + " for " + module, &bindError);
+    if (!bindError.empty()) Log(bindError);
+    noticeWindowEnd_ = Clock::now() + kNoticeWindow;
+  }
+  // The mail system takes every notice too (the store agent's quota and
+  // store are its business as well), before the notice is answered.
+  if (mail_) PassToMailSystem(code, module);
+}
+
+void StoreServer::PassToMailSystem(uint32_t code, const std::string& module) {
+  unsigned char request[kNoticeBytes] = {};
+  unsigned char reply[kNoticeBytes] = {};
+  ncw_put_u32(request, code);
+  memcpy(request + 4, module.data(), std::min(module.size(), size_t(kNoticeModuleBytes - 1)));
+  std::string error;
+  if (!mail_->Ask(request, reply, kMailNoticeWait, &error))
+    Log("notice " + std::to_string(code) + " for " + module + " not passed on: " + error);
+  FollowMailState();
+}
+
+void StoreServer::FollowMailState() {
+  std::string state = mail_->State(kMailStateWait);
   std::lock_guard<std::mutex> lock(control_);
-  std::string bindError;
-  TakeLocked("notice " + std::to_string(code) + " for " + module, &bindError);
-  if (!bindError.empty()) Log(bindError);
-  noticeWindowEnd_ = Clock::now() + kNoticeWindow;
+  if (state == mailState_) return;
+  mailState_ = state;
+  ReportLocked();
 }
 
 void StoreServer::Statistics(unsigned char reply[kNoticeBytes]) {
@@ -290,6 +331,16 @@ void StoreServer::Statistics(unsigned char reply[kNoticeBytes]) {
   s.storeRefusals.store(acceptor_.Refused(storeService_));
   s.requestConnections.store(acceptor_.Accepted(requestService_));
   EncodeStatistics(CollectStatistics(s), reply);
+  // With a mail system the messages are its: received over SMTP, delivered
+  // into the store or to other servers, queued, and their recipients.
+  unsigned char request[kNoticeBytes] = {};
+  unsigned char mail[kNoticeBytes] = {};
+  std::string error;
+  ncw_put_u32(request, kNoticeStatistics);
+  if (mail_ && mail_->Ask(request, mail, kMailStateWait, &error)) {
+    memcpy(reply + 76, mail + 76, 116 - 76);
+    memcpy(reply + 132, mail + 132, 8);
+  }
 }
 
 int32_t StoreServer::LoadModule(const std::string& module) {
@@ -329,6 +380,7 @@ int32_t StoreServer::UnloadModule(const std::string& module) {
 void StoreServer::Watch() {
   Clock::time_point firstChange{}, lastChange{};
   bool pending = false;
+  int polls = 0;
   DirectoryMark last;
   {
     std::lock_guard<std::mutex> lock(control_);
@@ -339,6 +391,7 @@ void StoreServer::Watch() {
       std::unique_lock<std::mutex> lock(watchMu_);
       if (watchWake_.wait_for(lock, kPoll, [this] { return stopping_; })) return;
     }
+    if (mail_ && ++polls % kMailStatePolls == 0) FollowMailState();
     DirectoryMark now = directory_->Current();
     Clock::time_point t = Clock::now();
     {

@@ -21,6 +21,7 @@
 #include "acceptor.h"
 #include "config.h"
 #include "directory_link.h"
+#include "mail_link.h"
 #include "message_store.h"
 #include "request_service.h"
 
@@ -80,6 +81,10 @@ class StoreServer : private RequestHandler {
   void ReportLocked(const char* status = nullptr);
   void LogWriteFailure(int code);
   std::string StatusLocked();
+  // The status written to the directory: the store's, then the mail system's.
+  std::string ReportTextLocked();
+  void PassToMailSystem(uint32_t code, const std::string& module);
+  void FollowMailState();
   std::string AddressText();
   void Watch();
   static void Log(const std::string& line);
@@ -88,6 +93,7 @@ class StoreServer : private RequestHandler {
   MessageStore store_;
   Acceptor acceptor_;
   std::unique_ptr<DirectoryLink> directory_;
+  std::unique_ptr<MailLink> mail_;  // the mail system beside the store, when there is one
   int storeService_ = -1;
   int requestService_ = -1;
 
@@ -97,6 +103,7 @@ class StoreServer : private RequestHandler {
   std::string messagingServer_;
   std::string storeModule_ = "STORAGNT.QMD";
   std::string networkAddress_;
+  std::string mailState_;  // as the mail system told it last; "" when it did not answer
   DirectoryMark seen_;  // the directory as the server last left it
   std::chrono::steady_clock::time_point noticeWindowEnd_{};
   std::atomic<uint64_t> taken_{0};

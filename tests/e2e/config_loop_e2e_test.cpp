@@ -2,12 +2,7 @@
 // the running store server: tarq in the real host code, the native server
 // configured from the same directory database (with-directory-server.sh
 // starts it), and the shell's store client as the client being served.
-#include <gtest/gtest.h>
-
 #include <winsock2.h>
-#include <windows.h>
-#include <commctrl.h>
-#include <prsht.h>
 
 #include <stdlib.h>
 
@@ -15,18 +10,15 @@
 #include <vector>
 
 #include "agents_ids.h"
-#include "entry_points.h"
-#include "frame.h"
-#include "host_fixture.h"
-#include "hostext_internal.h"
-#include "object_actions.h"
+#include "hosted_snapin.h"
 #include "protocol/connection.h"
 #include "protocol/store_commands.h"
 #include "server_ids.h"
-#include "snapins.h"
-#include "ui_driver.h"
 
 namespace {
+
+using e2e::PumpUntil;
+using e2e::Value;
 
 constexpr int32_t kSuiteSnapin = 63;
 const char kAgent[] = "ZELM Agent.MS1.Internet Services";
@@ -36,79 +28,30 @@ void Collect(void* ctx, const char* text) {
   static_cast<std::vector<std::string>*>(ctx)->push_back(text);
 }
 
-// Polls for up to 20 s, pumping this thread's messages.
-template <class Done>
-bool PumpUntil(Done done) {
-  DWORD end = GetTickCount() + 20000;
-  while (!done()) {
-    if (static_cast<int32_t>(GetTickCount() - end) > 0) return false;
-    PumpMessages();
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
-  }
-  return true;
-}
-
-std::string Value(const char* object, const char* attribute) {
-  StrList list = {};
-  DSReadValues(&list, "[Root]", object, attribute);
-  std::string v = list.count > 0 && list.items[0] ? list.items[0] : "<none>";
-  StrListFree(&list);
-  return v;
-}
-
-class ConfigLoop : public ::testing::Test {
+class ConfigLoop : public e2e::HostedSnapin {
  protected:
+  ConfigLoop() : HostedSnapin(kSuiteSnapin) {}
   void SetUp() override {
     host_ = getenv("ZELM_STORE_HOST");
     ASSERT_TRUE(host_ && getenv("ZELM_DIRECTORY")) << "run through tests/e2e/with-directory-server.sh";
     ASSERT_TRUE(StoreSocketsStartup());
-    ASSERT_TRUE(registry_.Ok());
-    owner_ = CreateWindowExA(0, "STATIC", "host", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
-                             nullptr, nullptr);
-    g_snapin.instance = GetModuleHandleA(nullptr);
-    g_snapin.resources = g_snapin.instance;
-    HXSetSnapin(kSuiteSnapin);
-    ASSERT_EQ(InitSnapin(), 0);
-    HXSetSnapin(-1);
-    PostInitSnapin(owner_);
-    std::vector<std::string> problems;
-    zelm::host::LoadSnapins({}, owner_, &problems);
-    started_ = true;
+    StartSnapin();
     // The server took its configuration at start.
     ASSERT_TRUE(PumpUntil([] { return Value(kAgent, "Quorvel:Config Changed") != "1"; }));
   }
   void TearDown() override {
-    if (HWND sheet = zelm::host::OpenSheetWindow()) zelm::host::CloseSheet(sheet);
-    if (started_) {
-      zelm::host::CloseSnapins(nullptr);
-      ShutDown();
-      HXForgetSnapin(kSuiteSnapin);
-    }
-    if (owner_) DestroyWindow(owner_);
-    PumpMessages();
+    HostedSnapin::TearDown();
     StoreSocketsCleanup();
   }
 
   // The store agent's sheet on the page with this title.
-  HWND OpenAgentPage(const char* title) {
-    zelm::host::SheetTarget target;
-    target.names = {kAgent};
-    target.className = "Quorvel:ZELM Agent";
-    target.firstPage = title;
-    std::string problem;
-    sheet_ = zelm::host::OpenSheet(owner_, target, &problem);
-    EXPECT_NE(sheet_, nullptr) << problem;
-    return sheet_ ? PropSheet_GetCurrentPageHwnd(sheet_) : nullptr;
-  }
+  HWND OpenAgentPage(const char* title) { return Open(kAgent, "Quorvel:ZELM Agent", title); }
   // Apply as the button does, then wait until the server has taken the change.
   bool ApplyAndWait() {
     if (!PropSheet_Apply(sheet_)) return false;
     return PumpUntil([] { return Value(kAgent, "Quorvel:Config Changed") != "1"; });
   }
-  void CloseAgentSheet() {
-    zelm::host::CloseSheet(sheet_);
-    sheet_ = nullptr;
-  }
+  void CloseAgentSheet() { CloseOpenSheet(); }
   // What the shell's store client gets: the users, "turned away" when the
   // greeting is not 1000, "refused" when nobody listens.
   std::string Browse() {
@@ -137,10 +80,6 @@ class ConfigLoop : public ::testing::Test {
   }
 
   const char* host_ = nullptr;
-  hosttest::RegistrySandbox registry_;
-  HWND owner_ = nullptr;
-  HWND sheet_ = nullptr;
-  bool started_ = false;
 };
 
 TEST_F(ConfigLoop, TrustedHostsThatExcludeTheClientTurnItAwayUntilPutBack) {

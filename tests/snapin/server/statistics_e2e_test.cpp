@@ -2,12 +2,7 @@
 // directory by tests/e2e/with-directory-server.sh): the page, in the real
 // host code, shows the running server's own counters and follows them as
 // they move.
-#include <gtest/gtest.h>
-
 #include <winsock2.h>
-#include <windows.h>
-#include <commctrl.h>
-#include <prsht.h>
 
 #include <stdlib.h>
 
@@ -15,31 +10,15 @@
 #include <string>
 #include <vector>
 
-#include "entry_points.h"
-#include "frame.h"
-#include "host_fixture.h"
-#include "hostext_internal.h"
-#include "object_actions.h"
-#include "snapins.h"
+#include "hosted_snapin.h"
 #include "tarq_ids.h"
-#include "ui_driver.h"
 
 namespace {
 
 constexpr int32_t kSuiteSnapin = 62;
 constexpr int kStatisticsPage = 2;
 
-// Polls for up to 20 s, pumping this thread's messages (the page's timer).
-template <class Done>
-bool PumpUntil(Done done) {
-  DWORD end = GetTickCount() + 20000;
-  while (!done()) {
-    if (static_cast<int32_t>(GetTickCount() - end) > 0) return false;
-    PumpMessages();
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
-  }
-  return true;
-}
+using e2e::PumpUntil;
 
 // The count a value static shows ("  1,234" is 1234).
 long Shown(HWND page, int id) {
@@ -65,53 +44,27 @@ bool VisitStore(const char* host) {
   return ok;
 }
 
-class StatisticsEndToEnd : public ::testing::Test {
+class StatisticsEndToEnd : public e2e::HostedSnapin {
  protected:
+  StatisticsEndToEnd() : HostedSnapin(kSuiteSnapin) {}
   void SetUp() override {
     host_ = getenv("ZELM_STORE_HOST");
     ASSERT_TRUE(host_ && getenv("ZELM_DIRECTORY")) << "run through tests/e2e/with-directory-server.sh";
     WSADATA wsa;
     ASSERT_EQ(WSAStartup(MAKEWORD(1, 1), &wsa), 0);
-    ASSERT_TRUE(registry_.Ok());
-    owner_ = CreateWindowExA(0, "STATIC", "host", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
-                             nullptr, nullptr);
-    g_snapin.instance = GetModuleHandleA(nullptr);
-    g_snapin.resources = g_snapin.instance;
-    HXSetSnapin(kSuiteSnapin);
-    ASSERT_EQ(InitSnapin(), 0);
-    HXSetSnapin(-1);
-    PostInitSnapin(owner_);
-    std::vector<std::string> problems;
-    zelm::host::LoadSnapins({}, owner_, &problems);
-    started_ = true;
+    StartSnapin();
   }
   void TearDown() override {
-    if (HWND sheet = zelm::host::OpenSheetWindow()) zelm::host::CloseSheet(sheet);
-    if (started_) {
-      zelm::host::CloseSnapins(nullptr);
-      ShutDown();
-      HXForgetSnapin(kSuiteSnapin);
-    }
-    if (owner_) DestroyWindow(owner_);
-    PumpMessages();
+    HostedSnapin::TearDown();
     WSACleanup();
   }
   HWND OpenStatistics(const char* server) {
-    zelm::host::SheetTarget target;
-    target.names = {server};
-    target.className = "Quorvel:Messaging Server";
-    std::string problem;
-    HWND sheet = zelm::host::OpenSheet(owner_, target, &problem);
-    EXPECT_NE(sheet, nullptr) << problem;
-    if (!sheet) return nullptr;
-    PropSheet_SetCurSel(sheet, nullptr, kStatisticsPage);
-    return PropSheet_GetCurrentPageHwnd(sheet);
+    if (!Open(server, "Quorvel:Messaging Server", nullptr)) return nullptr;
+    PropSheet_SetCurSel(sheet_, nullptr, kStatisticsPage);
+    return PropSheet_GetCurrentPageHwnd(sheet_);
   }
 
   const char* host_ = nullptr;
-  hosttest::RegistrySandbox registry_;
-  HWND owner_ = nullptr;
-  bool started_ = false;
 };
 
 TEST_F(StatisticsEndToEnd, TheRunningServersCountersAreShownAndFollowed) {

@@ -81,7 +81,7 @@ class MailDaemons : public ::testing::Test {
     std::string env = Text(work_ + "/run/mail.env");
     smtpPort_ = static_cast<uint16_t>(std::stoi(Value(env, "SMTP_PORT")));
     StoreConfig config;
-    config.directoryFile = db_;
+    config.directory = db_;
     config.serverObject = "FS1.Acme";
     config.identity = "Zelmstored.Acme";
     config.mailSystem = address_ + ":" + Value(env, "REQUEST_PORT");

@@ -37,7 +37,7 @@ TEST(MailLink, AMailSystemThatDoesNotAnswerIsNamedAndHoldsNothingUp) {
       "    Quorvel:Message Store = FS1/MAIL:zelm\n");
   ASSERT_TRUE(dir);
   StoreConfig config;
-  config.directoryFile = folder.File("directory.zdb");
+  config.directory = folder.File("directory.zdb");
   config.serverObject = "FS1.Acme";
   config.mailSystem = address + ":9";  // nobody listens there
   StoreServer server(config);

@@ -74,7 +74,14 @@ class Repair : public StoreFixture {
     Deliver("alice", "cur", "1700000006.M6.host", kOther);          // no flag section
     Deliver("alice", "cur", "1700000007.M7.host:2,TSF", kOther);    // out of order
     Deliver("alice", "cur", "1700000008.M8.host:2,SS", kOther);     // given twice
-    Deliver("alice", "cur", "1700000003.M3.host:2,S", kOther);      // also in new/
+    // Also in new/, and of the same size and time as that one: only a copy,
+    // not a change (a second passing since the listing must not make it one).
+    std::string copy = Deliver("alice", "cur", "1700000003.M3.host:2,S", kOther);
+    struct stat original;
+    if (stat(Path("alice/new/1700000003.M3.host").c_str(), &original) == 0) {
+      struct timeval t[2] = {{original.st_atime, 0}, {original.st_mtime, 0}};
+      utimes(copy.c_str(), t);
+    }
     std::string stale = Deliver("alice", "tmp", "1600000000.M9.host", "half");
     MakeOld(stale, 40);
     Deliver("alice", "tmp", "1700000010.M10.host", "arriving");    // recent: left alone

@@ -45,9 +45,9 @@ shoot() {
   xwd -root -silent | convert xwd:- -crop 1060x720+0+0 "$out/$1.png"
   echo "  picture $out/$1.png"
 }
-# The Linux process of zelmsh.exe (this build's, so no other program's).
-winexe="Z:${bin//\//\\}\\zelmsh.exe"
-shell_pid() { pgrep -x -f "${winexe//\\/\\\\}" | head -n 1 || true; }
+# The Linux process of zelmsh.exe (this build's, so no other program's):
+# Wine names it by its Unix path.
+shell_pid() { pgrep -x -f "$bin/zelmsh.exe" | head -n 1 || true; }
 peak_kb() { awk '/VmHWM/ {print $2}' "/proc/$1/status" 2>/dev/null || echo 0; }
 rss_kb() { awk '/VmRSS/ {print $2}' "/proc/$1/status" 2>/dev/null || echo 0; }
 # Waits until the store's log has a line matching $1, at most $2 seconds.

@@ -10,7 +10,9 @@
 #include <cstring>
 #include <ctime>
 #include <thread>
+#include <unordered_map>
 
+#include "mime_structure.h"
 #include "store_fs.h"
 
 const char kIndexFileName[] = "zelm-index";
@@ -18,8 +20,6 @@ const char kIndexFileName[] = "zelm-index";
 namespace {
 
 constexpr char kIndexMagic[] = "zelm-index 3 ";
-constexpr size_t kMimeBudget = 64u << 20;  // bytes of cached MIME answers per process
-std::atomic<size_t> g_mimeBytes{0};
 
 bool PlainWord(std::string_view w) {
   if (w.empty() || w.size() > 1000) return false;
@@ -105,6 +105,10 @@ bool ReadMessageRecord(int folderfd, const std::string& file, const std::string&
   out->rawSize = content->size();
   out->mtime = st.st_mtime;
   out->facts = ComputeFacts(*content, authservId);
+  // Plainly written messages get their structure now, while their bytes are
+  // at hand; the others when first asked (GMime's reading costs ten times more).
+  std::vector<MimeLine> lines;
+  if (DescribeMimePlainly(*content, &lines)) out->KeepMime(PackMime(lines));
   return true;
 }
 
@@ -300,20 +304,6 @@ bool MailboxIndex::Scan(int dirfd, const std::string& authservId, std::string* e
             [](const ListedMessage& a, const ListedMessage& b) {
               return a.record->uid < b.record->uid;
             });
-  // Answers of messages that are gone give their room back.
-  auto present = [&](uint32_t uid) {
-    auto it = std::lower_bound(listing.begin(), listing.end(), uid,
-                               [](const ListedMessage& m, uint32_t u) { return m.record->uid < u; });
-    return it != listing.end() && it->record->uid == uid;
-  };
-  for (auto it = mime_.begin(); it != mime_.end();) {
-    if (present(it->first)) {
-      ++it;
-      continue;
-    }
-    g_mimeBytes.fetch_sub(it->second.size());
-    it = mime_.erase(it);
-  }
   state_ = std::move(next);
   listing_ = std::make_shared<const std::vector<ListedMessage>>(std::move(listing));
   // A read-only store still works; its IDs then last as long as this process.
@@ -346,29 +336,6 @@ bool MailboxIndex::Refresh(int dirfd, const std::string& authservId, Listing* ou
   return true;
 }
 
-MailboxIndex::~MailboxIndex() {
-  for (const auto& entry : mime_) g_mimeBytes.fetch_sub(entry.second.size());
-}
-
-bool MailboxIndex::AppendCachedMime(uint32_t uid, std::string* out) {
-  std::lock_guard<std::mutex> lock(mu_);
-  auto it = mime_.find(uid);
-  if (it == mime_.end()) return false;
-  *out += it->second;
-  return true;
-}
-
-bool MailboxIndex::KeepsMime(uint32_t uid) {
-  std::lock_guard<std::mutex> lock(mu_);
-  return mime_.count(uid) != 0;
-}
-
-void MailboxIndex::KeepMime(uint32_t uid, const std::string& answer) {
-  std::lock_guard<std::mutex> lock(mu_);
-  if (mime_.count(uid) || g_mimeBytes.load() + answer.size() > kMimeBudget) return;
-  g_mimeBytes.fetch_add(answer.size());
-  mime_.emplace(uid, answer);
-}
 
 bool MailboxIndex::Repair(int dirfd, const std::string& authservId, bool fix, IndexCheck* out,
                          std::string* error) {
@@ -448,17 +415,9 @@ bool MailboxIndex::Repair(int dirfd, const std::string& authservId, bool fix, In
   // the scan then drops vanished messages, adds new ones and writes the file.
   std::vector<ListedMessage> base = listing_ ? *listing_ : std::vector<ListedMessage>();
   if (!listing_ && readable) base = file.listing;
-  for (ListedMessage& m : base) {
-    for (const auto& r : retaken) {
-      if (r->base != m.record->base) continue;
-      m.record = r;
-      auto cached = mime_.find(r->uid);
-      if (cached != mime_.end()) {
-        g_mimeBytes.fetch_sub(cached->second.size());
-        mime_.erase(cached);
-      }
-    }
-  }
+  for (ListedMessage& m : base)
+    for (const auto& r : retaken)
+      if (r->base == m.record->base) m.record = r;
   if (!listing_ && readable && file.nextUid > state_.nextUid) state_.nextUid = file.nextUid;
   listing_ = std::make_shared<const std::vector<ListedMessage>>(std::move(base));
   if (!Scan(dirfd, authservId, error, nullptr)) return false;

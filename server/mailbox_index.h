@@ -7,21 +7,35 @@
 
 #include <sys/types.h>
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "message_facts.h"
 
 struct MessageRecord {
+  MessageRecord() = default;
+  MessageRecord(const MessageRecord&) = delete;
+  MessageRecord& operator=(const MessageRecord&) = delete;
+  ~MessageRecord() { delete[] mime.load(); }
+
   std::string base;   // file name without the ":2,..." flags
   uint32_t uid = 0;   // stable, never reused within the Maildir
   uint64_t rawSize = 0;
   int64_t mtime = 0;  // of the file when its facts were computed
   MessageFacts facts;
+  // The message's MIME answer, packed (PackMime), taken from the same bytes
+  // as the facts: when they were read if the message reads plainly, else at
+  // its first MIME. Set once, then never changed; the record frees it.
+  mutable std::atomic<char*> mime{nullptr};
+  // Sets mime unless another thread did meanwhile; takes block (may be null).
+  void KeepMime(char* block) const {
+    char* none = nullptr;
+    if (!block || !mime.compare_exchange_strong(none, block)) delete[] block;
+  }
 };
 
 // One message of a listing, as it was when the listing was made.
@@ -44,7 +58,7 @@ struct FolderStamp {
 class MailboxIndex {
  public:
   MailboxIndex() = default;
-  ~MailboxIndex();
+  ~MailboxIndex() = default;
   MailboxIndex(const MailboxIndex&) = delete;
   MailboxIndex& operator=(const MailboxIndex&) = delete;
   // Every message of the Maildir open at dirfd, sorted by unique ID. Messages
@@ -79,13 +93,6 @@ class MailboxIndex {
   bool Repair(int dirfd, const std::string& authservId, bool fix, IndexCheck* out,
               std::string* error);
 
-  // MIME answers are kept once computed, within a budget shared by all
-  // mailboxes of the process.
-  // Appends the kept answer to out; false when there is none.
-  bool AppendCachedMime(uint32_t uid, std::string* out);
-  void KeepMime(uint32_t uid, const std::string& answer);
-  bool KeepsMime(uint32_t uid);
-
   struct Snapshot {
     uint32_t nextUid = 1;
     FolderStamp cur, fresh;  // of cur/ and new/ when the listing was made
@@ -104,11 +111,10 @@ class MailboxIndex {
   bool loaded_ = false;
   Snapshot state_;   // its listing stays empty: listing_ holds it, shared with readers
   Listing listing_;  // null until the Maildir was read
-  std::unordered_map<uint32_t, std::string> mime_;
   bool indexWritten_ = false;  // whether the last scan could write the index file
 };
 
-// Reads one message file and computes its record (uid left 0). False when it
-// cannot be opened or read.
+// Reads one message file and computes its record (uid left 0), with its MIME
+// answer when the message reads plainly. False when it cannot be opened or read.
 bool ReadMessageRecord(int folderfd, const std::string& file, const std::string& authservId,
                        MessageRecord* out, std::string* content);

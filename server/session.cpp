@@ -488,7 +488,7 @@ void StoreSession::PrefetchMime(const std::vector<std::string>& numbers) {
   for (const std::string& text : numbers) {
     uint64_t n;
     if (ParseNumber(text, 0xFFFFFFFFull, &n) && n > 0 && n <= listing_.size() &&
-        !index_->KeepsMime((*all_)[listing_[n - 1]].record->uid))
+        !(*all_)[listing_[n - 1]].record->mime.load())
       wanted.push_back(n);
   }
   unsigned cores = std::thread::hardware_concurrency();
@@ -496,17 +496,12 @@ void StoreSession::PrefetchMime(const std::vector<std::string>& numbers) {
   if (wanted.size() < 8 || helpers == 0) return;
   std::atomic<size_t> next{0};
   auto work = [&] {
-    std::string content, answer;
+    std::string content;
     ListedMessage m;
     for (size_t j; (j = next.fetch_add(1)) < wanted.size();) {
       // Whatever fails here is found again, and answered, in its command's turn.
       if (FindListed(wanted[j], &content, &m) != kFound) continue;
-      answer.clear();
-      for (const MimeLine& l : DescribeMime(content)) {
-        answer += FormatMimeLine(l);
-        answer += "\r\n";
-      }
-      index_->KeepMime(m.record->uid, answer);
+      m.record->KeepMime(PackMime(DescribeMime(content)));
     }
   };
   std::vector<std::thread> threads;
@@ -532,16 +527,18 @@ void StoreSession::Mime(const std::string& args, std::string* out) {
   ListedMessage m;
   uint64_t n;
   // A kept answer still needs the message to be there, unchanged.
-  if (LoadMessage(args, nullptr, &m, &n, out) && !index_->AppendCachedMime(m.record->uid, out)) {
+  if (LoadMessage(args, nullptr, &m, &n, out)) {
+    const char* kept = m.record->mime.load();
     std::string content;
-    if (LoadMessage(args, &content, &m, &n, out)) {
-      std::string answer;
-      for (const MimeLine& l : DescribeMime(content)) {
-        answer += FormatMimeLine(l);
-        answer += "\r\n";
+    if (kept) {
+      AppendPackedMime(kept, out);
+    } else if (LoadMessage(args, &content, &m, &n, out)) {
+      std::vector<MimeLine> lines = DescribeMime(content);
+      m.record->KeepMime(PackMime(lines));
+      for (const MimeLine& l : lines) {
+        *out += FormatMimeLine(l);
+        *out += "\r\n";
       }
-      index_->KeepMime(m.record->uid, answer);
-      *out += answer;
     }
   }
   Reply(out, kReplyOk, "end of structure");

@@ -289,7 +289,7 @@ void AppendNumber(std::string* out, uint64_t v) {
 char* PackMime(const std::vector<MimeLine>& lines) {
   std::string p;
   for (const MimeLine& l : lines) {
-    PackNumber(&p, static_cast<uint64_t>(l.kind));
+    p += static_cast<char>(l.kind - kMimePart);  // one byte: 0, 1 or 2
     if (l.kind != kMimePart) continue;
     for (const std::string* w : {&l.type, &l.subtype, &l.charset, &l.encoding, &l.name})
       PackWord(&p, *w);
@@ -310,7 +310,7 @@ void AppendPackedMime(const char* packed, std::string* out) {
   uint64_t size = UnpackNumber(&p);
   const unsigned char* end = p + size;
   while (p < end) {
-    uint64_t kind = UnpackNumber(&p);
+    int kind = kMimePart + *p++;
     if (kind == kMimeEndMultipart) {
       *out += "2003 end of multipart\r\n";
       continue;

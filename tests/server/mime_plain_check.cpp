@@ -50,7 +50,8 @@ int main(int argc, char** argv) {
     std::string m((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     // As delivered into a Maildir: without a mailbox file's "From " line.
     size_t firstEnd = m.find('\n');
-    if (m.compare(0, 5, "From ") == 0) m.erase(0, firstEnd == std::string::npos ? m.size() : firstEnd + 1);
+    if (m.compare(0, 5, "From ") == 0)
+      m.erase(0, firstEnd == std::string::npos ? m.size() : firstEnd + 1);
     std::string label = e.path().string();
     ++messages;
     int before = g_plain;

@@ -235,7 +235,8 @@ class PlainScan {
       if (!PlainValue(v)) return false;
       size_t b = v.find_first_not_of(" \t");
       size_t e = b == std::string_view::npos ? b : v.find_first_of(" \t;", b);
-      if (b != std::string_view::npos) encoding = v.substr(b, e == std::string_view::npos ? e : e - b);
+      if (b != std::string_view::npos)
+        encoding = v.substr(b, e == std::string_view::npos ? e : e - b);
     }
     bool multipart = SameWord(type, "multipart");
     bool message = SameWord(type, "message");
@@ -294,7 +295,7 @@ class PlainScan {
     if (raw < counted_) counted_ = bare_ = 0;
     const char* p = msg_.data() + counted_;
     const char* stop = msg_.data() + raw;
-    while ((p = static_cast<const char*>(memchr(p, '\n', static_cast<size_t>(stop - p)))) != nullptr) {
+    while ((p = static_cast<const char*>(memchr(p, '\n', static_cast<size_t>(stop - p))))) {
       if (p == msg_.data() || p[-1] != '\r') ++bare_;
       ++p;
     }

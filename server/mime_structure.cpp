@@ -243,8 +243,8 @@ namespace {
 const char* const kCommonWords[] = {
     "-", "text", "plain", "html", "multipart", "mixed", "alternative", "related", "report",
     "signed", "digest", "message", "rfc822", "delivery-status", "rfc822-headers", "application",
-    "octet-stream", "pdf", "zip", "pgp-signature", "pkcs7-signature", "x-pkcs7-signature", "ms-tnef",
-    "msword", "image", "jpeg", "png", "gif", "calendar", "us-ascii", "utf-8", "iso-8859-1",
+    "octet-stream", "pdf", "zip", "pgp-signature", "pkcs7-signature", "x-pkcs7-signature",
+    "ms-tnef", "msword", "image", "jpeg", "png", "gif", "calendar", "us-ascii", "utf-8", "iso-8859-1",
     "iso-8859-15", "iso-8859-2", "windows-1252", "windows-1251", "koi8-r", "iso-2022-jp", "7bit",
     "8bit", "base64", "quoted-printable", "binary",
 };

@@ -1,6 +1,7 @@
 #include "mailbox_index.h"
 
 #include <fcntl.h>
+#include <malloc.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 
@@ -94,6 +95,18 @@ void AppendNumber(std::string* s, int64_t v) {
 
 }  // namespace
 
+void MessageRecord::SetTexts(std::string_view base, std::string_view sender,
+                             std::string_view subject) {
+  std::unique_ptr<char[]> block(new char[base.size() + sender.size() + subject.size() + 3]);
+  char* p = block.get();
+  for (std::string_view t : {base, sender, subject}) {
+    memcpy(p, t.data(), t.size());
+    p += t.size();
+    *p++ = '\0';
+  }
+  texts_ = std::move(block);
+}
+
 bool ReadMessageRecord(int folderfd, const std::string& file, const std::string& authservId,
                        MessageRecord* out, std::string* content) {
   UniqueFd fd = OpenFileBeneath(folderfd, file);
@@ -101,10 +114,14 @@ bool ReadMessageRecord(int folderfd, const std::string& file, const std::string&
   struct stat st;
   if (fstat(fd.Get(), &st) != 0) return false;
   if (!ReadWholeFile(fd.Get(), content)) return false;
-  out->base = std::string(MaildirBaseName(file));
+  MessageFacts facts = ComputeFacts(*content, authservId);
+  out->SetTexts(MaildirBaseName(file), facts.sender, facts.subject);
   out->rawSize = content->size();
   out->mtime = st.st_mtime;
-  out->facts = ComputeFacts(*content, authservId);
+  out->contentFlags = facts.contentFlags;
+  out->headerBytes = facts.headerBytes;
+  out->bodyBytes = facts.bodyBytes;
+  out->date = facts.date;
   // Plainly written messages get their structure now, while their bytes are
   // at hand; the others when first asked (GMime's reading costs ten times more).
   std::vector<MimeLine> lines;
@@ -123,20 +140,20 @@ std::string MailboxIndex::Serialize(const Snapshot& s, const std::vector<ListedM
   out.back() = '\n';
   for (const ListedMessage& m : listing) {
     const MessageRecord& r = *m.record;
-    const MessageFacts& f = r.facts;
     for (int64_t v : {static_cast<int64_t>(r.uid)}) AppendNumber(&out, v);
     out += m.inNew ? " n " : " c ";
-    for (int64_t v : {static_cast<int64_t>(r.rawSize), r.mtime, static_cast<int64_t>(f.headerBytes),
-                      static_cast<int64_t>(f.bodyBytes), static_cast<int64_t>(f.contentFlags),
-                      f.date}) {
+    for (int64_t v : {static_cast<int64_t>(r.rawSize), r.mtime, static_cast<int64_t>(r.headerBytes),
+                      static_cast<int64_t>(r.bodyBytes), static_cast<int64_t>(r.contentFlags),
+                      r.date}) {
       AppendNumber(&out, v);
       out += ' ';
     }
-    out += f.sender;
+    out += r.Sender();
     out += ' ';
-    out += f.subject;
+    out += r.Subject();
     out += ' ';
-    out += m.file;
+    out += r.Base();
+    out += m.suffix;
     out += '\n';
   }
   return out;
@@ -166,7 +183,7 @@ bool MailboxIndex::Parse(const std::string& text, Snapshot* s) {
     uint64_t uid, size, hb, bb, flags;
     std::string_view where, sender, subject;
     if (!f.Number(&uid) || !f.Next(&where) || !f.Number(&size) || !f.Signed(&r->mtime) ||
-        !f.Number(&hb) || !f.Number(&bb) || !f.Number(&flags) || !f.Signed(&r->facts.date) ||
+        !f.Number(&hb) || !f.Number(&bb) || !f.Number(&flags) || !f.Signed(&r->date) ||
         !f.Next(&sender) || !f.Next(&subject))
       return false;
     // IDs ascend and stay below the next one to give.
@@ -176,16 +193,16 @@ bool MailboxIndex::Parse(const std::string& text, Snapshot* s) {
     lastUid = static_cast<uint32_t>(uid);
     r->uid = lastUid;
     r->rawSize = size;
-    r->facts.headerBytes = hb;
-    r->facts.bodyBytes = bb;
-    r->facts.contentFlags =
+    r->headerBytes = hb;
+    r->bodyBytes = bb;
+    r->contentFlags =
         static_cast<uint32_t>(flags) & (kMsgLeadingDot | kMsgHighPriority | kMsgLowPriority);
-    r->facts.sender = std::string(sender);
-    r->facts.subject = std::string(subject);
-    m.file = std::string(f.Rest());
+    std::string_view file = f.Rest();
+    std::string_view base = MaildirBaseName(file);
+    r->SetTexts(base, sender, subject);
+    m.suffix = std::string(file.substr(base.size()));
     m.inNew = where == "n";
-    r->base = std::string(MaildirBaseName(m.file));
-    m.flags = MaildirFlags(m.file, m.inNew) | r->facts.contentFlags;
+    m.flags = MaildirFlags(file, m.inNew) | r->contentFlags;
     m.record = std::move(r);
     s->listing.push_back(std::move(m));
   }
@@ -215,53 +232,58 @@ bool MailboxIndex::Scan(int dirfd, const std::string& authservId, std::string* e
     *error = "not a Maildir";
     return false;
   }
-  // What is known already, by base name; built only when folders changed.
-  std::unordered_map<std::string_view, std::shared_ptr<const MessageRecord>> known;
-  if (listing_) {
-    known.reserve(listing_->size());
-    for (const ListedMessage& m : *listing_) known.emplace(m.record->base, m.record);
-  }
-  std::unordered_map<std::string, ListedMessage> seen;
-  std::vector<std::shared_ptr<MessageRecord>> fresh;
+  // The scan's scratch refers to the folder entries by view: for a big
+  // mailbox, a string per name would cost more than all that is kept.
+  std::vector<DirEntry> entries[2];
   UniqueFd folders[2] = {OpenDirBeneath(dirfd, "cur"), OpenDirBeneath(dirfd, "new")};
-  struct Pending {
-    int folder;
-    std::string file;
-  };
-  std::vector<Pending> pending;
   for (int i = 0; i < 2; ++i) {
-    std::vector<DirEntry> entries;
-    if (!folders[i].Valid() || !ListDirectory(folders[i].Get(), &entries)) {
+    if (!folders[i].Valid() || !ListDirectory(folders[i].Get(), &entries[i])) {
       *error = std::string("cannot read ") + (i ? "new" : "cur");
       return false;
     }
-    for (const DirEntry& e : entries) {
+  }
+  // What is known already, by base name: positions in the last listing.
+  std::unordered_map<std::string_view, size_t> known;
+  if (listing_) {
+    known.reserve(listing_->size());
+    for (size_t k = 0; k < listing_->size(); ++k) known.emplace((*listing_)[k].record->Base(), k);
+  }
+  struct Found {
+    const DirEntry* entry;
+    int folder;
+    size_t baseSize;
+    std::shared_ptr<const MessageRecord> record;  // null until read
+  };
+  std::vector<Found> found;
+  found.reserve(entries[0].size() + entries[1].size());
+  std::unordered_map<std::string_view, size_t> seen;
+  seen.reserve(found.capacity());
+  std::vector<size_t> pending;  // positions in found of messages to read
+  for (int i = 0; i < 2; ++i) {
+    for (const DirEntry& e : entries[i]) {
       if (e.kind != EntryKind::kFile || !NameUsable(e.name)) continue;
-      std::string base(MaildirBaseName(e.name));
-      if (seen.count(base)) continue;  // caught between new/ and cur/: once is enough
-      ListedMessage m;
-      m.file = e.name;
-      m.inNew = i == 1;
+      std::string_view base = MaildirBaseName(e.name);
+      // Caught between new/ and cur/: once is enough.
+      if (!seen.emplace(base, found.size()).second) continue;
       auto it = known.find(base);
-      if (it != known.end()) {
-        m.record = it->second;
-      } else {
-        pending.push_back({i, e.name});
-      }
-      seen.emplace(std::move(base), std::move(m));
+      if (it == known.end()) pending.push_back(found.size());
+      found.push_back({&e, i, base.size(),
+                       it == known.end() ? nullptr : (*listing_)[it->second].record});
     }
   }
+  seen = {};
+  known = {};
   // Messages seen for the first time are read by a few threads: on a cold
   // disk, waiting for one file at a time leaves the disk idle.
-  std::vector<std::shared_ptr<MessageRecord>> read(pending.size());
+  std::vector<std::shared_ptr<MessageRecord>> fresh(pending.size());
   std::atomic<size_t> nextJob{0};
   auto work = [&] {
     std::string content;
     for (size_t j; (j = nextJob.fetch_add(1)) < pending.size();) {
+      const Found& f = found[pending[j]];
       auto r = std::make_shared<MessageRecord>();
-      if (ReadMessageRecord(folders[pending[j].folder].Get(), pending[j].file, authservId, r.get(),
-                            &content))
-        read[j] = std::move(r);
+      if (ReadMessageRecord(folders[f.folder].Get(), f.entry->name, authservId, r.get(), &content))
+        fresh[j] = std::move(r);
     }
   };
   std::vector<std::thread> workers;
@@ -269,19 +291,12 @@ bool MailboxIndex::Scan(int dirfd, const std::string& authservId, std::string* e
     for (int t = 0; t < 3; ++t) workers.emplace_back(work);
   work();
   for (std::thread& t : workers) t.join();
-  for (size_t j = 0; j < pending.size(); ++j) {
-    auto it = seen.find(std::string(MaildirBaseName(pending[j].file)));
-    // Gone already (expunged meanwhile) or unreadable: not listed.
-    if (!read[j]) {
-      seen.erase(it);
-      continue;
-    }
-    it->second.record = read[j];
-    fresh.push_back(read[j]);
-  }
+  for (size_t j = 0; j < pending.size(); ++j) found[pending[j]].record = fresh[j];
+  // Gone already (expunged meanwhile) or unreadable: not listed.
+  fresh.erase(std::remove(fresh.begin(), fresh.end(), nullptr), fresh.end());
   // New messages get IDs in delivery order (Maildir names start with the time).
   std::sort(fresh.begin(), fresh.end(),
-            [](const auto& a, const auto& b) { return a->base < b->base; });
+            [](const auto& a, const auto& b) { return a->Base() < b->Base(); });
   bool looked = listing_ != nullptr;  // read before, or known from the index file
   for (auto& r : fresh) {
     if (next.nextUid == 0xFFFFFFFFu) break;  // clients read 32 bits; IDs never wrap
@@ -291,15 +306,19 @@ bool MailboxIndex::Scan(int dirfd, const std::string& authservId, std::string* e
       arrived->bytes += r->rawSize;
     }
   }
+  fresh = {};
   std::vector<ListedMessage> listing;
-  listing.reserve(seen.size());
-  for (auto& entry : seen) {
-    ListedMessage& m = entry.second;
-    if (m.record->uid == 0) continue;
-    m.flags = MaildirFlags(m.file, m.inNew) | m.record->facts.contentFlags;
+  listing.reserve(found.size());
+  for (Found& f : found) {
+    if (!f.record || f.record->uid == 0) continue;
+    ListedMessage m;
+    m.suffix = f.entry->name.substr(f.baseSize);
+    m.inNew = f.folder == 1;
+    m.flags = MaildirFlags(f.entry->name, m.inNew) | f.record->contentFlags;
+    m.record = std::move(f.record);
     listing.push_back(std::move(m));
   }
-  seen.clear();
+  found = {};
   std::sort(listing.begin(), listing.end(),
             [](const ListedMessage& a, const ListedMessage& b) {
               return a.record->uid < b.record->uid;
@@ -331,7 +350,12 @@ bool MailboxIndex::Refresh(int dirfd, const std::string& authservId, Listing* ou
   // the last reading might not move the stamp, so such a listing is read again.
   bool unchanged = listing_ && cur == state_.cur && fresh == state_.fresh &&
                    cur.sec < state_.scannedAt - 1 && fresh.sec < state_.scannedAt - 1;
-  if (!unchanged && !Scan(dirfd, authservId, error, arrived)) return false;
+  if (!unchanged) {
+    if (!Scan(dirfd, authservId, error, arrived)) return false;
+    // A scan's scratch (names, maps, the index text) dwarfs what it keeps;
+    // its pages go back to the system rather than stay with the process.
+    malloc_trim(0);
+  }
   *out = listing_;
   return true;
 }
@@ -385,7 +409,7 @@ bool MailboxIndex::Repair(int dirfd, const std::string& authservId, bool fix, In
   else if (listing_) known = *listing_;
   std::vector<std::shared_ptr<MessageRecord>> retaken;
   for (const ListedMessage& m : known) {
-    auto it = present.find(m.record->base);
+    auto it = present.find(std::string(m.record->Base()));
     if (it == present.end()) {
       ++out->vanished;
       continue;
@@ -417,7 +441,7 @@ bool MailboxIndex::Repair(int dirfd, const std::string& authservId, bool fix, In
   if (!listing_ && readable) base = file.listing;
   for (ListedMessage& m : base)
     for (const auto& r : retaken)
-      if (r->base == m.record->base) m.record = r;
+      if (r->Base() == m.record->Base()) m.record = r;
   if (!listing_ && readable && file.nextUid > state_.nextUid) state_.nextUid = file.nextUid;
   listing_ = std::make_shared<const std::vector<ListedMessage>>(std::move(base));
   if (!Scan(dirfd, authservId, error, nullptr)) return false;

@@ -12,21 +12,25 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "message_facts.h"
 
+// A mailbox of a hundred thousand messages holds as many of these, so they
+// are kept small: the numbers of MessageFacts and one block for the texts.
 struct MessageRecord {
   MessageRecord() = default;
   MessageRecord(const MessageRecord&) = delete;
   MessageRecord& operator=(const MessageRecord&) = delete;
   ~MessageRecord() { delete[] mime.load(); }
 
-  std::string base;   // file name without the ":2,..." flags
-  uint32_t uid = 0;   // stable, never reused within the Maildir
+  uint32_t uid = 0;           // stable, never reused within the Maildir
+  uint32_t contentFlags = 0;  // as MessageFacts
   uint64_t rawSize = 0;
-  int64_t mtime = 0;  // of the file when its facts were computed
-  MessageFacts facts;
+  int64_t mtime = 0;          // of the file when its facts were computed
+  uint64_t headerBytes = 0, bodyBytes = 0;
+  int64_t date = 0;
   // The message's MIME answer, packed (PackMime), taken from the same bytes
   // as the facts: when they were read if the message reads plainly, else at
   // its first MIME. Set once, then never changed; the record frees it.
@@ -36,14 +40,26 @@ struct MessageRecord {
     char* none = nullptr;
     if (!block || !mime.compare_exchange_strong(none, block)) delete[] block;
   }
+
+  // The file name without the ":2,..." flags, and the facts' two words.
+  std::string_view Base() const { return texts_.get(); }
+  std::string_view Sender() const { return texts_.get() + Base().size() + 1; }
+  std::string_view Subject() const { return Sender().data() + Sender().size() + 1; }
+  void SetTexts(std::string_view base, std::string_view sender, std::string_view subject);
+
+ private:
+  // Base, sender and subject, each ended by a NUL (none holds one).
+  std::unique_ptr<char[]> texts_{new char[3]()};
 };
 
 // One message of a listing, as it was when the listing was made.
 struct ListedMessage {
-  std::string file;   // name inside new/ or cur/
+  std::string suffix;  // what follows the record's base in the file name (":2,S")
   bool inNew = false;
-  uint32_t flags = 0; // Maildir flags and content flags
+  uint32_t flags = 0;  // Maildir flags and content flags
   std::shared_ptr<const MessageRecord> record;
+  // The name inside new/ or cur/.
+  std::string File() const { return std::string(record->Base()).append(suffix); }
 };
 
 extern const char kIndexFileName[];

@@ -1,6 +1,7 @@
 #include "message_store.h"
 
 #include <fcntl.h>
+#include <malloc.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -50,6 +51,16 @@ uint64_t MaildirBytes(int mailboxfd) {
 }
 
 }  // namespace
+
+MessageStore::MessageStore(const StoreConfig& config)
+    : config_(std::make_shared<const StoreConfig>(config)) {
+  // Listings of big mailboxes need buffers of megabytes for a moment (names,
+  // the index text, the answer). Left to the allocator's own judgement they
+  // come from the heap after the first, where what stays amid them keeps
+  // their pages with the process; mapped apart, they go back when freed.
+  static std::once_flag once;
+  std::call_once(once, [] { mallopt(M_MMAP_THRESHOLD, 256 * 1024); });
+}
 
 bool MessageStore::Open(std::string* error) { return Reconfigure(*Config(), error); }
 

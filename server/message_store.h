@@ -20,8 +20,7 @@
 
 class MessageStore {
  public:
-  explicit MessageStore(const StoreConfig& config)
-      : config_(std::make_shared<const StoreConfig>(config)) {}
+  explicit MessageStore(const StoreConfig& config);
   // Opens the root folder. False with a reason when it is not a readable folder.
   bool Open(std::string* error);
   // Takes a new configuration while clients are served; opens its root when

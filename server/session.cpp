@@ -319,14 +319,14 @@ void StoreSession::Info(std::string* out) {
   char line[80];
   for (size_t i = 0; i < listing_.size(); ++i) {
     const ListedMessage& m = (*all)[listing_[i]];
-    const MessageFacts& f = m.record->facts;
+    const MessageRecord& f = *m.record;
     snprintf(line, sizeof line, "%zu %llu %u %u %lld ", i + 1,
-             static_cast<unsigned long long>(f.headerBytes + f.bodyBytes), m.flags, m.record->uid,
-             static_cast<long long>(f.date > 0 ? f.date : m.record->mtime));
+             static_cast<unsigned long long>(f.headerBytes + f.bodyBytes), m.flags, f.uid,
+             static_cast<long long>(f.date > 0 ? f.date : f.mtime));
     *out += line;
-    *out += f.sender;
+    *out += f.Sender();
     *out += ' ';
-    *out += f.subject;
+    *out += f.Subject();
     *out += ' ';
     *out += std::to_string(f.headerBytes);
     *out += "\r\n";
@@ -405,7 +405,7 @@ void StoreSession::Stat(std::string* out) {
   }
   uint64_t bytes = 0, fresh = 0, freshBytes = 0;
   for (const ListedMessage& m : *all) {
-    uint64_t size = m.record->facts.headerBytes + m.record->facts.bodyBytes;
+    uint64_t size = m.record->headerBytes + m.record->bodyBytes;
     bytes += size;
     if (m.inNew) {
       ++fresh;
@@ -423,7 +423,7 @@ StoreSession::Lookup StoreSession::FindListed(uint64_t n, std::string* content,
   const MessageRecord& rec = *current->record;
   struct stat st;
   auto look = [&] {
-    return fstatat(current->inNew ? newFd_.Get() : curFd_.Get(), current->file.c_str(), &st,
+    return fstatat(current->inNew ? newFd_.Get() : curFd_.Get(), current->File().c_str(), &st,
                    AT_SYMLINK_NOFOLLOW) == 0;
   };
   if (!look()) {
@@ -433,10 +433,10 @@ StoreSession::Lookup StoreSession::FindListed(uint64_t n, std::string* content,
       std::vector<DirEntry> entries;
       if (found || !ListDirectory(dir->Get(), &entries)) continue;
       for (const DirEntry& e : entries) {
-        if (e.kind == EntryKind::kFile && MaildirBaseName(e.name) == rec.base) {
-          current->file = e.name;
+        if (e.kind == EntryKind::kFile && MaildirBaseName(e.name) == rec.Base()) {
+          current->suffix = e.name.substr(rec.Base().size());
           current->inNew = dir == &newFd_;
-          current->flags = MaildirFlags(e.name, current->inNew) | rec.facts.contentFlags;
+          current->flags = MaildirFlags(e.name, current->inNew) | rec.contentFlags;
           found = true;
           break;
         }
@@ -448,7 +448,7 @@ StoreSession::Lookup StoreSession::FindListed(uint64_t n, std::string* content,
   if (static_cast<uint64_t>(st.st_size) != rec.rawSize || st.st_mtime != rec.mtime)
     return kChanged;
   if (content) {
-    UniqueFd file = OpenFileBeneath(current->inNew ? newFd_.Get() : curFd_.Get(), current->file);
+    UniqueFd file = OpenFileBeneath(current->inNew ? newFd_.Get() : curFd_.Get(), current->File());
     if (!file.Valid() || !ReadWholeFile(file.Get(), content) || content->size() != rec.rawSize)
       return kChanged;
   }
@@ -515,12 +515,12 @@ void StoreSession::Details(const std::string& args, std::string* out) {
   uint64_t n;
   std::string content;
   if (!LoadMessage(args, &content, &m, &n, out)) return;
-  const MessageFacts& f = m.record->facts;
+  const MessageRecord& f = *m.record;
   Reply(out, kReplyListLine,
         std::to_string(n) + " " + std::to_string(f.headerBytes + f.bodyBytes) + " " +
             std::to_string(f.headerBytes) + " " + std::to_string(f.bodyBytes) + " " +
-            std::to_string(m.flags) + " " + ContentHash(content) + " " + std::to_string(m.record->uid) + " " +
-            std::to_string(f.date > 0 ? f.date : m.record->mtime) + " " + f.sender);
+            std::to_string(m.flags) + " " + ContentHash(content) + " " + std::to_string(f.uid) +
+            " " + std::to_string(f.date > 0 ? f.date : f.mtime) + " " + std::string(f.Sender()));
 }
 
 void StoreSession::Mime(const std::string& args, std::string* out) {

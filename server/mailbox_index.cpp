@@ -3,9 +3,12 @@
 #include <fcntl.h>
 #include <malloc.h>
 #include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
@@ -107,13 +110,37 @@ void MessageRecord::SetTexts(std::string_view base, std::string_view sender,
   texts_ = std::move(block);
 }
 
+bool ReadMessageFile(int folderfd, const std::string& name, std::string* content,
+                     struct stat* st) {
+  if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos)
+    return false;
+  // O_NONBLOCK: a FIFO planted in the store must not hang the reader.
+  UniqueFd fd(openat(folderfd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK));
+  if (!fd.Valid() || fstat(fd.Get(), st) != 0 || !S_ISREG(st->st_mode)) return false;
+  // One byte more than the file holds: a short read is its end, so no
+  // further read is needed to find it; one that grew is read to its end.
+  size_t have = 0;
+  content->resize(static_cast<size_t>(st->st_size) + 1);
+  for (;;) {
+    ssize_t n = read(fd.Get(), &(*content)[have], content->size() - have);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return false;
+    have += static_cast<size_t>(n);
+    if (have < content->size()) {
+      if (n == 0 || have >= static_cast<size_t>(st->st_size)) break;
+      continue;
+    }
+    content->resize(content->size() * 2);
+  }
+  content->resize(have);
+  return true;
+}
+
 bool ReadMessageRecord(int folderfd, const std::string& file, const std::string& authservId,
-                       MessageRecord* out, std::string* content) {
-  UniqueFd fd = OpenFileBeneath(folderfd, file);
-  if (!fd.Valid()) return false;
+                       uint32_t changeCount, MessageRecord* out, std::string* content) {
   struct stat st;
-  if (fstat(fd.Get(), &st) != 0) return false;
-  if (!ReadWholeFile(fd.Get(), content)) return false;
+  if (!ReadMessageFile(folderfd, file, content, &st)) return false;
+  if (changeCount && st.st_nlink == 1) out->checkedAt = changeCount;
   MessageFacts facts = ComputeFacts(*content, authservId);
   out->SetTexts(MaildirBaseName(file), facts.sender, facts.subject);
   out->rawSize = content->size();
@@ -159,9 +186,8 @@ std::string MailboxIndex::Serialize(const Snapshot& s, const std::vector<ListedM
   return out;
 }
 
-bool MailboxIndex::Parse(const std::string& text, Snapshot* s) {
+bool MailboxIndex::Parse(std::string_view all, Snapshot* s) {
   *s = Snapshot();
-  std::string_view all(text);
   size_t nl = all.find('\n');
   if (nl == std::string_view::npos || all.compare(0, strlen(kIndexMagic), kIndexMagic) != 0)
     return false;
@@ -172,6 +198,7 @@ bool MailboxIndex::Parse(const std::string& text, Snapshot* s) {
       !head.Signed(&s->scannedAt) || !head.Rest().empty())
     return false;
   s->nextUid = static_cast<uint32_t>(next);
+  s->listing.reserve(static_cast<size_t>(std::count(all.begin() + nl + 1, all.end(), '\n')));
   uint32_t lastUid = 0;
   for (size_t pos = nl + 1; pos < all.size();) {
     size_t end = all.find('\n', pos);
@@ -212,11 +239,17 @@ bool MailboxIndex::Parse(const std::string& text, Snapshot* s) {
 void MailboxIndex::Load(int dirfd) {
   loaded_ = true;
   UniqueFd fd = OpenFileBeneath(dirfd, kIndexFileName);
-  std::string text;
-  if (!fd.Valid() || !ReadWholeFile(fd.Get(), &text)) return;
+  struct stat st;
+  if (!fd.Valid() || fstat(fd.Get(), &st) != 0 || st.st_size <= 0) return;
+  // Mapped rather than read: megabytes for a big mailbox, looked at once.
+  size_t size = static_cast<size_t>(st.st_size);
+  void* text = mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd.Get(), 0);
+  if (text == MAP_FAILED) return;
   Snapshot s;
   // A damaged index is rebuilt from the messages; only their IDs start afresh.
-  if (!Parse(text, &s)) return;
+  bool parsed = Parse(std::string_view(static_cast<const char*>(text), size), &s);
+  munmap(text, size);
+  if (!parsed) return;
   listing_ = std::make_shared<const std::vector<ListedMessage>>(std::move(s.listing));
   state_ = std::move(s);
 }
@@ -232,6 +265,8 @@ bool MailboxIndex::Scan(int dirfd, const std::string& authservId, std::string* e
     *error = "not a Maildir";
     return false;
   }
+  // Files read from here on are what they were at this count of changes.
+  uint32_t count = changes_ ? changes_->value.load() : 0;
   // The scan's scratch refers to the folder entries by view: for a big
   // mailbox, a string per name would cost more than all that is kept.
   std::vector<DirEntry> entries[2];
@@ -282,7 +317,8 @@ bool MailboxIndex::Scan(int dirfd, const std::string& authservId, std::string* e
     for (size_t j; (j = nextJob.fetch_add(1)) < pending.size();) {
       const Found& f = found[pending[j]];
       auto r = std::make_shared<MessageRecord>();
-      if (ReadMessageRecord(folders[f.folder].Get(), f.entry->name, authservId, r.get(), &content))
+      if (ReadMessageRecord(folders[f.folder].Get(), f.entry->name, authservId, count, r.get(),
+                            &content))
         fresh[j] = std::move(r);
     }
   };
@@ -423,7 +459,7 @@ bool MailboxIndex::Repair(int dirfd, const std::string& authservId, bool fix, In
     if (!fix) continue;
     auto r = std::make_shared<MessageRecord>();
     std::string content;
-    if (!ReadMessageRecord(folders[it->second.folder].Get(), it->second.file, authservId, r.get(),
+    if (!ReadMessageRecord(folders[it->second.folder].Get(), it->second.file, authservId, 0, r.get(),
                            &content))
       continue;
     r->uid = m.record->uid;

@@ -5,6 +5,7 @@
 // message is known by the part of its file name before the ':'.
 #pragma once
 
+#include <sys/stat.h>
 #include <sys/types.h>
 
 #include <atomic>
@@ -15,6 +16,7 @@
 #include <string_view>
 #include <vector>
 
+#include "folder_watch.h"
 #include "message_facts.h"
 
 // A mailbox of a hundred thousand messages holds as many of these, so they
@@ -40,6 +42,9 @@ struct MessageRecord {
     char* none = nullptr;
     if (!block || !mime.compare_exchange_strong(none, block)) delete[] block;
   }
+  // The mailbox's change count (FolderWatch) when the file was last found
+  // unchanged, with one link; 0: not known so.
+  mutable std::atomic<uint32_t> checkedAt{0};
 
   // The file name without the ":2,..." flags, and the facts' two words.
   std::string_view Base() const { return texts_.get(); }
@@ -117,7 +122,14 @@ class MailboxIndex {
   };
   // Index file text <-> state (for tests and the loader).
   static std::string Serialize(const Snapshot& head, const std::vector<ListedMessage>& listing);
-  static bool Parse(const std::string& text, Snapshot* s);
+  static bool Parse(std::string_view text, Snapshot* s);
+
+  // The count of changes reported for the mailbox's folders; null when they
+  // are not watched. Given once, before the index is shared.
+  void SetChanges(std::shared_ptr<const FolderWatch::Count> changes) {
+    changes_ = std::move(changes);
+  }
+  const FolderWatch::Count* Changes() const { return changes_.get(); }
 
  private:
   void Load(int dirfd);
@@ -128,9 +140,17 @@ class MailboxIndex {
   Snapshot state_;   // its listing stays empty: listing_ holds it, shared with readers
   Listing listing_;  // null until the Maildir was read
   bool indexWritten_ = false;  // whether the last scan could write the index file
+  std::shared_ptr<const FolderWatch::Count> changes_;
 };
 
+// Reads a message file beneath folderfd (a regular file, no link followed)
+// with its status, in four system calls; they cost more than the reading on
+// some machines. False when it cannot be opened or read.
+bool ReadMessageFile(int folderfd, const std::string& name, std::string* content, struct stat* st);
+
 // Reads one message file and computes its record (uid left 0), with its MIME
-// answer when the message reads plainly. False when it cannot be opened or read.
+// answer when the message reads plainly. changeCount: the mailbox's change
+// count taken before the reading (0: none), which the record keeps as its
+// checkedAt when the file has one link. False when it cannot be opened or read.
 bool ReadMessageRecord(int folderfd, const std::string& file, const std::string& authservId,
-                       MessageRecord* out, std::string* content);
+                       uint32_t changeCount, MessageRecord* out, std::string* content);

@@ -153,13 +153,19 @@ std::shared_ptr<MailboxIndex> MessageStore::IndexFor(int mailboxfd) {
   if (fstat(mailboxfd, &st) != 0) return std::make_shared<MailboxIndex>();
   std::lock_guard<std::mutex> lock(mu_);
   auto& slot = indexes_[{st.st_dev, st.st_ino}];
-  if (!slot) slot = std::make_shared<MailboxIndex>();
+  if (!slot) {
+    slot = std::make_shared<MailboxIndex>();
+    UniqueFd cur = OpenDirBeneath(mailboxfd, "cur"), fresh = OpenDirBeneath(mailboxfd, "new");
+    if (cur.Valid() && fresh.Valid()) slot->SetChanges(watch_.Watch(cur.Get(), fresh.Get()));
+  }
   return slot;
 }
 
 bool MessageStore::Refresh(MailboxIndex* index, int mailboxfd, MailboxIndex::Listing* out,
                            std::string* error) {
   MailboxIndex::Arrivals arrived;
+  // Changes reported so far are counted before the scan takes its count.
+  watch_.Catch();
   if (!index->Refresh(mailboxfd, Config()->authservId, out, error, &arrived)) return false;
   if (arrived.messages) {
     stats_.receivedMessages.fetch_add(arrived.messages);

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <charconv>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -316,19 +317,25 @@ void StoreSession::Info(std::string* out) {
   listed_ = true;
   out->reserve(out->size() + listing_.size() * 96 + 64);
   Reply(out, kReplyListFollows, std::to_string(listing_.size()) + " messages");
+  // Number, size, flags, ID and date, each with its blank: at most 75 bytes.
   char line[80];
   for (size_t i = 0; i < listing_.size(); ++i) {
     const ListedMessage& m = (*all)[listing_[i]];
     const MessageRecord& f = *m.record;
-    snprintf(line, sizeof line, "%zu %llu %u %u %lld ", i + 1,
-             static_cast<unsigned long long>(f.headerBytes + f.bodyBytes), m.flags, f.uid,
-             static_cast<long long>(f.date > 0 ? f.date : f.mtime));
-    *out += line;
+    char* p = line;
+    for (int64_t v : {static_cast<int64_t>(i + 1), static_cast<int64_t>(f.headerBytes + f.bodyBytes),
+                      static_cast<int64_t>(m.flags), static_cast<int64_t>(f.uid),
+                      f.date > 0 ? f.date : f.mtime}) {
+      p = std::to_chars(p, line + sizeof line, v).ptr;
+      *p++ = ' ';
+    }
+    out->append(line, static_cast<size_t>(p - line));
     *out += f.Sender();
     *out += ' ';
     *out += f.Subject();
     *out += ' ';
-    *out += std::to_string(f.headerBytes);
+    p = std::to_chars(line, line + sizeof line, f.headerBytes).ptr;
+    out->append(line, static_cast<size_t>(p - line));
     *out += "\r\n";
   }
   Reply(out, kReplyOk, "end of messages");
@@ -418,10 +425,18 @@ void StoreSession::Stat(std::string* out) {
 }
 
 StoreSession::Lookup StoreSession::FindListed(uint64_t n, std::string* content,
-                                              ListedMessage* current) const {
+                                              ListedMessage* current, bool* oneLink) const {
   *current = (*all_)[listing_[n - 1]];
   const MessageRecord& rec = *current->record;
   struct stat st;
+  auto unchanged = [&] {
+    if (oneLink) *oneLink = st.st_nlink == 1;
+    return static_cast<uint64_t>(st.st_size) == rec.rawSize && st.st_mtime == rec.mtime;
+  };
+  // Where it was listed, the reading finds it too: the common case in fewest calls.
+  if (content &&
+      ReadMessageFile(current->inNew ? newFd_.Get() : curFd_.Get(), current->File(), content, &st))
+    return unchanged() && content->size() == rec.rawSize ? kFound : kChanged;
   auto look = [&] {
     return fstatat(current->inNew ? newFd_.Get() : curFd_.Get(), current->File().c_str(), &st,
                    AT_SYMLINK_NOFOLLOW) == 0;
@@ -445,8 +460,7 @@ StoreSession::Lookup StoreSession::FindListed(uint64_t n, std::string* content,
     if (!found || !look()) return kVanished;
   }
   if (!S_ISREG(st.st_mode)) return kVanished;  // a link or anything else in its place
-  if (static_cast<uint64_t>(st.st_size) != rec.rawSize || st.st_mtime != rec.mtime)
-    return kChanged;
+  if (!unchanged()) return kChanged;
   if (content) {
     UniqueFd file = OpenFileBeneath(current->inNew ? newFd_.Get() : curFd_.Get(), current->File());
     if (!file.Valid() || !ReadWholeFile(file.Get(), content) || content->size() != rec.rawSize)
@@ -455,8 +469,7 @@ StoreSession::Lookup StoreSession::FindListed(uint64_t n, std::string* content,
   return kFound;
 }
 
-bool StoreSession::LoadMessage(const std::string& numberText, std::string* content,
-                               ListedMessage* current, uint64_t* number, std::string* out) {
+bool StoreSession::Numbered(const std::string& numberText, uint64_t* number, std::string* out) {
   if (!mailboxFd_.Valid()) {
     Reply(out, userFd_.Valid() ? kErrNoMailbox : kErrNoUser,
           userFd_.Valid() ? "no mailbox selected" : "no user selected");
@@ -472,7 +485,11 @@ bool StoreSession::LoadMessage(const std::string& numberText, std::string* conte
     return false;
   }
   *number = n;
-  switch (FindListed(n, content, current)) {
+  return true;
+}
+
+bool StoreSession::Found(Lookup lookup, std::string* out) {
+  switch (lookup) {
     case kFound: return true;
     case kVanished: Reply(out, kErrMessageChanged, "message no longer exists"); return false;
     case kChanged:
@@ -480,6 +497,21 @@ bool StoreSession::LoadMessage(const std::string& numberText, std::string* conte
       return false;
   }
   return false;
+}
+
+bool StoreSession::LoadMessage(const std::string& numberText, std::string* content,
+                               ListedMessage* current, uint64_t* number, std::string* out) {
+  return Numbered(numberText, number, out) && Found(FindListed(*number, content, current), out);
+}
+
+uint32_t StoreSession::ChangeCount() {
+  const FolderWatch::Count* changes = index_->Changes();
+  if (!changes) return 0;
+  if (!caught_) {
+    store_->Watch().Catch();
+    caught_ = true;
+  }
+  return changes->value.load();
 }
 
 void StoreSession::PrefetchMime(const std::vector<std::string>& numbers) {
@@ -524,20 +556,32 @@ void StoreSession::Details(const std::string& args, std::string* out) {
 }
 
 void StoreSession::Mime(const std::string& args, std::string* out) {
-  ListedMessage m;
   uint64_t n;
-  // A kept answer still needs the message to be there, unchanged.
-  if (LoadMessage(args, nullptr, &m, &n, out)) {
-    const char* kept = m.record->mime.load();
-    std::string content;
-    if (kept) {
+  if (Numbered(args, &n, out)) {
+    const MessageRecord& r = *(*all_)[listing_[n - 1]].record;
+    const char* kept = r.mime.load();
+    uint32_t count = ChangeCount();  // taken before the file is looked at
+    if (kept && count && r.checkedAt.load() == count) {
+      // Nothing reported for the mailbox's folders since the file was found
+      // unchanged: the kept answer is still the file's.
       AppendPackedMime(kept, out);
-    } else if (LoadMessage(args, &content, &m, &n, out)) {
-      std::vector<MimeLine> lines = DescribeMime(content);
-      m.record->KeepMime(PackMime(lines));
-      for (const MimeLine& l : lines) {
-        *out += FormatMimeLine(l);
-        *out += "\r\n";
+    } else {
+      // A kept answer still needs the message to be there, unchanged.
+      ListedMessage m;
+      std::string content;
+      bool oneLink = false;
+      if (Found(FindListed(n, kept ? nullptr : &content, &m, &oneLink), out)) {
+        if (kept) {
+          AppendPackedMime(kept, out);
+        } else {
+          std::vector<MimeLine> lines = DescribeMime(content);
+          r.KeepMime(PackMime(lines));
+          for (const MimeLine& l : lines) {
+            *out += FormatMimeLine(l);
+            *out += "\r\n";
+          }
+        }
+        if (count && oneLink) r.checkedAt.store(count);
       }
     }
   }
@@ -668,6 +712,7 @@ ConnectionWait StoreClient::Readable(int fd) {
     // Closed, half-closed or reset: nothing more will be asked.
     if (got <= 0) return ConnectionWait::Close();
     in_.append(buf, static_cast<size_t>(got));
+    session_.InputArrived();
     // Pipelined MIME commands at the front of the input: their messages are
     // parsed side by side first (the parsing is the costly part).
     std::vector<std::string> mimeAhead;

@@ -46,7 +46,11 @@ class StoreSession {
   explicit StoreSession(MessageStore* store, uint32_t peer = 0x7F000001)
       : store_(store), peer_(peer) {}
   // False when the connection is to end once the output has been sent (QUIT).
+  // Answers reflect the changes in the store made before input last arrived.
   bool Handle(const std::string& line, std::string* out);
+  // New input came from the client: changes reported since are taken in
+  // before the next answer that depends on them.
+  void InputArrived() { caught_ = false; }
   // The answer to a line that was too long to take.
   static void RefuseLongLine(std::string* out);
   // Computes, side by side on a few threads, the MIME answers that the given
@@ -89,7 +93,17 @@ class StoreSession {
   // Message n (valid) of the last listing, checked to be still there and
   // unchanged, found again when only renamed; content read when wanted.
   // Touches no session state, so several threads may call it at once.
-  Lookup FindListed(uint64_t n, std::string* content, ListedMessage* current) const;
+  // oneLink: set to whether the file has a single link, when it was found.
+  Lookup FindListed(uint64_t n, std::string* content, ListedMessage* current,
+                    bool* oneLink = nullptr) const;
+  // The message number text checked against the selection and the last
+  // listing; on failure appends the error reply.
+  bool Numbered(const std::string& numberText, uint64_t* number, std::string* out);
+  // True for kFound; else appends the error reply.
+  bool Found(Lookup lookup, std::string* out);
+  // The selected mailbox's change count (MailboxIndex::Changes), with the
+  // reports taken in once per input; 0 when its folders are not watched.
+  uint32_t ChangeCount();
   // content nullptr: only check that the message is still there, unchanged.
   bool LoadMessage(const std::string& numberText, std::string* content, ListedMessage* current,
                    uint64_t* number, std::string* out);
@@ -106,6 +120,7 @@ class StoreSession {
   bool listed_ = false;
   MailboxIndex::Listing all_;       // the mailbox as the last INFO found it
   std::vector<uint32_t> listing_;   // message n is (*all_)[listing_[n - 1]]
+  bool caught_ = false;             // changes taken in since input last arrived
 };
 
 // One accepted store client as the connection loop drives it: the greeting,

@@ -497,8 +497,14 @@ void Acceptor::Work() {
       std::lock_guard<std::mutex> done(finishedMu_);
       finished_.push_back({c, next});
     }
+    // Free again before the loop can hand this client back (its next command
+    // may be there already): counted as idle, no new worker is made for it.
+    lock.lock();
+    ++idleWorkers_;
+    lock.unlock();
     Wake();
     lock.lock();
+    --idleWorkers_;
   }
 }
 

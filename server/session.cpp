@@ -26,6 +26,7 @@ namespace {
 
 constexpr uint32_t kListDeleted = 0x80000000u;  // FLAG bit: list deleted messages too
 constexpr size_t kHeaderLineMax = 998;          // longer header lines go in pieces
+constexpr size_t kPieceBytes = 256 * 1024;      // a long answer is sent on at this size
 
 bool ParseNumber(const std::string& s, uint64_t max, uint64_t* out) {
   if (s.empty() || s.size() > 19) return false;
@@ -315,7 +316,7 @@ void StoreSession::Info(std::string* out) {
   }
   listing_.shrink_to_fit();
   listed_ = true;
-  out->reserve(out->size() + listing_.size() * 96 + 64);
+  out->reserve(out->size() + std::min<size_t>(listing_.size() * 96, kPieceBytes) + 128);
   Reply(out, kReplyListFollows, std::to_string(listing_.size()) + " messages");
   // Number, size, flags, ID and date, each with its blank: at most 75 bytes.
   char line[80];
@@ -337,6 +338,9 @@ void StoreSession::Info(std::string* out) {
     p = std::to_chars(line, line + sizeof line, f.headerBytes).ptr;
     out->append(line, static_cast<size_t>(p - line));
     *out += "\r\n";
+    // A big mailbox's listing goes out in pieces: two hundred clients listing
+    // it at once must not hold two hundred copies of it.
+    if (out->size() >= kPieceBytes && sendPiece_ && !sendPiece_(out)) return;
   }
   Reply(out, kReplyOk, "end of messages");
 }
@@ -683,6 +687,11 @@ StoreClient::StoreClient(MessageStore* store, uint32_t peer)
     : config_(store->Config()), session_(store, peer) {}
 
 ConnectionWait StoreClient::Begin(int fd) {
+  session_.SendPieces([fd](std::string* out) {
+    bool sent = SendAllBytes(fd, *out);
+    out->clear();
+    return sent;
+  });
   // Limits stay as they were when the client came; a change that must reach
   // connected clients ends them instead (see StoreServer).
   timeval tv{config_->sendTimeoutSeconds, 0};

@@ -51,6 +51,10 @@ class StoreSession {
   // New input came from the client: changes reported since are taken in
   // before the next answer that depends on them.
   void InputArrived() { caught_ = false; }
+  // How a long answer (a listing) sends what it has so far and empties its
+  // output: false when the client is gone, which ends the answer. Without
+  // it the whole answer is appended to the output.
+  void SendPieces(std::function<bool(std::string*)> send) { sendPiece_ = std::move(send); }
   // The answer to a line that was too long to take.
   static void RefuseLongLine(std::string* out);
   // Computes, side by side on a few threads, the MIME answers that the given
@@ -121,6 +125,7 @@ class StoreSession {
   MailboxIndex::Listing all_;       // the mailbox as the last INFO found it
   std::vector<uint32_t> listing_;   // message n is (*all_)[listing_[n - 1]]
   bool caught_ = false;             // changes taken in since input last arrived
+  std::function<bool(std::string*)> sendPiece_;
 };
 
 // One accepted store client as the connection loop drives it: the greeting,

@@ -649,6 +649,34 @@ TEST_F(Protocol, ShellBatchesAreAnsweredInOrder) {
   EXPECT_EQ("1000 mailbox removed", c->Line());
 }
 
+TEST_F(Protocol, AListingLongerThanOnePieceComesWholeAndInOrder) {
+  // 1,100 lines of over 250 bytes: the listing leaves in several pieces,
+  // between the answers pipelined before and after it.
+  MakeMaildir("long");
+  const std::string subject(200, 's');
+  for (int i = 0; i < 1100; ++i)
+    Deliver("long", "cur", std::to_string(1700000000 + i) + ".M.h:2,S",
+            "From: someone.with.a.long.name@example.org\nSubject: " + subject + "\n\nx\n");
+  StartServer();
+  auto c = Client();
+  c->Send("USER long\r\nMBOX INBOX\r\nSTAT\r\nINFO\r\nSTAT\r\n");
+  EXPECT_EQ("1000 user selected", c->Line());
+  EXPECT_EQ("1000 mailbox selected", c->Line());
+  std::string stat = c->Line();
+  EXPECT_EQ(0u, stat.find("1000 INBOX 1100 ")) << stat;
+  EXPECT_EQ("2002 1100 messages", c->Line());
+  size_t bytes = 0;
+  for (int n = 1; n <= 1100; ++n) {
+    std::string line = c->Line();
+    bytes += line.size() + 2;
+    ASSERT_EQ(0u, line.find(std::to_string(n) + " ")) << line;
+    ASSERT_NE(std::string::npos, line.find(" " + subject + " ")) << n;
+  }
+  EXPECT_GT(bytes, 256u * 1024);  // more than one piece
+  EXPECT_EQ("1000 end of messages", c->Line());
+  EXPECT_EQ(stat, c->Line());
+}
+
 TEST_F(Protocol, SlowClientsDoNotStallOthers) {
   // Enough mail that a client which never reads fills its socket buffers.
   MakeMaildir("big");

@@ -24,6 +24,9 @@ const char kIndexFileName[] = "zelm-index";
 namespace {
 
 constexpr char kIndexMagic[] = "zelm-index 3 ";
+// Threads reading new messages: a 100,000-message mailbox from a cold disk
+// took 10 s with 4, 7 s with 8 and with 16.
+constexpr int kReaders = 8;
 
 bool PlainWord(std::string_view w) {
   if (w.empty() || w.size() > 1000) return false;
@@ -308,8 +311,9 @@ bool MailboxIndex::Scan(int dirfd, const std::string& authservId, std::string* e
   }
   seen = {};
   known = {};
-  // Messages seen for the first time are read by a few threads: on a cold
-  // disk, waiting for one file at a time leaves the disk idle.
+  // Messages seen for the first time are read by several threads: on a cold
+  // disk, waiting for one file at a time leaves the disk idle, and a virtual
+  // disk wants many reads in flight.
   std::vector<std::shared_ptr<MessageRecord>> fresh(pending.size());
   std::atomic<size_t> nextJob{0};
   auto work = [&] {
@@ -324,7 +328,7 @@ bool MailboxIndex::Scan(int dirfd, const std::string& authservId, std::string* e
   };
   std::vector<std::thread> workers;
   if (pending.size() >= 64)
-    for (int t = 0; t < 3; ++t) workers.emplace_back(work);
+    for (int t = 1; t < kReaders; ++t) workers.emplace_back(work);
   work();
   for (std::thread& t : workers) t.join();
   for (size_t j = 0; j < pending.size(); ++j) found[pending[j]].record = fresh[j];

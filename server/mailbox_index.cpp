@@ -24,6 +24,7 @@ const char kIndexFileName[] = "zelm-index";
 namespace {
 
 constexpr char kIndexMagic[] = "zelm-index 3 ";
+constexpr size_t kIndexPiece = 256 * 1024;  // the index file is written in pieces of this size
 // Threads reading new messages: a 100,000-message mailbox from a cold disk
 // took 10 s with 4, 7 s with 8 and with 16.
 constexpr int kReaders = 8;
@@ -159,33 +160,44 @@ bool ReadMessageRecord(int folderfd, const std::string& file, const std::string&
   return true;
 }
 
-std::string MailboxIndex::Serialize(const Snapshot& s, const std::vector<ListedMessage>& listing) {
-  std::string out = kIndexMagic;
-  out.reserve(listing.size() * 160 + 64);
+namespace {
+
+void AppendHead(const MailboxIndex::Snapshot& s, std::string* out) {
+  *out += kIndexMagic;
   for (int64_t v : {static_cast<int64_t>(s.nextUid), s.cur.sec, s.cur.nsec, s.fresh.sec,
                     s.fresh.nsec, s.scannedAt}) {
-    AppendNumber(&out, v);
-    out += ' ';
+    AppendNumber(out, v);
+    *out += ' ';
   }
-  out.back() = '\n';
-  for (const ListedMessage& m : listing) {
-    const MessageRecord& r = *m.record;
-    for (int64_t v : {static_cast<int64_t>(r.uid)}) AppendNumber(&out, v);
-    out += m.inNew ? " n " : " c ";
-    for (int64_t v : {static_cast<int64_t>(r.rawSize), r.mtime, static_cast<int64_t>(r.headerBytes),
-                      static_cast<int64_t>(r.bodyBytes), static_cast<int64_t>(r.contentFlags),
-                      r.date}) {
-      AppendNumber(&out, v);
-      out += ' ';
-    }
-    out += r.Sender();
-    out += ' ';
-    out += r.Subject();
-    out += ' ';
-    out += r.Base();
-    out += m.suffix;
-    out += '\n';
+  out->back() = '\n';
+}
+
+void AppendEntry(const ListedMessage& m, std::string* out) {
+  const MessageRecord& r = *m.record;
+  AppendNumber(out, r.uid);
+  *out += m.inNew ? " n " : " c ";
+  for (int64_t v : {static_cast<int64_t>(r.rawSize), r.mtime, static_cast<int64_t>(r.headerBytes),
+                    static_cast<int64_t>(r.bodyBytes), static_cast<int64_t>(r.contentFlags),
+                    r.date}) {
+    AppendNumber(out, v);
+    *out += ' ';
   }
+  *out += r.Sender();
+  *out += ' ';
+  *out += r.Subject();
+  *out += ' ';
+  *out += r.Base();
+  *out += m.suffix;
+  *out += '\n';
+}
+
+}  // namespace
+
+std::string MailboxIndex::Serialize(const Snapshot& s, const std::vector<ListedMessage>& listing) {
+  std::string out;
+  out.reserve(listing.size() * 160 + 64);
+  AppendHead(s, &out);
+  for (const ListedMessage& m : listing) AppendEntry(m, &out);
   return out;
 }
 
@@ -359,6 +371,8 @@ bool MailboxIndex::Scan(int dirfd, const std::string& authservId, std::string* e
     listing.push_back(std::move(m));
   }
   found = {};
+  entries[0] = {};  // no longer looked at; gone before the index text is made
+  entries[1] = {};
   std::sort(listing.begin(), listing.end(),
             [](const ListedMessage& a, const ListedMessage& b) {
               return a.record->uid < b.record->uid;
@@ -366,7 +380,17 @@ bool MailboxIndex::Scan(int dirfd, const std::string& authservId, std::string* e
   state_ = std::move(next);
   listing_ = std::make_shared<const std::vector<ListedMessage>>(std::move(listing));
   // A read-only store still works; its IDs then last as long as this process.
-  indexWritten_ = ReplaceFileBeneath(dirfd, kIndexFileName, Serialize(state_, *listing_));
+  // Written in pieces: a big mailbox's index text is megabytes.
+  size_t at = 0;
+  indexWritten_ = ReplaceFileBeneath(dirfd, kIndexFileName, [&](std::string* piece) {
+    if (at > listing_->size()) return false;
+    piece->clear();
+    if (at == 0) AppendHead(state_, piece);
+    for (; at < listing_->size() && piece->size() < kIndexPiece; ++at)
+      AppendEntry((*listing_)[at], piece);
+    if (at == listing_->size()) ++at;  // the last piece is out
+    return true;
+  });
   return true;
 }
 

@@ -11,8 +11,8 @@
 #     answer, the listing included), right after the listing, warm, and
 #     restarted with the index on disk;
 #   memory: what the messages add to the store server's resident memory
-#     (and to its peak), per message, against the other server's index
-#     files per message.
+#     per message (and, without a goal, to its peak while listing), against
+#     the other server's index files per message.
 # A ratio below 1: the store server takes less. Every figure is printed
 # beside its goal. Then many clients browsing one mailbox at once, and the
 # hostile load (load.sh).
@@ -209,7 +209,7 @@ for n in "${counts[@]}"; do
   row struct_warm "structure of all, warm" "<=" s
   row struct_restart "structure of all, restarted, index on disk" - s
   row memory "memory per message: resident / index" "<=" bytes
-  row peak "memory per message: peak / index" "<=" bytes
+  row peak "memory per message: peak / index" - bytes
   printf '%-8s (the store server holds %s kB before any mailbox is read)\n' "$n" \
     "$(echo "${store[started]}" | median)"
 done

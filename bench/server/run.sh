@@ -18,6 +18,7 @@
 # hostile load (load.sh).
 #   bench/server/run.sh [COUNT...]      default: 10000 100000
 #   ROUNDS=3 CLIENTS=200 BROWSE_SECONDS=20 (the defaults)
+#   ZELM_SERVER=path measures another zelmstored build (an older one, say).
 set -euo pipefail
 root=${ZELM_ROOT:-$(cd "$(dirname "$0")/../.." && pwd)}
 native=${ZELM_NATIVE:-$root/build/native}
@@ -37,7 +38,8 @@ if ! command -v "$other_program" >/dev/null; then
   as_root() { if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi; }
   as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "$other_package" >/dev/null
 fi
-[ -x "$bin/zelmstored" ] && [ -x "$bin/store_bench" ] && [ -x "$bin/load_bench" ] ||
+server=${ZELM_SERVER:-$bin/zelmstored}
+[ -x "$server" ] && [ -x "$bin/store_bench" ] && [ -x "$bin/load_bench" ] ||
   { echo "build the native side first" >&2; exit 1; }
 corpus=$("$root/scripts/corpus.sh")
 mkdir -p "$work"
@@ -58,7 +60,7 @@ trap stop_all EXIT
 
 start_server() {  # store folder [options]
   local store=$1; shift
-  "$bin/zelmstored" --root "$store" --listen "$addr" "$@" >"$work/server.log" 2>&1 &
+  "$server" --root "$store" --listen "$addr" "$@" >"$work/server.log" 2>&1 &
   server_pid=$!
   for _ in $(seq 1 200); do grep -q serving "$work/server.log" && return 0; sleep 0.05; done
   echo "store server did not start" >&2; cat "$work/server.log" >&2; exit 1

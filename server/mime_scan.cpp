@@ -1,11 +1,11 @@
 // The plain reading of a message's MIME structure, without GMime. Most mail
 // is written plainly: ASCII MIME fields, quoted or token parameters, exact
 // delimiter lines. For such a message this scanner gives the very lines the
-// GMime walk gives, in a tenth of the time. Whatever it is not certain to read
-// as GMime does (encoded words, parameter continuations, comments, quoted
-// pairs, a field given twice, a line that is no field, odd or missing
-// delimiters, empty parts, digests, unusual message parts...) makes it say
-// "unsure", and GMime describes the message.
+// GMime walk gives, in a twentieth of the time. Whatever it is not certain to
+// read as GMime does (encoded words, parameter continuations, comments, quoted
+// pairs, 8-bit values, a field given twice, a line that is no field, odd
+// delimiters, empty parts, unusual message parts...) makes it say "unsure",
+// and GMime describes the message.
 #include <cstring>
 
 #include "message_facts.h"

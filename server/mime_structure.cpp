@@ -240,7 +240,7 @@ namespace {
 
 // Words most answers are made of, packed as one byte each (their index);
 // others are written out after kWordWritten and their length.
-const char* const kCommonWords[] = {
+constexpr std::string_view kCommonWords[] = {
     "-", "text", "plain", "html", "multipart", "mixed", "alternative", "related", "report",
     "signed", "digest", "message", "rfc822", "delivery-status", "rfc822-headers", "application",
     "octet-stream", "pdf", "zip", "pgp-signature", "pkcs7-signature", "x-pkcs7-signature",
@@ -278,12 +278,6 @@ void PackWord(std::string* out, const std::string& w) {
   *out += w;
 }
 
-void AppendNumber(std::string* out, uint64_t v) {
-  char b[24];
-  char* e = std::to_chars(b, b + sizeof b, v).ptr;
-  out->append(b, static_cast<size_t>(e - b));
-}
-
 }  // namespace
 
 char* PackMime(const std::vector<MimeLine>& lines) {
@@ -309,32 +303,43 @@ void AppendPackedMime(const char* packed, std::string* out) {
   const unsigned char* p = reinterpret_cast<const unsigned char*>(packed);
   uint64_t size = UnpackNumber(&p);
   const unsigned char* end = p + size;
+  // Written in place: no packed byte stands for more than 23 bytes of text (a
+  // closing line; a part's "2002" and line end; a common word and its blank;
+  // a number's seven bits, at most three digits).
+  size_t start = out->size();
+  out->resize(start + size * 23);
+  char* w = &(*out)[start];
+  auto put = [&](std::string_view s) {
+    memcpy(w, s.data(), s.size());
+    w += s.size();
+  };
   while (p < end) {
     int kind = kMimePart + *p++;
     if (kind == kMimeEndMultipart) {
-      *out += "2003 end of multipart\r\n";
+      put("2003 end of multipart\r\n");
       continue;
     }
     if (kind == kMimeEndMessage) {
-      *out += "2004 end of message\r\n";
+      put("2004 end of message\r\n");
       continue;
     }
-    *out += "2002";
+    put("2002");
     for (int i = 0; i < 5; ++i) {
-      *out += ' ';
+      *w++ = ' ';
       unsigned char code = *p++;
       if (code != kWordWritten) {
-        *out += kCommonWords[code];
+        put(kCommonWords[code]);
         continue;
       }
       uint64_t n = UnpackNumber(&p);
-      out->append(reinterpret_cast<const char*>(p), n);
+      put(std::string_view(reinterpret_cast<const char*>(p), n));
       p += n;
     }
     for (int i = 0; i < 4; ++i) {
-      *out += ' ';
-      AppendNumber(out, UnpackNumber(&p));
+      *w++ = ' ';
+      w = std::to_chars(w, w + 20, UnpackNumber(&p)).ptr;
     }
-    *out += "\r\n";
+    put("\r\n");
   }
+  out->resize(static_cast<size_t>(w - out->data()));
 }

@@ -28,7 +28,7 @@ constexpr uint32_t kListDeleted = 0x80000000u;  // FLAG bit: list deleted messag
 constexpr size_t kHeaderLineMax = 998;          // longer header lines go in pieces
 constexpr size_t kPieceBytes = 256 * 1024;      // a long answer is sent on at this size
 
-bool ParseNumber(const std::string& s, uint64_t max, uint64_t* out) {
+bool ParseNumber(std::string_view s, uint64_t max, uint64_t* out) {
   if (s.empty() || s.size() > 19) return false;
   uint64_t v = 0;
   for (char c : s) {
@@ -88,8 +88,10 @@ bool SendAllBytes(int fd, const std::string& data) {
 
 }  // namespace
 
-void StoreSession::Reply(std::string* out, int code, const std::string& text) {
-  *out += std::to_string(code);
+void StoreSession::Reply(std::string* out, int code, std::string_view text) {
+  char digits[12];
+  char* end = std::to_chars(digits, digits + sizeof digits, code).ptr;
+  out->append(digits, static_cast<size_t>(end - digits));
   *out += ' ';
   *out += text;
   *out += "\r\n";
@@ -150,8 +152,9 @@ bool StoreSession::Handle(const std::string& line, std::string* out) {
     }
     return true;
   }
+  // Views, so that looking a word up costs no length counting.
   struct Plain {
-    const char* word;
+    std::string_view word;
     void (StoreSession::*fn)(std::string*);
   };
   static const Plain kPlain[] = {
@@ -172,7 +175,7 @@ bool StoreSession::Handle(const std::string& line, std::string* out) {
     return true;
   }
   struct WithArgs {
-    const char* word;
+    std::string_view word;
     void (StoreSession::*fn)(const std::string&, std::string*);
   };
   static const WithArgs kWithArgs[] = {
@@ -518,10 +521,10 @@ uint32_t StoreSession::ChangeCount() {
   return changes->value.load();
 }
 
-void StoreSession::PrefetchMime(const std::vector<std::string>& numbers) {
+void StoreSession::PrefetchMime(const std::vector<std::string_view>& numbers) {
   if (!mailboxFd_.Valid() || !listed_) return;
   std::vector<uint64_t> wanted;
-  for (const std::string& text : numbers) {
+  for (std::string_view text : numbers) {
     uint64_t n;
     if (ParseNumber(text, 0xFFFFFFFFull, &n) && n > 0 && n <= listing_.size() &&
         !(*all_)[listing_[n - 1]].record->mime.load())
@@ -724,11 +727,11 @@ ConnectionWait StoreClient::Readable(int fd) {
     session_.InputArrived();
     // Pipelined MIME commands at the front of the input: their messages are
     // parsed side by side first (the parsing is the costly part).
-    std::vector<std::string> mimeAhead;
+    std::vector<std::string_view> mimeAhead;  // into in_, which stays as it is meanwhile
     for (size_t at = 0, lf; (lf = in_.find('\n', at)) != std::string::npos; at = lf + 1) {
       if (skipping_ || lf - at < 6 || strncasecmp(in_.c_str() + at, "MIME ", 5) != 0) break;
       size_t end = lf > at && in_[lf - 1] == '\r' ? lf - 1 : lf;
-      mimeAhead.push_back(in_.substr(at + 5, end - at - 5));
+      mimeAhead.push_back(std::string_view(in_).substr(at + 5, end - at - 5));
     }
     if (mimeAhead.size() >= 8) session_.PrefetchMime(mimeAhead);
     bool keep = true;

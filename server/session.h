@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "acceptor.h"
@@ -60,7 +61,7 @@ class StoreSession {
   // Computes, side by side on a few threads, the MIME answers that the given
   // pipelined MIME commands (their number texts) will ask for; they are then
   // answered from what the index keeps. Answers nothing itself.
-  void PrefetchMime(const std::vector<std::string>& numbers);
+  void PrefetchMime(const std::vector<std::string_view>& numbers);
 
   // REPAIR [CHECK] MBOX <name> | REPAIR [CHECK] STORE (args: what follows
   // the word). The answer goes out through send line by line as the work goes
@@ -73,7 +74,7 @@ class StoreSession {
   static bool IsRepair(const std::string& line, std::string* args);
 
  private:
-  void Reply(std::string* out, int code, const std::string& text);
+  void Reply(std::string* out, int code, std::string_view text);
   void ClearMailbox();
   void ClearUser();
   void Users(std::string* out);

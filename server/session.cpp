@@ -530,7 +530,7 @@ void StoreSession::PrefetchMime(const std::vector<std::string_view>& numbers) {
         !(*all_)[listing_[n - 1]].record->mime.load())
       wanted.push_back(n);
   }
-  unsigned cores = std::thread::hardware_concurrency();
+  static const unsigned cores = std::thread::hardware_concurrency();  // asks the system each time
   unsigned helpers = std::min(cores > 1 ? cores - 1 : 0u, 3u);
   if (wanted.size() < 8 || helpers == 0) return;
   std::atomic<size_t> next{0};

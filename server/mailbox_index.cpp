@@ -256,9 +256,10 @@ void MailboxIndex::Load(int dirfd) {
   UniqueFd fd = OpenFileBeneath(dirfd, kIndexFileName);
   struct stat st;
   if (!fd.Valid() || fstat(fd.Get(), &st) != 0 || st.st_size <= 0) return;
-  // Mapped rather than read: megabytes for a big mailbox, looked at once.
+  // Mapped rather than read, and read in at once: megabytes for a big
+  // mailbox, looked at once, from a cold disk after a restart.
   size_t size = static_cast<size_t>(st.st_size);
-  void* text = mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd.Get(), 0);
+  void* text = mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd.Get(), 0);
   if (text == MAP_FAILED) return;
   Snapshot s;
   // A damaged index is rebuilt from the messages; only their IDs start afresh.

@@ -651,7 +651,8 @@ TEST_F(Protocol, ShellBatchesAreAnsweredInOrder) {
 
 TEST_F(Protocol, AListingLongerThanOnePieceComesWholeAndInOrder) {
   // 1,100 lines of over 250 bytes: the listing leaves in several pieces,
-  // between the answers pipelined before and after it.
+  // between the answers pipelined before and after it; its index file is
+  // written in several too, and read back after a restart.
   MakeMaildir("long");
   const std::string subject(200, 's');
   for (int i = 0; i < 1100; ++i)
@@ -665,16 +666,23 @@ TEST_F(Protocol, AListingLongerThanOnePieceComesWholeAndInOrder) {
   std::string stat = c->Line();
   EXPECT_EQ(0u, stat.find("1000 INBOX 1100 ")) << stat;
   EXPECT_EQ("2002 1100 messages", c->Line());
+  std::vector<std::string> lines;
   size_t bytes = 0;
   for (int n = 1; n <= 1100; ++n) {
-    std::string line = c->Line();
-    bytes += line.size() + 2;
-    ASSERT_EQ(0u, line.find(std::to_string(n) + " ")) << line;
-    ASSERT_NE(std::string::npos, line.find(" " + subject + " ")) << n;
+    lines.push_back(c->Line());
+    bytes += lines.back().size() + 2;
+    ASSERT_EQ(0u, lines.back().find(std::to_string(n) + " ")) << lines.back();
+    ASSERT_NE(std::string::npos, lines.back().find(" " + subject + " ")) << n;
   }
   EXPECT_GT(bytes, 256u * 1024);  // more than one piece
   EXPECT_EQ("1000 end of messages", c->Line());
   EXPECT_EQ(stat, c->Line());
+  EXPECT_GT(ReadFileText(Path("long/zelm-index")).size(), 256u * 1024);
+  c.reset();
+  StopServer();
+  StartServer();
+  c = Client();
+  EXPECT_EQ(lines, List(c.get(), "long", "INBOX"));
 }
 
 TEST_F(Protocol, SlowClientsDoNotStallOthers) {

@@ -460,18 +460,19 @@ void Acceptor::Submit(Client* c) {
   }
   exited_.clear();
   work_.push_back(c);
+  // An idle worker is woken even when one is added: left asleep while work
+  // waits, idle ones would make every next client add another.
+  workWake_.notify_one();
   // A worker for every connection in hand: one that blocks on a slow
   // reader must not hold up the next.
   if (static_cast<int>(work_.size()) > idleWorkers_) {
     try {
       workers_.emplace_back([this] { Work(); });
-      return;
     } catch (const std::system_error&) {
       // No thread to be had now: the client waits for a worker to come free
       // (or for the next one added).
     }
   }
-  workWake_.notify_one();
 }
 
 void Acceptor::Work() {
@@ -497,8 +498,14 @@ void Acceptor::Work() {
       std::lock_guard<std::mutex> done(finishedMu_);
       finished_.push_back({c, next});
     }
+    // Free again before the loop can hand this client back (its next command
+    // may be there already): counted as idle, no new worker is made for it.
+    lock.lock();
+    ++idleWorkers_;
+    lock.unlock();
     Wake();
     lock.lock();
+    --idleWorkers_;
   }
 }
 

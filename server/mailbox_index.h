@@ -5,31 +5,66 @@
 // message is known by the part of its file name before the ':'.
 #pragma once
 
+#include <sys/stat.h>
 #include <sys/types.h>
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
 #include <string>
-#include <unordered_map>
+#include <string_view>
 #include <vector>
 
+#include "folder_watch.h"
 #include "message_facts.h"
 
+// A mailbox of a hundred thousand messages holds as many of these, so they
+// are kept small: the numbers of MessageFacts and one block for the texts.
 struct MessageRecord {
-  std::string base;   // file name without the ":2,..." flags
-  uint32_t uid = 0;   // stable, never reused within the Maildir
+  MessageRecord() = default;
+  MessageRecord(const MessageRecord&) = delete;
+  MessageRecord& operator=(const MessageRecord&) = delete;
+  ~MessageRecord() { delete[] mime.load(); }
+
+  uint32_t uid = 0;           // stable, never reused within the Maildir
+  uint32_t contentFlags = 0;  // as MessageFacts
   uint64_t rawSize = 0;
-  int64_t mtime = 0;  // of the file when its facts were computed
-  MessageFacts facts;
+  int64_t mtime = 0;          // of the file when its facts were computed
+  uint64_t headerBytes = 0, bodyBytes = 0;
+  int64_t date = 0;
+  // The message's MIME answer, packed (PackMime), taken from the same bytes
+  // as the facts: when they were read if the message reads plainly, else at
+  // its first MIME. Set once, then never changed; the record frees it.
+  mutable std::atomic<char*> mime{nullptr};
+  // Sets mime unless another thread did meanwhile; takes block (may be null).
+  void KeepMime(char* block) const {
+    char* none = nullptr;
+    if (!block || !mime.compare_exchange_strong(none, block)) delete[] block;
+  }
+  // The mailbox's change count (FolderWatch) when the file was last found
+  // unchanged, with one link; 0: not known so.
+  mutable std::atomic<uint32_t> checkedAt{0};
+
+  // The file name without the ":2,..." flags, and the facts' two words.
+  std::string_view Base() const { return texts_.get(); }
+  std::string_view Sender() const { return texts_.get() + Base().size() + 1; }
+  std::string_view Subject() const { return Sender().data() + Sender().size() + 1; }
+  void SetTexts(std::string_view base, std::string_view sender, std::string_view subject);
+
+ private:
+  // Base, sender and subject, each ended by a NUL (none holds one).
+  std::unique_ptr<char[]> texts_{new char[3]()};
 };
 
 // One message of a listing, as it was when the listing was made.
 struct ListedMessage {
-  std::string file;   // name inside new/ or cur/
+  std::string suffix;  // what follows the record's base in the file name (":2,S")
   bool inNew = false;
-  uint32_t flags = 0; // Maildir flags and content flags
+  uint32_t flags = 0;  // Maildir flags and content flags
   std::shared_ptr<const MessageRecord> record;
+  // The name inside new/ or cur/.
+  std::string File() const { return std::string(record->Base()).append(suffix); }
 };
 
 extern const char kIndexFileName[];
@@ -44,7 +79,7 @@ struct FolderStamp {
 class MailboxIndex {
  public:
   MailboxIndex() = default;
-  ~MailboxIndex();
+  ~MailboxIndex() = default;
   MailboxIndex(const MailboxIndex&) = delete;
   MailboxIndex& operator=(const MailboxIndex&) = delete;
   // Every message of the Maildir open at dirfd, sorted by unique ID. Messages
@@ -79,13 +114,6 @@ class MailboxIndex {
   bool Repair(int dirfd, const std::string& authservId, bool fix, IndexCheck* out,
               std::string* error);
 
-  // MIME answers are kept once computed, within a budget shared by all
-  // mailboxes of the process.
-  // Appends the kept answer to out; false when there is none.
-  bool AppendCachedMime(uint32_t uid, std::string* out);
-  void KeepMime(uint32_t uid, const std::string& answer);
-  bool KeepsMime(uint32_t uid);
-
   struct Snapshot {
     uint32_t nextUid = 1;
     FolderStamp cur, fresh;  // of cur/ and new/ when the listing was made
@@ -94,7 +122,14 @@ class MailboxIndex {
   };
   // Index file text <-> state (for tests and the loader).
   static std::string Serialize(const Snapshot& head, const std::vector<ListedMessage>& listing);
-  static bool Parse(const std::string& text, Snapshot* s);
+  static bool Parse(std::string_view text, Snapshot* s);
+
+  // The count of changes reported for the mailbox's folders; null when they
+  // are not watched. Given once, before the index is shared.
+  void SetChanges(std::shared_ptr<const FolderWatch::Count> changes) {
+    changes_ = std::move(changes);
+  }
+  const FolderWatch::Count* Changes() const { return changes_.get(); }
 
  private:
   void Load(int dirfd);
@@ -104,11 +139,18 @@ class MailboxIndex {
   bool loaded_ = false;
   Snapshot state_;   // its listing stays empty: listing_ holds it, shared with readers
   Listing listing_;  // null until the Maildir was read
-  std::unordered_map<uint32_t, std::string> mime_;
   bool indexWritten_ = false;  // whether the last scan could write the index file
+  std::shared_ptr<const FolderWatch::Count> changes_;
 };
 
-// Reads one message file and computes its record (uid left 0). False when it
-// cannot be opened or read.
+// Reads a message file beneath folderfd (a regular file, no link followed)
+// with its status, in four system calls; they cost more than the reading on
+// some machines. False when it cannot be opened or read.
+bool ReadMessageFile(int folderfd, const std::string& name, std::string* content, struct stat* st);
+
+// Reads one message file and computes its record (uid left 0), with its MIME
+// answer when the message reads plainly. changeCount: the mailbox's change
+// count taken before the reading (0: none), which the record keeps as its
+// checkedAt when the file has one link. False when it cannot be opened or read.
 bool ReadMessageRecord(int folderfd, const std::string& file, const std::string& authservId,
-                       MessageRecord* out, std::string* content);
+                       uint32_t changeCount, MessageRecord* out, std::string* content);

@@ -1,6 +1,7 @@
 #include "message_store.h"
 
 #include <fcntl.h>
+#include <malloc.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -50,6 +51,16 @@ uint64_t MaildirBytes(int mailboxfd) {
 }
 
 }  // namespace
+
+MessageStore::MessageStore(const StoreConfig& config)
+    : config_(std::make_shared<const StoreConfig>(config)) {
+  // Listings of big mailboxes need buffers of megabytes for a moment (names,
+  // the index text, the answer). Left to the allocator's own judgement they
+  // come from the heap after the first, where what stays amid them keeps
+  // their pages with the process; mapped apart, they go back when freed.
+  static std::once_flag once;
+  std::call_once(once, [] { mallopt(M_MMAP_THRESHOLD, 256 * 1024); });
+}
 
 bool MessageStore::Open(std::string* error) { return Reconfigure(*Config(), error); }
 
@@ -142,13 +153,19 @@ std::shared_ptr<MailboxIndex> MessageStore::IndexFor(int mailboxfd) {
   if (fstat(mailboxfd, &st) != 0) return std::make_shared<MailboxIndex>();
   std::lock_guard<std::mutex> lock(mu_);
   auto& slot = indexes_[{st.st_dev, st.st_ino}];
-  if (!slot) slot = std::make_shared<MailboxIndex>();
+  if (!slot) {
+    slot = std::make_shared<MailboxIndex>();
+    UniqueFd cur = OpenDirBeneath(mailboxfd, "cur"), fresh = OpenDirBeneath(mailboxfd, "new");
+    if (cur.Valid() && fresh.Valid()) slot->SetChanges(watch_.Watch(cur.Get(), fresh.Get()));
+  }
   return slot;
 }
 
 bool MessageStore::Refresh(MailboxIndex* index, int mailboxfd, MailboxIndex::Listing* out,
                            std::string* error) {
   MailboxIndex::Arrivals arrived;
+  // Changes reported so far are counted before the scan takes its count.
+  watch_.Catch();
   if (!index->Refresh(mailboxfd, Config()->authservId, out, error, &arrived)) return false;
   if (arrived.messages) {
     stats_.receivedMessages.fetch_add(arrived.messages);

@@ -14,14 +14,14 @@
 #include <vector>
 
 #include "config.h"
+#include "folder_watch.h"
 #include "mailbox_index.h"
 #include "server_stats.h"
 #include "store_fs.h"
 
 class MessageStore {
  public:
-  explicit MessageStore(const StoreConfig& config)
-      : config_(std::make_shared<const StoreConfig>(config)) {}
+  explicit MessageStore(const StoreConfig& config);
   // Opens the root folder. False with a reason when it is not a readable folder.
   bool Open(std::string* error);
   // Takes a new configuration while clients are served; opens its root when
@@ -42,7 +42,11 @@ class MessageStore {
   bool ListMailboxes(int userfd, std::vector<std::string>* out) const;
   // folder "" is INBOX. Invalid when it is missing or not a Maildir.
   UniqueFd OpenMailbox(int userfd, const std::string& folder) const;
+  // The mailbox's index, shared by every connection; made (and its folders
+  // watched) at the first call for the mailbox.
   std::shared_ptr<MailboxIndex> IndexFor(int mailboxfd);
+  // Reports of changes in watched mailboxes (MailboxIndex::Changes).
+  FolderWatch& Watch() { return watch_; }
   // MailboxIndex::Refresh, counting messages that appeared since the last look.
   bool Refresh(MailboxIndex* index, int mailboxfd, MailboxIndex::Listing* out, std::string* error);
   // Kilobytes (rounded up) of the messages in all the user's mailboxes.
@@ -72,5 +76,6 @@ class MessageStore {
   ServerStats stats_;
   std::mutex mu_;
   std::map<std::pair<dev_t, ino_t>, std::shared_ptr<MailboxIndex>> indexes_;
+  FolderWatch watch_;
   std::set<std::string> removing_;
 };

@@ -3,6 +3,7 @@
 #include <gmime/gmime.h>
 
 #include <algorithm>
+#include <charconv>
 #include <cstring>
 #include <mutex>
 
@@ -193,6 +194,12 @@ std::vector<Extent> SplitMultipart(std::string_view body, std::string_view bound
 }
 
 std::vector<MimeLine> DescribeMime(std::string_view message) {
+  std::vector<MimeLine> lines;
+  if (DescribeMimePlainly(message, &lines)) return lines;
+  return DescribeMimeWithLibrary(message);
+}
+
+std::vector<MimeLine> DescribeMimeWithLibrary(std::string_view message) {
   EnsureMimeLibrary();
   std::vector<MimeLine> lines;
   GMimeStream* stream = g_mime_stream_mem_new_with_buffer(message.data(), message.size());
@@ -227,4 +234,112 @@ std::string FormatMimeLine(const MimeLine& l) {
   return "2002 " + l.type + " " + l.subtype + " " + l.charset + " " + l.encoding + " " + l.name +
          " " + std::to_string(l.bodyOffset) + " " + std::to_string(l.bytes) + " " +
          std::to_string(l.headerBytes) + " " + std::to_string(l.lines);
+}
+
+namespace {
+
+// Words most answers are made of, packed as one byte each (their index);
+// others are written out after kWordWritten and their length.
+constexpr std::string_view kCommonWords[] = {
+    "-", "text", "plain", "html", "multipart", "mixed", "alternative", "related", "report",
+    "signed", "digest", "message", "rfc822", "delivery-status", "rfc822-headers", "application",
+    "octet-stream", "pdf", "zip", "pgp-signature", "pkcs7-signature", "x-pkcs7-signature",
+    "ms-tnef", "msword", "image", "jpeg", "png", "gif", "calendar", "us-ascii", "utf-8", "iso-8859-1",
+    "iso-8859-15", "iso-8859-2", "windows-1252", "windows-1251", "koi8-r", "iso-2022-jp", "7bit",
+    "8bit", "base64", "quoted-printable", "binary",
+};
+constexpr unsigned char kWordWritten = 0xFF;
+constexpr size_t kCommonCount = sizeof kCommonWords / sizeof kCommonWords[0];
+static_assert(kCommonCount < kWordWritten, "word indexes are one byte");
+
+void PackNumber(std::string* out, uint64_t v) {
+  for (; v >= 0x80; v >>= 7) *out += static_cast<char>(0x80 | (v & 0x7F));
+  *out += static_cast<char>(v);
+}
+
+uint64_t UnpackNumber(const unsigned char** p) {
+  uint64_t v = 0;
+  for (int shift = 0;; shift += 7) {
+    unsigned char b = *(*p)++;
+    v |= static_cast<uint64_t>(b & 0x7F) << shift;
+    if (!(b & 0x80)) return v;
+  }
+}
+
+void PackWord(std::string* out, const std::string& w) {
+  for (size_t i = 0; i < kCommonCount; ++i) {
+    if (w == kCommonWords[i]) {
+      *out += static_cast<char>(i);
+      return;
+    }
+  }
+  *out += static_cast<char>(kWordWritten);
+  PackNumber(out, w.size());
+  *out += w;
+}
+
+}  // namespace
+
+char* PackMime(const std::vector<MimeLine>& lines) {
+  std::string p;
+  for (const MimeLine& l : lines) {
+    p += static_cast<char>(l.kind - kMimePart);  // one byte: 0, 1 or 2
+    if (l.kind != kMimePart) continue;
+    for (const std::string* w : {&l.type, &l.subtype, &l.charset, &l.encoding, &l.name})
+      PackWord(&p, *w);
+    for (uint64_t v : {l.bodyOffset, l.bytes, l.headerBytes, l.lines}) PackNumber(&p, v);
+  }
+  if (p.size() > kPackedMimeMax) return nullptr;
+  // Its length first, as a packed number.
+  std::string head;
+  PackNumber(&head, p.size());
+  char* block = new char[head.size() + p.size()];
+  memcpy(block, head.data(), head.size());
+  memcpy(block + head.size(), p.data(), p.size());
+  return block;
+}
+
+void AppendPackedMime(const char* packed, std::string* out) {
+  const unsigned char* p = reinterpret_cast<const unsigned char*>(packed);
+  uint64_t size = UnpackNumber(&p);
+  const unsigned char* end = p + size;
+  // Written in place: no packed byte stands for more than 23 bytes of text (a
+  // closing line; a part's "2002" and line end; a common word and its blank;
+  // a number's seven bits, at most three digits).
+  size_t start = out->size();
+  out->resize(start + size * 23);
+  char* w = &(*out)[start];
+  auto put = [&](std::string_view s) {
+    memcpy(w, s.data(), s.size());
+    w += s.size();
+  };
+  while (p < end) {
+    int kind = kMimePart + *p++;
+    if (kind == kMimeEndMultipart) {
+      put("2003 end of multipart\r\n");
+      continue;
+    }
+    if (kind == kMimeEndMessage) {
+      put("2004 end of message\r\n");
+      continue;
+    }
+    put("2002");
+    for (int i = 0; i < 5; ++i) {
+      *w++ = ' ';
+      unsigned char code = *p++;
+      if (code != kWordWritten) {
+        put(kCommonWords[code]);
+        continue;
+      }
+      uint64_t n = UnpackNumber(&p);
+      put(std::string_view(reinterpret_cast<const char*>(p), n));
+      p += n;
+    }
+    for (int i = 0; i < 4; ++i) {
+      *w++ = ' ';
+      w = std::to_chars(w, w + 20, UnpackNumber(&p)).ptr;
+    }
+    put("\r\n");
+  }
+  out->resize(static_cast<size_t>(w - out->data()));
 }

@@ -26,10 +26,23 @@ void EnsureMimeLibrary();
 // The lines of a MIME answer for one message, in order; a container part is
 // followed by its children and then its closing line.
 std::vector<MimeLine> DescribeMime(std::string_view message);
+// The same, by the two ways DescribeMime takes: a plainly written message is
+// read without GMime (false, with out empty, when only GMime can tell); any
+// message by GMime.
+bool DescribeMimePlainly(std::string_view message, std::vector<MimeLine>* out);
+std::vector<MimeLine> DescribeMimeWithLibrary(std::string_view message);
 
 // "2002 type subtype charset encoding name offset bytes header lines" or the
 // closing lines, without the line end.
 std::string FormatMimeLine(const MimeLine& line);
+
+// A MIME answer kept in a few bytes, a fifth of its text or less: one heap
+// block of new[] that its holder frees with delete[]; nullptr for an answer
+// longer than kPackedMimeMax bytes packed (hostile nesting), which is not kept.
+enum : size_t { kPackedMimeMax = 4096 };
+char* PackMime(const std::vector<MimeLine>& lines);
+// Appends the answer's lines, each ended by CR LF.
+void AppendPackedMime(const char* packed, std::string* out);
 
 // Extents of the body parts of a multipart body: between the delimiter lines
 // "--boundary", each without the line end that precedes the next delimiter.

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <charconv>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -25,8 +26,9 @@ namespace {
 
 constexpr uint32_t kListDeleted = 0x80000000u;  // FLAG bit: list deleted messages too
 constexpr size_t kHeaderLineMax = 998;          // longer header lines go in pieces
+constexpr size_t kPieceBytes = 256 * 1024;      // a long answer is sent on at this size
 
-bool ParseNumber(const std::string& s, uint64_t max, uint64_t* out) {
+bool ParseNumber(std::string_view s, uint64_t max, uint64_t* out) {
   if (s.empty() || s.size() > 19) return false;
   uint64_t v = 0;
   for (char c : s) {
@@ -86,8 +88,10 @@ bool SendAllBytes(int fd, const std::string& data) {
 
 }  // namespace
 
-void StoreSession::Reply(std::string* out, int code, const std::string& text) {
-  *out += std::to_string(code);
+void StoreSession::Reply(std::string* out, int code, std::string_view text) {
+  char digits[12];
+  char* end = std::to_chars(digits, digits + sizeof digits, code).ptr;
+  out->append(digits, static_cast<size_t>(end - digits));
   *out += ' ';
   *out += text;
   *out += "\r\n";
@@ -148,8 +152,9 @@ bool StoreSession::Handle(const std::string& line, std::string* out) {
     }
     return true;
   }
+  // Views, so that looking a word up costs no length counting.
   struct Plain {
-    const char* word;
+    std::string_view word;
     void (StoreSession::*fn)(std::string*);
   };
   static const Plain kPlain[] = {
@@ -170,7 +175,7 @@ bool StoreSession::Handle(const std::string& line, std::string* out) {
     return true;
   }
   struct WithArgs {
-    const char* word;
+    std::string_view word;
     void (StoreSession::*fn)(const std::string&, std::string*);
   };
   static const WithArgs kWithArgs[] = {
@@ -314,22 +319,31 @@ void StoreSession::Info(std::string* out) {
   }
   listing_.shrink_to_fit();
   listed_ = true;
-  out->reserve(out->size() + listing_.size() * 96 + 64);
+  out->reserve(out->size() + std::min<size_t>(listing_.size() * 96, kPieceBytes) + 128);
   Reply(out, kReplyListFollows, std::to_string(listing_.size()) + " messages");
+  // Number, size, flags, ID and date, each with its blank: at most 75 bytes.
   char line[80];
   for (size_t i = 0; i < listing_.size(); ++i) {
     const ListedMessage& m = (*all)[listing_[i]];
-    const MessageFacts& f = m.record->facts;
-    snprintf(line, sizeof line, "%zu %llu %u %u %lld ", i + 1,
-             static_cast<unsigned long long>(f.headerBytes + f.bodyBytes), m.flags, m.record->uid,
-             static_cast<long long>(f.date > 0 ? f.date : m.record->mtime));
-    *out += line;
-    *out += f.sender;
+    const MessageRecord& f = *m.record;
+    char* p = line;
+    for (int64_t v : {static_cast<int64_t>(i + 1), static_cast<int64_t>(f.headerBytes + f.bodyBytes),
+                      static_cast<int64_t>(m.flags), static_cast<int64_t>(f.uid),
+                      f.date > 0 ? f.date : f.mtime}) {
+      p = std::to_chars(p, line + sizeof line, v).ptr;
+      *p++ = ' ';
+    }
+    out->append(line, static_cast<size_t>(p - line));
+    *out += f.Sender();
     *out += ' ';
-    *out += f.subject;
+    *out += f.Subject();
     *out += ' ';
-    *out += std::to_string(f.headerBytes);
+    p = std::to_chars(line, line + sizeof line, f.headerBytes).ptr;
+    out->append(line, static_cast<size_t>(p - line));
     *out += "\r\n";
+    // A big mailbox's listing goes out in pieces: two hundred clients listing
+    // it at once must not hold two hundred copies of it.
+    if (out->size() >= kPieceBytes && sendPiece_ && !sendPiece_(out)) return;
   }
   Reply(out, kReplyOk, "end of messages");
 }
@@ -405,7 +419,7 @@ void StoreSession::Stat(std::string* out) {
   }
   uint64_t bytes = 0, fresh = 0, freshBytes = 0;
   for (const ListedMessage& m : *all) {
-    uint64_t size = m.record->facts.headerBytes + m.record->facts.bodyBytes;
+    uint64_t size = m.record->headerBytes + m.record->bodyBytes;
     bytes += size;
     if (m.inNew) {
       ++fresh;
@@ -418,12 +432,20 @@ void StoreSession::Stat(std::string* out) {
 }
 
 StoreSession::Lookup StoreSession::FindListed(uint64_t n, std::string* content,
-                                              ListedMessage* current) const {
+                                              ListedMessage* current, bool* oneLink) const {
   *current = (*all_)[listing_[n - 1]];
   const MessageRecord& rec = *current->record;
   struct stat st;
+  auto unchanged = [&] {
+    if (oneLink) *oneLink = st.st_nlink == 1;
+    return static_cast<uint64_t>(st.st_size) == rec.rawSize && st.st_mtime == rec.mtime;
+  };
+  // Where it was listed, the reading finds it too: the common case in fewest calls.
+  if (content &&
+      ReadMessageFile(current->inNew ? newFd_.Get() : curFd_.Get(), current->File(), content, &st))
+    return unchanged() && content->size() == rec.rawSize ? kFound : kChanged;
   auto look = [&] {
-    return fstatat(current->inNew ? newFd_.Get() : curFd_.Get(), current->file.c_str(), &st,
+    return fstatat(current->inNew ? newFd_.Get() : curFd_.Get(), current->File().c_str(), &st,
                    AT_SYMLINK_NOFOLLOW) == 0;
   };
   if (!look()) {
@@ -433,10 +455,10 @@ StoreSession::Lookup StoreSession::FindListed(uint64_t n, std::string* content,
       std::vector<DirEntry> entries;
       if (found || !ListDirectory(dir->Get(), &entries)) continue;
       for (const DirEntry& e : entries) {
-        if (e.kind == EntryKind::kFile && MaildirBaseName(e.name) == rec.base) {
-          current->file = e.name;
+        if (e.kind == EntryKind::kFile && MaildirBaseName(e.name) == rec.Base()) {
+          current->suffix = e.name.substr(rec.Base().size());
           current->inNew = dir == &newFd_;
-          current->flags = MaildirFlags(e.name, current->inNew) | rec.facts.contentFlags;
+          current->flags = MaildirFlags(e.name, current->inNew) | rec.contentFlags;
           found = true;
           break;
         }
@@ -445,18 +467,16 @@ StoreSession::Lookup StoreSession::FindListed(uint64_t n, std::string* content,
     if (!found || !look()) return kVanished;
   }
   if (!S_ISREG(st.st_mode)) return kVanished;  // a link or anything else in its place
-  if (static_cast<uint64_t>(st.st_size) != rec.rawSize || st.st_mtime != rec.mtime)
-    return kChanged;
+  if (!unchanged()) return kChanged;
   if (content) {
-    UniqueFd file = OpenFileBeneath(current->inNew ? newFd_.Get() : curFd_.Get(), current->file);
+    UniqueFd file = OpenFileBeneath(current->inNew ? newFd_.Get() : curFd_.Get(), current->File());
     if (!file.Valid() || !ReadWholeFile(file.Get(), content) || content->size() != rec.rawSize)
       return kChanged;
   }
   return kFound;
 }
 
-bool StoreSession::LoadMessage(const std::string& numberText, std::string* content,
-                               ListedMessage* current, uint64_t* number, std::string* out) {
+bool StoreSession::Numbered(const std::string& numberText, uint64_t* number, std::string* out) {
   if (!mailboxFd_.Valid()) {
     Reply(out, userFd_.Valid() ? kErrNoMailbox : kErrNoUser,
           userFd_.Valid() ? "no mailbox selected" : "no user selected");
@@ -472,7 +492,11 @@ bool StoreSession::LoadMessage(const std::string& numberText, std::string* conte
     return false;
   }
   *number = n;
-  switch (FindListed(n, content, current)) {
+  return true;
+}
+
+bool StoreSession::Found(Lookup lookup, std::string* out) {
+  switch (lookup) {
     case kFound: return true;
     case kVanished: Reply(out, kErrMessageChanged, "message no longer exists"); return false;
     case kChanged:
@@ -482,31 +506,41 @@ bool StoreSession::LoadMessage(const std::string& numberText, std::string* conte
   return false;
 }
 
-void StoreSession::PrefetchMime(const std::vector<std::string>& numbers) {
+bool StoreSession::LoadMessage(const std::string& numberText, std::string* content,
+                               ListedMessage* current, uint64_t* number, std::string* out) {
+  return Numbered(numberText, number, out) && Found(FindListed(*number, content, current), out);
+}
+
+uint32_t StoreSession::ChangeCount() {
+  const FolderWatch::Count* changes = index_->Changes();
+  if (!changes) return 0;
+  if (!caught_) {
+    store_->Watch().Catch();
+    caught_ = true;
+  }
+  return changes->value.load();
+}
+
+void StoreSession::PrefetchMime(const std::vector<std::string_view>& numbers) {
   if (!mailboxFd_.Valid() || !listed_) return;
   std::vector<uint64_t> wanted;
-  for (const std::string& text : numbers) {
+  for (std::string_view text : numbers) {
     uint64_t n;
     if (ParseNumber(text, 0xFFFFFFFFull, &n) && n > 0 && n <= listing_.size() &&
-        !index_->KeepsMime((*all_)[listing_[n - 1]].record->uid))
+        !(*all_)[listing_[n - 1]].record->mime.load())
       wanted.push_back(n);
   }
-  unsigned cores = std::thread::hardware_concurrency();
+  static const unsigned cores = std::thread::hardware_concurrency();  // asks the system each time
   unsigned helpers = std::min(cores > 1 ? cores - 1 : 0u, 3u);
   if (wanted.size() < 8 || helpers == 0) return;
   std::atomic<size_t> next{0};
   auto work = [&] {
-    std::string content, answer;
+    std::string content;
     ListedMessage m;
     for (size_t j; (j = next.fetch_add(1)) < wanted.size();) {
       // Whatever fails here is found again, and answered, in its command's turn.
       if (FindListed(wanted[j], &content, &m) != kFound) continue;
-      answer.clear();
-      for (const MimeLine& l : DescribeMime(content)) {
-        answer += FormatMimeLine(l);
-        answer += "\r\n";
-      }
-      index_->KeepMime(m.record->uid, answer);
+      m.record->KeepMime(PackMime(DescribeMime(content)));
     }
   };
   std::vector<std::thread> threads;
@@ -520,28 +554,42 @@ void StoreSession::Details(const std::string& args, std::string* out) {
   uint64_t n;
   std::string content;
   if (!LoadMessage(args, &content, &m, &n, out)) return;
-  const MessageFacts& f = m.record->facts;
+  const MessageRecord& f = *m.record;
   Reply(out, kReplyListLine,
         std::to_string(n) + " " + std::to_string(f.headerBytes + f.bodyBytes) + " " +
             std::to_string(f.headerBytes) + " " + std::to_string(f.bodyBytes) + " " +
-            std::to_string(m.flags) + " " + ContentHash(content) + " " + std::to_string(m.record->uid) + " " +
-            std::to_string(f.date > 0 ? f.date : m.record->mtime) + " " + f.sender);
+            std::to_string(m.flags) + " " + ContentHash(content) + " " + std::to_string(f.uid) +
+            " " + std::to_string(f.date > 0 ? f.date : f.mtime) + " " + std::string(f.Sender()));
 }
 
 void StoreSession::Mime(const std::string& args, std::string* out) {
-  ListedMessage m;
   uint64_t n;
-  // A kept answer still needs the message to be there, unchanged.
-  if (LoadMessage(args, nullptr, &m, &n, out) && !index_->AppendCachedMime(m.record->uid, out)) {
-    std::string content;
-    if (LoadMessage(args, &content, &m, &n, out)) {
-      std::string answer;
-      for (const MimeLine& l : DescribeMime(content)) {
-        answer += FormatMimeLine(l);
-        answer += "\r\n";
+  if (Numbered(args, &n, out)) {
+    const MessageRecord& r = *(*all_)[listing_[n - 1]].record;
+    const char* kept = r.mime.load();
+    uint32_t count = ChangeCount();  // taken before the file is looked at
+    if (kept && count && r.checkedAt.load() == count) {
+      // Nothing reported for the mailbox's folders since the file was found
+      // unchanged: the kept answer is still the file's.
+      AppendPackedMime(kept, out);
+    } else {
+      // A kept answer still needs the message to be there, unchanged.
+      ListedMessage m;
+      std::string content;
+      bool oneLink = false;
+      if (Found(FindListed(n, kept ? nullptr : &content, &m, &oneLink), out)) {
+        if (kept) {
+          AppendPackedMime(kept, out);
+        } else {
+          std::vector<MimeLine> lines = DescribeMime(content);
+          r.KeepMime(PackMime(lines));
+          for (const MimeLine& l : lines) {
+            *out += FormatMimeLine(l);
+            *out += "\r\n";
+          }
+        }
+        if (count && oneLink) r.checkedAt.store(count);
       }
-      index_->KeepMime(m.record->uid, answer);
-      *out += answer;
     }
   }
   Reply(out, kReplyOk, "end of structure");
@@ -642,6 +690,11 @@ StoreClient::StoreClient(MessageStore* store, uint32_t peer)
     : config_(store->Config()), session_(store, peer) {}
 
 ConnectionWait StoreClient::Begin(int fd) {
+  session_.SendPieces([fd](std::string* out) {
+    bool sent = SendAllBytes(fd, *out);
+    out->clear();
+    return sent;
+  });
   // Limits stay as they were when the client came; a change that must reach
   // connected clients ends them instead (see StoreServer).
   timeval tv{config_->sendTimeoutSeconds, 0};
@@ -671,13 +724,14 @@ ConnectionWait StoreClient::Readable(int fd) {
     // Closed, half-closed or reset: nothing more will be asked.
     if (got <= 0) return ConnectionWait::Close();
     in_.append(buf, static_cast<size_t>(got));
+    session_.InputArrived();
     // Pipelined MIME commands at the front of the input: their messages are
     // parsed side by side first (the parsing is the costly part).
-    std::vector<std::string> mimeAhead;
+    std::vector<std::string_view> mimeAhead;  // into in_, which stays as it is meanwhile
     for (size_t at = 0, lf; (lf = in_.find('\n', at)) != std::string::npos; at = lf + 1) {
       if (skipping_ || lf - at < 6 || strncasecmp(in_.c_str() + at, "MIME ", 5) != 0) break;
       size_t end = lf > at && in_[lf - 1] == '\r' ? lf - 1 : lf;
-      mimeAhead.push_back(in_.substr(at + 5, end - at - 5));
+      mimeAhead.push_back(std::string_view(in_).substr(at + 5, end - at - 5));
     }
     if (mimeAhead.size() >= 8) session_.PrefetchMime(mimeAhead);
     bool keep = true;

@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "acceptor.h"
@@ -46,13 +47,21 @@ class StoreSession {
   explicit StoreSession(MessageStore* store, uint32_t peer = 0x7F000001)
       : store_(store), peer_(peer) {}
   // False when the connection is to end once the output has been sent (QUIT).
+  // Answers reflect the changes in the store made before input last arrived.
   bool Handle(const std::string& line, std::string* out);
+  // New input came from the client: changes reported since are taken in
+  // before the next answer that depends on them.
+  void InputArrived() { caught_ = false; }
+  // How a long answer (a listing) sends what it has so far and empties its
+  // output: false when the client is gone, which ends the answer. Without
+  // it the whole answer is appended to the output.
+  void SendPieces(std::function<bool(std::string*)> send) { sendPiece_ = std::move(send); }
   // The answer to a line that was too long to take.
   static void RefuseLongLine(std::string* out);
   // Computes, side by side on a few threads, the MIME answers that the given
   // pipelined MIME commands (their number texts) will ask for; they are then
   // answered from what the index keeps. Answers nothing itself.
-  void PrefetchMime(const std::vector<std::string>& numbers);
+  void PrefetchMime(const std::vector<std::string_view>& numbers);
 
   // REPAIR [CHECK] MBOX <name> | REPAIR [CHECK] STORE (args: what follows
   // the word). The answer goes out through send line by line as the work goes
@@ -65,7 +74,7 @@ class StoreSession {
   static bool IsRepair(const std::string& line, std::string* args);
 
  private:
-  void Reply(std::string* out, int code, const std::string& text);
+  void Reply(std::string* out, int code, std::string_view text);
   void ClearMailbox();
   void ClearUser();
   void Users(std::string* out);
@@ -89,7 +98,17 @@ class StoreSession {
   // Message n (valid) of the last listing, checked to be still there and
   // unchanged, found again when only renamed; content read when wanted.
   // Touches no session state, so several threads may call it at once.
-  Lookup FindListed(uint64_t n, std::string* content, ListedMessage* current) const;
+  // oneLink: set to whether the file has a single link, when it was found.
+  Lookup FindListed(uint64_t n, std::string* content, ListedMessage* current,
+                    bool* oneLink = nullptr) const;
+  // The message number text checked against the selection and the last
+  // listing; on failure appends the error reply.
+  bool Numbered(const std::string& numberText, uint64_t* number, std::string* out);
+  // True for kFound; else appends the error reply.
+  bool Found(Lookup lookup, std::string* out);
+  // The selected mailbox's change count (MailboxIndex::Changes), with the
+  // reports taken in once per input; 0 when its folders are not watched.
+  uint32_t ChangeCount();
   // content nullptr: only check that the message is still there, unchanged.
   bool LoadMessage(const std::string& numberText, std::string* content, ListedMessage* current,
                    uint64_t* number, std::string* out);
@@ -106,6 +125,8 @@ class StoreSession {
   bool listed_ = false;
   MailboxIndex::Listing all_;       // the mailbox as the last INFO found it
   std::vector<uint32_t> listing_;   // message n is (*all_)[listing_[n - 1]]
+  bool caught_ = false;             // changes taken in since input last arrived
+  std::function<bool(std::string*)> sendPiece_;
 };
 
 // One accepted store client as the connection loop drives it: the greeting,

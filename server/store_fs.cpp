@@ -169,22 +169,36 @@ bool RemoveTreeBeneath(int parentfd, const std::string& name, uint64_t* removed)
 }
 
 bool ReplaceFileBeneath(int dirfd, const std::string& name, const std::string& data) {
+  bool given = false;
+  return ReplaceFileBeneath(dirfd, name, [&](std::string* piece) {
+    if (given) return false;
+    given = true;
+    *piece = data;
+    return true;
+  });
+}
+
+bool ReplaceFileBeneath(int dirfd, const std::string& name,
+                        const std::function<bool(std::string*)>& next) {
   static std::atomic<unsigned> counter{0};
   std::string tmp = name + ".tmp." + std::to_string(getpid()) + "." + std::to_string(++counter);
   int fd = openat(dirfd, tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
   if (fd < 0) return false;
-  const char* p = data.data();
-  size_t left = data.size();
   bool ok = true;
-  while (left > 0) {
-    ssize_t n = write(fd, p, left);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      ok = false;
-      break;
+  std::string piece;
+  while (ok && next(&piece)) {
+    const char* p = piece.data();
+    size_t left = piece.size();
+    while (left > 0) {
+      ssize_t n = write(fd, p, left);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) {
+        ok = false;
+        break;
+      }
+      p += n;
+      left -= static_cast<size_t>(n);
     }
-    p += n;
-    left -= static_cast<size_t>(n);
   }
   if (close(fd) != 0) ok = false;
   if (ok && renameat(dirfd, tmp.c_str(), dirfd, name.c_str()) == 0) return true;

@@ -6,6 +6,7 @@
 #include <sys/types.h>
 
 #include <cstdint>
+#include <functional>
 
 #include <string>
 #include <vector>
@@ -61,3 +62,7 @@ bool RemoveTreeBeneath(int parentfd, const std::string& name, uint64_t* removed 
 // Writes data to name beneath dirfd through a temporary file and a rename, so
 // readers see the old or the new content, never a part. False on failure.
 bool ReplaceFileBeneath(int dirfd, const std::string& name, const std::string& data);
+// The same with the data made piece by piece (a big file need not be held
+// whole): next fills its argument with the following piece, false when none is left.
+bool ReplaceFileBeneath(int dirfd, const std::string& name,
+                        const std::function<bool(std::string*)>& next);

@@ -1,9 +1,11 @@
 // store_bench: times one piece of work against a server over a raw socket
 // and prints "<seconds> <items>".
-//   store_bench zelm-info ADDR PORT USER MAILBOX     the INFO listing
-//   store_bench zelm-mime ADDR PORT USER MAILBOX     MIME for every listed message
-//   store_bench imap-list ADDR PORT USER PASS        EXAMINE INBOX + FETCH 1:* (FLAGS RFC822.SIZE)
-//   store_bench imap-structure ADDR PORT USER PASS   FETCH 1:* BODYSTRUCTURE
+//   store_bench zelm-info ADDR PORT USER MAILBOX       the INFO listing
+//   store_bench zelm-mime ADDR PORT USER MAILBOX       MIME for every listed message
+//   store_bench zelm-structure ADDR PORT USER MAILBOX  both: from the selection to the last MIME
+//   store_bench imap-list ADDR PORT USER PASS          EXAMINE INBOX + FETCH 1:* (FLAGS RFC822.SIZE)
+//   store_bench imap-structure ADDR PORT USER PASS     FETCH 1:* BODYSTRUCTURE
+//   store_bench imap-examine-structure ADDR PORT USER PASS   EXAMINE INBOX + FETCH 1:* BODYSTRUCTURE
 // Requests for every message are written by a second thread while the replies
 // are read, so neither side waits for the other's round trips.
 #include <arpa/inet.h>
@@ -125,20 +127,22 @@ bool ImapAnswer(Conn& c, const std::string& tag, long* untagged) {
 
 int main(int argc, char** argv) {
   if (argc != 6) {
-    fprintf(stderr, "usage: store_bench zelm-info|zelm-mime|imap-list|imap-structure ADDR PORT A B\n");
+    fprintf(stderr,
+            "usage: store_bench zelm-info|zelm-mime|zelm-structure|imap-list|imap-structure|"
+            "imap-examine-structure ADDR PORT A B\n");
     return 2;
   }
   std::string what = argv[1];
   Conn c(argv[2], atoi(argv[3]));
   double t0 = 0, t1 = 0;
   long items = 0;
-  if (what == "zelm-info" || what == "zelm-mime") {
+  if (what == "zelm-info" || what == "zelm-mime" || what == "zelm-structure") {
     if (!Starts(c.Line(), "1000")) Conn::Fail("greeting");
     t0 = Now();
     items = ZelmSelectAndList(c, argv[4], argv[5]);
     t1 = Now();
-    if (what == "zelm-mime") {
-      t0 = Now();
+    if (what != "zelm-info") {
+      if (what == "zelm-mime") t0 = Now();
       std::thread writer([&] {
         std::string batch;
         for (long k = 1; k <= items; ++k) {
@@ -155,7 +159,7 @@ int main(int argc, char** argv) {
       writer.join();
       t1 = Now();
     }
-  } else if (what == "imap-list" || what == "imap-structure") {
+  } else if (what == "imap-list" || what == "imap-structure" || what == "imap-examine-structure") {
     c.Line();
     c.Send(std::string("a LOGIN ") + argv[4] + " " + argv[5] + "\r\n");
     if (!ImapAnswer(c, "a", nullptr)) Conn::Fail("LOGIN");
@@ -165,7 +169,7 @@ int main(int argc, char** argv) {
     if (what == "imap-list") {
       c.Send("c FETCH 1:* (FLAGS RFC822.SIZE)\r\n");
     } else {
-      t0 = Now();
+      if (what == "imap-structure") t0 = Now();
       c.Send("c FETCH 1:* BODYSTRUCTURE\r\n");
     }
     if (!ImapAnswer(c, "c", &items)) Conn::Fail("FETCH");

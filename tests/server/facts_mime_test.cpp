@@ -229,23 +229,21 @@ TEST_F(Facts, HostileInputStaysBounded) {
 
 TEST(IndexFile, RoundTripAndDamageIsRefused) {
   auto r = std::make_shared<MessageRecord>();
-  r->base = "1700000000.M1P2.host name";
+  r->SetTexts("1700000000.M1P2.host name", "-bob@example.org", "Hello_there");
   r->uid = 7;
   r->rawSize = 1234;
   r->mtime = 1700000001;
-  r->facts.headerBytes = 300;
-  r->facts.bodyBytes = 960;
-  r->facts.contentFlags = kMsgLeadingDot;
-  r->facts.date = -5;
-  r->facts.sender = "-bob@example.org";
-  r->facts.subject = "Hello_there";
+  r->headerBytes = 300;
+  r->bodyBytes = 960;
+  r->contentFlags = kMsgLeadingDot;
+  r->date = -5;
   MailboxIndex::Snapshot s;
   s.nextUid = 8;
   s.cur = {1700000100, 123456789};
   s.fresh = {1700000200, 5};
   s.scannedAt = 1700000300;
   ListedMessage m;
-  m.file = r->base + ":2,RS";  // file names may hold spaces: the name ends the line
+  m.suffix = ":2,RS";  // file names may hold spaces: the name ends the line
   m.record = r;
   s.listing.push_back(m);
   std::string text = MailboxIndex::Serialize(s, s.listing);
@@ -257,12 +255,13 @@ TEST(IndexFile, RoundTripAndDamageIsRefused) {
   EXPECT_EQ(s.scannedAt, back.scannedAt);
   ASSERT_EQ(1u, back.listing.size());
   const ListedMessage& b = back.listing[0];
-  EXPECT_EQ(m.file, b.file);
+  EXPECT_EQ("1700000000.M1P2.host name:2,RS", b.File());
   EXPECT_FALSE(b.inNew);
-  EXPECT_EQ(r->base, b.record->base);
+  EXPECT_EQ("1700000000.M1P2.host name", b.record->Base());
   EXPECT_EQ(7u, b.record->uid);
-  EXPECT_EQ(-5, b.record->facts.date);
-  EXPECT_EQ("Hello_there", b.record->facts.subject);
+  EXPECT_EQ(-5, b.record->date);
+  EXPECT_EQ("-bob@example.org", b.record->Sender());
+  EXPECT_EQ("Hello_there", b.record->Subject());
   EXPECT_EQ(uint32_t(kMsgLeadingDot | kMsgRead | kMsgAnswered), b.flags);
   EXPECT_EQ(text, MailboxIndex::Serialize(back, back.listing));
 

@@ -9,8 +9,10 @@
 #include <cstdio>
 #include <cstring>
 #include <algorithm>
+#include <functional>
 #include <future>
 
+#include "mime_structure.h"
 #include "session.h"
 #include "store_fs.h"
 #include "store_fixture.h"
@@ -240,6 +242,89 @@ TEST_F(Protocol, MimeAnswer) {
   c->Send("MIME 7\r\n");
   EXPECT_EQ(std::vector<std::string>({"4014 no such message", "1000 end of structure"}),
             c->UntilDone());
+}
+
+TEST_F(Protocol, KeptStructureIsAlwaysTheFilesOwn) {
+  // One message the plain reading takes (its answer kept when it is listed)
+  // and one left to GMime (kept at its first MIME). Every answer must be the
+  // one for the bytes the file holds now, or 4015.
+  using Lines = std::vector<std::string>;
+  const std::string plain = kSecond;
+  const std::string odd =
+      "Subject: odd\nContent-Type: text/plain; name*=utf-8''r%C3%A9s.txt\n\nx\n";
+  auto answerFor = [](const std::string& m) {
+    Lines l;
+    for (const MimeLine& x : DescribeMime(m)) l.push_back(FormatMimeLine(x));
+    l.push_back("1000 end of structure");
+    return l;
+  };
+  const Lines changed = {"4015 message has changed since it was listed", "1000 end of structure"};
+  const Lines gone = {"4015 message no longer exists", "1000 end of structure"};
+  MakeMaildir("kim");
+  Deliver("kim", "cur", "1700000001.M1.h:2,S", plain);
+  Deliver("kim", "cur", "1700000002.M2.h:2,S", odd);
+  StartServer();
+  auto c = Client();
+  auto mime = [&](int n) {
+    c->Send("MIME " + std::to_string(n) + "\r\n");
+    return c->UntilDone();
+  };
+  auto later = [&](const std::string& rel) {  // a rewrite in the same second shows no change
+    timespec t[2] = {{1800000000, 0}, {1800000000, 0}};
+    ASSERT_EQ(0, utimensat(AT_FDCWD, Path(rel).c_str(), t, 0));
+  };
+  // Same size, other structure (utf-8 becomes utf-7); and grown.
+  std::string plain2 = plain;
+  plain2.replace(plain2.find("utf-8"), 5, "utf-7");
+  const std::string odd2 = odd + "more\n";
+  struct Step {
+    const char* label;
+    std::function<void()> act;
+    Lines first, second;
+  } steps[] = {
+      {"listed", [&] { List(c.get(), "kim", "INBOX"); }, answerFor(plain), answerFor(odd)},
+      {"flags changed by another program",
+       [&] {
+         rename(Path("kim/cur/1700000001.M1.h:2,S").c_str(),
+                Path("kim/cur/1700000001.M1.h:2,RS").c_str());
+         rename(Path("kim/cur/1700000002.M2.h:2,S").c_str(),
+                Path("kim/new/1700000002.M2.h").c_str());
+       },
+       answerFor(plain), answerFor(odd)},
+      {"rewritten in place",
+       [&] {
+         Deliver("kim", "cur", "1700000001.M1.h:2,RS", plain2);
+         later("kim/cur/1700000001.M1.h:2,RS");
+         Deliver("kim", "new", "1700000002.M2.h", odd2);
+       },
+       changed, changed},
+      {"listed again: still the record of the old bytes",
+       [&] { List(c.get(), "kim", "INBOX"); }, changed, changed},
+      {"repaired and listed",
+       [&] {
+         Ask(c.get(), "USER kim");
+         c->Send("REPAIR MBOX INBOX\r\n");
+         c->UntilDone();
+         List(c.get(), "kim", "INBOX");
+       },
+       answerFor(plain2), answerFor(odd2)},
+      {"restarted: the records come from the index file",
+       [&] {
+         c.reset();
+         StopServer();
+         StartServer();
+         c = Client();
+         List(c.get(), "kim", "INBOX");
+       },
+       answerFor(plain2), answerFor(odd2)},
+      {"removed", [&] { unlink(Path("kim/cur/1700000001.M1.h:2,RS").c_str()); }, gone,
+       answerFor(odd2)},
+  };
+  for (Step& s : steps) {
+    s.act();
+    EXPECT_EQ(s.first, mime(1)) << s.label;
+    EXPECT_EQ(s.second, mime(2)) << s.label;
+  }
 }
 
 TEST_F(Protocol, PipelinedMimeAnswersMatchOneByOne) {
@@ -562,6 +647,42 @@ TEST_F(Protocol, ShellBatchesAreAnsweredInOrder) {
   EXPECT_EQ("1000 Archive/2024 0 0 0 0", c->Line());
   EXPECT_EQ("1000 mailbox selection cleared", c->Line());
   EXPECT_EQ("1000 mailbox removed", c->Line());
+}
+
+TEST_F(Protocol, AListingLongerThanOnePieceComesWholeAndInOrder) {
+  // 1,100 lines of over 250 bytes: the listing leaves in several pieces,
+  // between the answers pipelined before and after it; its index file is
+  // written in several too, and read back after a restart.
+  MakeMaildir("long");
+  const std::string subject(200, 's');
+  for (int i = 0; i < 1100; ++i)
+    Deliver("long", "cur", std::to_string(1700000000 + i) + ".M.h:2,S",
+            "From: someone.with.a.long.name@example.org\nSubject: " + subject + "\n\nx\n");
+  StartServer();
+  auto c = Client();
+  c->Send("USER long\r\nMBOX INBOX\r\nSTAT\r\nINFO\r\nSTAT\r\n");
+  EXPECT_EQ("1000 user selected", c->Line());
+  EXPECT_EQ("1000 mailbox selected", c->Line());
+  std::string stat = c->Line();
+  EXPECT_EQ(0u, stat.find("1000 INBOX 1100 ")) << stat;
+  EXPECT_EQ("2002 1100 messages", c->Line());
+  std::vector<std::string> lines;
+  size_t bytes = 0;
+  for (int n = 1; n <= 1100; ++n) {
+    lines.push_back(c->Line());
+    bytes += lines.back().size() + 2;
+    ASSERT_EQ(0u, lines.back().find(std::to_string(n) + " ")) << lines.back();
+    ASSERT_NE(std::string::npos, lines.back().find(" " + subject + " ")) << n;
+  }
+  EXPECT_GT(bytes, 256u * 1024);  // more than one piece
+  EXPECT_EQ("1000 end of messages", c->Line());
+  EXPECT_EQ(stat, c->Line());
+  EXPECT_GT(ReadFileText(Path("long/zelm-index")).size(), 256u * 1024);
+  c.reset();
+  StopServer();
+  StartServer();
+  c = Client();
+  EXPECT_EQ(lines, List(c.get(), "long", "INBOX"));
 }
 
 TEST_F(Protocol, SlowClientsDoNotStallOthers) {

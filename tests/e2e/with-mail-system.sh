@@ -114,5 +114,6 @@ if [ $rc -ne 0 ]; then
   echo "--- store server" >&2; cat "$work/server.log" >&2
   echo "--- mail system" >&2; cat "$work/run/mailsys.log" >&2
   echo "--- Postfix" >&2; tail -n 60 "$work/run/mail/log/postfix.log" >&2
+  echo "--- Dovecot" >&2; tail -n 60 "$work/run/mail/log/dovecot.log" >&2 || true
 fi
 exit $rc

@@ -45,7 +45,9 @@ def deliver(box, seq, data, flags=None, when=1700000000):
         f.write(data)
 
 def fresh(out):
-    if os.path.exists(out):
+    if os.path.islink(out) or os.path.isfile(out):
+        os.remove(out)  # a link left by hand, dangling or not
+    elif os.path.exists(out):
         shutil.rmtree(out)
     os.makedirs(out)
 

@@ -1,20 +1,12 @@
 #include "ldap_backend.h"
 
-#include <ldap.h>
-#include <sys/time.h>
-
 #include <algorithm>
 #include <map>
 
+#include "ldap_client.h"
 #include "ldap_map.h"
 
 namespace zelm::dir {
-
-struct LdapDirectory::Entry {
-  std::string dn;
-  std::vector<std::pair<std::string, std::vector<std::string>>> attrs;  // description, values
-};
-
 namespace {
 
 const Schema& S() { return Schema::Get(); }
@@ -22,27 +14,27 @@ const Schema& S() { return Schema::Get(); }
 // LDAP result codes as the directory's own.
 int MapResult(int code) {
   switch (code) {
-    case LDAP_SUCCESS: return kOk;
-    case LDAP_NO_SUCH_OBJECT: return kErrNoSuchEntry;
-    case LDAP_INSUFFICIENT_ACCESS:
-    case LDAP_INVALID_CREDENTIALS:
-    case LDAP_INAPPROPRIATE_AUTH:
-    case LDAP_STRONG_AUTH_REQUIRED:
-    case LDAP_CONFIDENTIALITY_REQUIRED: return kErrNoAccess;
-    case LDAP_ALREADY_EXISTS: return kErrEntryExists;
-    case LDAP_NO_SUCH_ATTRIBUTE: return kErrNoSuchValue;
-    case LDAP_UNDEFINED_TYPE: return kErrNoSuchAttribute;
-    case LDAP_CONSTRAINT_VIOLATION:
-    case LDAP_INVALID_SYNTAX: return kErrSyntaxViolation;
-    case LDAP_TYPE_OR_VALUE_EXISTS: return kErrDuplicateValue;
-    case LDAP_OBJECT_CLASS_VIOLATION: return kErrIllegalAttribute;
-    case LDAP_INVALID_DN_SYNTAX:
-    case LDAP_NAMING_VIOLATION: return kErrBadName;
-    case LDAP_NOT_ALLOWED_ON_NONLEAF:
-    case LDAP_NOT_ALLOWED_ON_RDN:
-    case LDAP_UNWILLING_TO_PERFORM: return kErrInvalidRequest;
-    case LDAP_BUSY:
-    case LDAP_UNAVAILABLE: return kErrLocked;
+    case kLdapSuccess: return kOk;
+    case kLdapNoSuchObject: return kErrNoSuchEntry;
+    case kLdapInsufficientAccess:
+    case kLdapInvalidCredentials:
+    case kLdapInappropriateAuth:
+    case kLdapStrongAuthRequired:
+    case kLdapConfidentialityRequired: return kErrNoAccess;
+    case kLdapAlreadyExists: return kErrEntryExists;
+    case kLdapNoSuchAttribute: return kErrNoSuchValue;
+    case kLdapUndefinedType: return kErrNoSuchAttribute;
+    case kLdapConstraintViolation:
+    case kLdapInvalidSyntax: return kErrSyntaxViolation;
+    case kLdapTypeOrValueExists: return kErrDuplicateValue;
+    case kLdapObjectClassViolation: return kErrIllegalAttribute;
+    case kLdapInvalidDnSyntax:
+    case kLdapNamingViolation: return kErrBadName;
+    case kLdapNotAllowedOnNonLeaf:
+    case kLdapNotAllowedOnRdn:
+    case kLdapUnwillingToPerform: return kErrInvalidRequest;
+    case kLdapBusy:
+    case kLdapUnavailable: return kErrLocked;
     default: return kErrSystemFailure;  // down, timed out, cut off, protocol
   }
 }
@@ -78,48 +70,6 @@ const ClassDef* ClassOf(const std::vector<std::string>& objectClasses) {
   }
   return nullptr;
 }
-
-// LDAPMod lists own their strings here until the request is sent.
-class Mods {
- public:
-  void Add(int op, const std::string& type, const std::vector<std::string>& values) {
-    items_.push_back({op, type, values});
-  }
-  bool empty() const { return items_.empty(); }
-  LDAPMod** Get() {
-    mods_.clear();
-    ptrs_.clear();
-    bvals_.clear();
-    vals_.clear();
-    mods_.resize(items_.size());
-    bvals_.resize(items_.size());
-    vals_.resize(items_.size());
-    for (size_t i = 0; i < items_.size(); ++i) {
-      Item& it = items_[i];
-      for (std::string& v : it.values) bvals_[i].push_back({v.size(), v.data()});
-      for (berval& b : bvals_[i]) vals_[i].push_back(&b);
-      vals_[i].push_back(nullptr);
-      mods_[i].mod_op = it.op | LDAP_MOD_BVALUES;
-      mods_[i].mod_type = it.type.data();
-      mods_[i].mod_bvalues = it.values.empty() ? nullptr : vals_[i].data();
-    }
-    for (LDAPMod& m : mods_) ptrs_.push_back(&m);
-    ptrs_.push_back(nullptr);
-    return ptrs_.data();
-  }
-
- private:
-  struct Item {
-    int op;
-    std::string type;
-    std::vector<std::string> values;
-  };
-  std::vector<Item> items_;
-  std::vector<LDAPMod> mods_;
-  std::vector<LDAPMod*> ptrs_;
-  std::vector<std::vector<berval>> bvals_;
-  std::vector<std::vector<berval*>> vals_;
-};
 
 // Checks one value to be written the way the engine does.
 int CheckValue(const AttributeDef* def, const ValueIn& v) {
@@ -163,17 +113,8 @@ int LdapDirectory::Open(const std::string& address, const std::string& identity,
   }
   std::unique_ptr<LdapDirectory> d(new LdapDirectory());
   d->base_ = base;
-  d->timeoutMs_ = timeoutMs;
-  if (ldap_initialize(&d->ld_, host.c_str()) != LDAP_SUCCESS) {
-    *error = "cannot use " + host;
-    return kErrInvalidRequest;
-  }
-  int version = LDAP_VERSION3;
-  timeval tv{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
-  ldap_set_option(d->ld_, LDAP_OPT_PROTOCOL_VERSION, &version);
-  ldap_set_option(d->ld_, LDAP_OPT_NETWORK_TIMEOUT, &tv);
-  ldap_set_option(d->ld_, LDAP_OPT_TIMEOUT, &tv);
-  ldap_set_option(d->ld_, LDAP_OPT_REFERRALS, LDAP_OPT_OFF);
+  if (int rc = LdapSession::Open(host, timeoutMs, &d->session_, error))
+    return rc == kLdapParamError ? kErrInvalidRequest : MapResult(rc);
 
   std::string dn;
   if (identity.empty()) {
@@ -190,11 +131,10 @@ int LdapDirectory::Open(const std::string& address, const std::string& identity,
       return r;
     }
   }
-  berval cred{password.size(), const_cast<char*>(password.data())};
-  int rc = ldap_sasl_bind_s(d->ld_, dn.c_str(), LDAP_SASL_SIMPLE, &cred, nullptr, nullptr, nullptr);
-  if (rc != LDAP_SUCCESS) {
+  int rc = d->session_->Bind(dn, password);
+  if (rc != kLdapSuccess) {
     int r = d->Fail(rc, "bind");
-    *error = rc == LDAP_INVALID_CREDENTIALS ? "wrong password for " + (identity.empty() ? dn : identity)
+    *error = rc == kLdapInvalidCredentials ? "wrong password for " + (identity.empty() ? dn : identity)
                                             : d->lastError_;
     return r;
   }
@@ -202,53 +142,20 @@ int LdapDirectory::Open(const std::string& address, const std::string& identity,
   return kOk;
 }
 
-LdapDirectory::~LdapDirectory() {
-  if (ld_) ldap_unbind_ext_s(ld_, nullptr, nullptr);
-}
+LdapDirectory::~LdapDirectory() = default;
 
 int LdapDirectory::Fail(int code, const char* what) {
-  lastError_ = std::string(what) + ": " + ldap_err2string(code) + " (LDAP " +
+  lastError_ = std::string(what) + ": " + LdapSession::Text(code) + " (LDAP " +
                std::to_string(code) + ")";
+  if (!session_->diagnostic().empty()) lastError_ += ": " + session_->diagnostic();
   return MapResult(code);
 }
 
-int LdapDirectory::Search(const std::string& base, int scope, const std::string& filter,
-                          const std::vector<std::string>& attrs, std::vector<Entry>* out,
+int LdapDirectory::Search(const std::string& base, LdapScope scope, const std::string& filter,
+                          const std::vector<std::string>& attrs, std::vector<LdapEntry>* out,
                           int limit) {
-  out->clear();
-  std::vector<char*> names;
-  for (const std::string& a : attrs) names.push_back(const_cast<char*>(a.c_str()));
-  names.push_back(nullptr);
-  timeval tv{timeoutMs_ / 1000, (timeoutMs_ % 1000) * 1000};
-  LDAPMessage* res = nullptr;
-  int rc = ldap_search_ext_s(ld_, base.c_str(), scope, filter.c_str(),
-                             attrs.empty() ? nullptr : names.data(), 0, nullptr, nullptr, &tv,
-                             limit, &res);
-  if (rc != LDAP_SUCCESS && rc != LDAP_SIZELIMIT_EXCEEDED) {
-    if (res) ldap_msgfree(res);
-    return Fail(rc, "search");
-  }
-  for (LDAPMessage* e = ldap_first_entry(ld_, res); e; e = ldap_next_entry(ld_, e)) {
-    Entry entry;
-    if (char* dn = ldap_get_dn(ld_, e)) {
-      entry.dn = dn;
-      ldap_memfree(dn);
-    }
-    BerElement* ber = nullptr;
-    for (char* a = ldap_first_attribute(ld_, e, &ber); a; a = ldap_next_attribute(ld_, e, ber)) {
-      std::vector<std::string> values;
-      if (berval** v = ldap_get_values_len(ld_, e, a)) {
-        for (berval** p = v; *p; ++p) values.emplace_back((*p)->bv_val, (*p)->bv_len);
-        ldap_value_free_len(v);
-      }
-      entry.attrs.emplace_back(a, std::move(values));
-      ldap_memfree(a);
-    }
-    if (ber) ber_free(ber, 0);
-    out->push_back(std::move(entry));
-  }
-  ldap_msgfree(res);
-  return kOk;
+  int rc = session_->Search(base, scope, filter, attrs, limit, out);
+  return rc == kLdapSuccess || rc == kLdapSizeLimitExceeded ? kOk : Fail(rc, "search");
 }
 
 int LdapDirectory::FindDn(std::string_view full, std::string* dn) {
@@ -256,8 +163,8 @@ int LdapDirectory::FindDn(std::string_view full, std::string* dn) {
     *dn = base_;
     return kOk;
   }
-  std::vector<Entry> found;
-  if (int r = Search(base_, LDAP_SCOPE_SUBTREE, NameFilter(full), {"1.1"}, &found, 2)) return r;
+  std::vector<LdapEntry> found;
+  if (int r = Search(base_, LdapScope::kSubtree, NameFilter(full), {"1.1"}, &found, 2)) return r;
   if (found.empty()) return kErrNoSuchEntry;
   *dn = found[0].dn;
   return kOk;
@@ -273,9 +180,9 @@ int LdapDirectory::Read(std::string_view full, const std::vector<std::string>& n
     types.push_back(LdapName(def->name));
   }
   if (types.empty()) types = {"*"};
-  std::vector<Entry> found;
-  int r = full.empty() ? Search(base_, LDAP_SCOPE_BASE, "(objectClass=*)", types, &found)
-                       : Search(base_, LDAP_SCOPE_SUBTREE, NameFilter(full), types, &found, 2);
+  std::vector<LdapEntry> found;
+  int r = full.empty() ? Search(base_, LdapScope::kBase, "(objectClass=*)", types, &found)
+                       : Search(base_, LdapScope::kSubtree, NameFilter(full), types, &found, 2);
   if (r) return r;
   if (found.empty()) return kErrNoSuchEntry;
   std::map<const AttributeDef*, size_t> at;
@@ -305,10 +212,10 @@ int LdapDirectory::Read(std::string_view full, const std::vector<std::string>& n
 }
 
 int LdapDirectory::Describe(std::string_view full, ObjectInfo* out) {
-  std::vector<Entry> found;
+  std::vector<LdapEntry> found;
   const std::vector<std::string> attrs = {"objectClass", "hasSubordinates"};
-  int r = full.empty() ? Search(base_, LDAP_SCOPE_BASE, "(objectClass=*)", attrs, &found)
-                       : Search(base_, LDAP_SCOPE_SUBTREE, NameFilter(full), attrs, &found, 2);
+  int r = full.empty() ? Search(base_, LdapScope::kBase, "(objectClass=*)", attrs, &found)
+                       : Search(base_, LdapScope::kSubtree, NameFilter(full), attrs, &found, 2);
   if (r) return r;
   if (found.empty()) return kErrNoSuchEntry;
   const ClassDef* cls = nullptr;
@@ -332,9 +239,9 @@ int LdapDirectory::List(std::string_view container, std::vector<ObjectInfo>* out
   out->clear();
   std::string dn;
   if (int r = FindDn(container, &dn)) return r;
-  std::vector<Entry> found;
-  if (int r = Search(dn, LDAP_SCOPE_ONELEVEL, "(objectClass=*)", {"objectClass"}, &found)) return r;
-  for (const Entry& e : found) {
+  std::vector<LdapEntry> found;
+  if (int r = Search(dn, LdapScope::kOneLevel, "(objectClass=*)", {"objectClass"}, &found)) return r;
+  for (const LdapEntry& e : found) {
     ObjectInfo info{};
     if (NameOfDn(e.dn, base_, &info.full) != kOk) continue;
     const ClassDef* cls = nullptr;
@@ -367,9 +274,9 @@ int LdapDirectory::Add(std::string_view full, const std::vector<AttributeIn>& at
 
   // The parent's class decides containment, as in the engine.
   std::string_view parent = ParentName(full);
-  std::vector<Entry> found;
-  int r = parent.empty() ? Search(base_, LDAP_SCOPE_BASE, "(objectClass=*)", {"objectClass"}, &found)
-                         : Search(base_, LDAP_SCOPE_SUBTREE, NameFilter(parent), {"objectClass"},
+  std::vector<LdapEntry> found;
+  int r = parent.empty() ? Search(base_, LdapScope::kBase, "(objectClass=*)", {"objectClass"}, &found)
+                         : Search(base_, LdapScope::kSubtree, NameFilter(parent), {"objectClass"},
                                   &found, 2);
   if (r) return r;
   if (found.empty()) return kErrNoSuchEntry;
@@ -399,14 +306,14 @@ int LdapDirectory::Add(std::string_view full, const std::vector<AttributeIn>& at
       it->second.push_back(ToUtf8(v.text));
     }
   }
-  Mods mods;
-  mods.Add(LDAP_MOD_ADD, "objectClass", {LdapName(cls->name)});
-  mods.Add(LDAP_MOD_ADD, NamingAttribute(cls), {ToUtf8(LeafName(full))});
-  mods.Add(LDAP_MOD_ADD, std::string(kLdapNameAttr), {ToUtf8(Fold(full))});
-  for (auto& [desc, values] : byDescription) mods.Add(LDAP_MOD_ADD, desc, values);
+  std::vector<LdapMod> mods;
+  mods.push_back({LdapMod::kAdd, "objectClass", {LdapName(cls->name)}});
+  mods.push_back({LdapMod::kAdd, NamingAttribute(cls), {ToUtf8(LeafName(full))}});
+  mods.push_back({LdapMod::kAdd, std::string(kLdapNameAttr), {ToUtf8(Fold(full))}});
+  for (auto& [desc, values] : byDescription) mods.push_back({LdapMod::kAdd, desc, values});
   const std::string dn = RdnFor(cls, LeafName(full)) + "," + found[0].dn;
-  int rc = ldap_add_ext_s(ld_, dn.c_str(), mods.Get(), nullptr, nullptr);
-  return rc == LDAP_SUCCESS ? kOk : Fail(rc, "add");
+  int rc = session_->Add(dn, mods);
+  return rc == kLdapSuccess ? kOk : Fail(rc, "add");
 }
 
 int LdapDirectory::Modify(std::string_view full, const std::vector<Change>& changes) {
@@ -422,8 +329,8 @@ int LdapDirectory::Modify(std::string_view full, const std::vector<Change>& chan
   // stored; the modify asserts they are still there, so it is one atomic
   // step, and is tried again when another writer came between.
   for (int attempt = 0; attempt < 20; ++attempt) {
-    std::vector<Entry> found;
-    if (int r = Search(base_, LDAP_SCOPE_SUBTREE, NameFilter(full), types, &found, 2)) return r;
+    std::vector<LdapEntry> found;
+    if (int r = Search(base_, LdapScope::kSubtree, NameFilter(full), types, &found, 2)) return r;
     if (found.empty()) return kErrNoSuchEntry;
     const ClassDef* cls = nullptr;
     std::map<const AttributeDef*, std::vector<Held>> work;
@@ -438,8 +345,8 @@ int LdapDirectory::Modify(std::string_view full, const std::vector<Change>& chan
     }
     if (!cls) return kErrNoSuchClass;
 
-    Mods mods;
-    std::string assertion;
+    std::vector<LdapMod> mods;
+    LdapAssertion assertion;
     for (const Change& c : changes) {
       const AttributeDef* def = S().FindAttribute(c.attribute);
       if (!S().Allows(cls, def)) return kErrIllegalAttribute;
@@ -454,7 +361,7 @@ int LdapDirectory::Modify(std::string_view full, const std::vector<Change>& chan
             const std::string desc = LdapDescription(def, v.syntax);
             held.push_back({desc, ToUtf8(v.text), v.text, v.syntax, false});
             if (!def->multiValued && held.size() > 1) return kErrSyntaxViolation;
-            mods.Add(LDAP_MOD_ADD, desc, {ToUtf8(v.text)});
+            mods.push_back({LdapMod::kAdd, desc, {ToUtf8(v.text)}});
           }
           break;
         case kChangeRemoveAttribute: {
@@ -463,9 +370,9 @@ int LdapDirectory::Modify(std::string_view full, const std::vector<Change>& chan
           for (const Held& h : held)
             if (std::find(descs.begin(), descs.end(), h.description) == descs.end()) {
               descs.push_back(h.description);
-              if (h.stored) assertion += "(" + h.description + "=*)";
+              if (h.stored) assertion.Present(h.description);
             }
-          for (const std::string& d : descs) mods.Add(LDAP_MOD_DELETE, d, {});
+          for (const std::string& d : descs) mods.push_back({LdapMod::kDelete, d, {}});
           held.clear();
           break;
         }
@@ -475,9 +382,8 @@ int LdapDirectory::Modify(std::string_view full, const std::vector<Change>& chan
             auto it = std::find_if(held.begin(), held.end(),
                                    [&](const Held& h) { return SameValue(def, h.text, v.text); });
             if (it == held.end()) return kErrNoSuchValue;
-            mods.Add(LDAP_MOD_DELETE, it->description, {it->utf8});
-            if (it->stored)
-              assertion += "(" + it->description + "=" + FilterEscape(it->utf8) + ")";
+            mods.push_back({LdapMod::kDelete, it->description, {it->utf8}});
+            if (it->stored) assertion.Equals(it->description, it->utf8);
             held.erase(it);
           }
           break;
@@ -487,19 +393,8 @@ int LdapDirectory::Modify(std::string_view full, const std::vector<Change>& chan
     }
     if (mods.empty()) return kOk;  // LDAP has no empty modify; the object exists
 
-    LDAPControl* ctrl = nullptr;
-    LDAPControl* ctrls[2] = {nullptr, nullptr};
-    if (!assertion.empty()) {
-      std::string filter = "(&" + assertion + ")";
-      if (ldap_create_assertion_control(ld_, const_cast<char*>(filter.c_str()), 1, &ctrl) !=
-          LDAP_SUCCESS)
-        return Fail(LDAP_LOCAL_ERROR, "assertion");
-      ctrls[0] = ctrl;
-    }
-    int rc = ldap_modify_ext_s(ld_, found[0].dn.c_str(), mods.Get(), ctrl ? ctrls : nullptr,
-                               nullptr);
-    if (ctrl) ldap_control_free(ctrl);
-    if (rc != LDAP_ASSERTION_FAILED) return rc == LDAP_SUCCESS ? kOk : Fail(rc, "modify");
+    int rc = session_->Modify(found[0].dn, mods, assertion.empty() ? "" : assertion.Ber());
+    if (rc != kLdapAssertionFailed) return rc == kLdapSuccess ? kOk : Fail(rc, "modify");
   }
   lastError_ = "modify: the values kept changing under other writers";
   return kErrLocked;
@@ -509,8 +404,8 @@ int LdapDirectory::Remove(std::string_view full) {
   if (full.empty()) return kErrInvalidRequest;
   std::string dn;
   if (int r = FindDn(full, &dn)) return r;
-  int rc = ldap_delete_ext_s(ld_, dn.c_str(), nullptr, nullptr);
-  return rc == LDAP_SUCCESS ? kOk : Fail(rc, "delete");
+  int rc = session_->Delete(dn);
+  return rc == kLdapSuccess ? kOk : Fail(rc, "delete");
 }
 
 int LdapDirectory::AttributeRights(std::string_view full, std::string_view attribute,
@@ -523,21 +418,21 @@ int LdapDirectory::AttributeRights(std::string_view full, std::string_view attri
   // The server is asked by a write it refuses either way: removing a value
   // longer than any value the directory holds. It checks the right to write
   // first (insufficient access), then finds no such value.
-  Mods mods;
-  mods.Add(LDAP_MOD_DELETE, LdapName(def->name), {std::string(kMaxValueLength + 1, 'x')});
-  int rc = ldap_modify_ext_s(ld_, dn.c_str(), mods.Get(), nullptr, nullptr);
-  if (rc == LDAP_NO_SUCH_ATTRIBUTE) *rights = kRightCompare | kRightRead | kRightWrite;
-  else if (rc == LDAP_INSUFFICIENT_ACCESS) *rights = 0;
+  std::vector<LdapMod> mods;
+  mods.push_back({LdapMod::kDelete, LdapName(def->name), {std::string(kMaxValueLength + 1, 'x')}});
+  int rc = session_->Modify(dn, mods);
+  if (rc == kLdapNoSuchAttribute) *rights = kRightCompare | kRightRead | kRightWrite;
+  else if (rc == kLdapInsufficientAccess) *rights = 0;
   else return Fail(rc, "rights");
   return kOk;
 }
 
 int LdapDirectory::Export(TextDirectory* out) {
   *out = TextDirectory();
-  std::vector<Entry> found;
-  if (int r = Search(base_, LDAP_SCOPE_SUBTREE, "(objectClass=*)", {"*"}, &found)) return r;
+  std::vector<LdapEntry> found;
+  if (int r = Search(base_, LdapScope::kSubtree, "(objectClass=*)", {"*"}, &found)) return r;
   std::vector<TextObject> objects;
-  for (const Entry& e : found) {
+  for (const LdapEntry& e : found) {
     TextObject o;
     if (NameOfDn(e.dn, base_, &o.full) != kOk) continue;
     std::map<const AttributeDef*, size_t> at;
@@ -606,20 +501,20 @@ int LdapDirectory::Import(const TextDirectory& text, std::string* error) {
         return r;
       }
     }
-    Mods mods;
+    std::vector<LdapMod> mods;
     std::vector<std::string> grants;
     for (const Grant& g : o.grants) grants.push_back(ToUtf8(GrantValue(g)));
-    if (!grants.empty()) mods.Add(LDAP_MOD_ADD, std::string(kLdapGrantAttr), grants);
+    if (!grants.empty()) mods.push_back({LdapMod::kAdd, std::string(kLdapGrantAttr), grants});
     if (o.full.empty() && !text.settings.empty()) {
       std::vector<std::string> settings;
       for (const auto& [k, v] : text.settings) settings.push_back(ToUtf8(k + "=" + v));
-      mods.Add(LDAP_MOD_REPLACE, std::string(kLdapSettingAttr), settings);
+      mods.push_back({LdapMod::kReplace, std::string(kLdapSettingAttr), settings});
     }
     if (mods.empty()) continue;
     std::string dn;
     if (int r = FindDn(o.full, &dn)) return r;
-    int rc = ldap_modify_ext_s(ld_, dn.c_str(), mods.Get(), nullptr, nullptr);
-    if (rc != LDAP_SUCCESS) {
+    int rc = session_->Modify(dn, mods);
+    if (rc != kLdapSuccess) {
       int r = Fail(rc, "grants");
       *error = where + ": " + lastError_;
       return r;

@@ -1,5 +1,6 @@
-// The directory on an LDAP server (native, libldap), spelled as ldap_map.h
-// says, with the engine's operations and result codes:
+// The directory on an LDAP server (through ldap_client.h: libldap natively,
+// the Windows LDAP API on Windows), spelled as ldap_map.h says, with the
+// engine's operations and result codes:
 //
 //   std::unique_ptr<zelm::dir::LdapDirectory> d;
 //   std::string why;
@@ -20,9 +21,8 @@
 #include <vector>
 
 #include "directory.h"
+#include "ldap_client.h"
 #include "textfile.h"
-
-struct ldap;
 
 namespace zelm::dir {
 
@@ -69,14 +69,12 @@ class LdapDirectory {
   LdapDirectory() = default;
   int Fail(int ldapCode, const char* what);
   int FindDn(std::string_view full, std::string* dn);
-  struct Entry;
-  int Search(const std::string& base, int scope, const std::string& filter,
-             const std::vector<std::string>& attrs, std::vector<Entry>* out, int limit = 0);
+  int Search(const std::string& base, LdapScope scope, const std::string& filter,
+             const std::vector<std::string>& attrs, std::vector<LdapEntry>* out, int limit = 0);
 
-  ldap* ld_ = nullptr;
+  std::unique_ptr<LdapSession> session_;
   std::string base_;
   std::string lastError_;
-  int timeoutMs_ = 10000;
 };
 
 }  // namespace zelm::dir

@@ -49,11 +49,13 @@ class Ldap final : public Backend {
   int EffectiveRights(std::string_view trustee, std::string_view full, std::string_view scope,
                       uint32_t* rights) override {
     *rights = 0;
-    // The server judges only the bound identity's rights to an attribute.
-    if (!trustee.empty() || scope.empty() || scope.front() == '[') return kErrInvalidRequest;
-    return d_->AttributeRights(full, scope, rights);
+    // The server judges only the bound identity's rights.
+    if (!trustee.empty() && !SameText(trustee, identity_)) return kErrInvalidRequest;
+    return d_->Rights(full, scope, rights);
   }
-  int GetSetting(std::string_view, std::string*) override { return kErrNoSuchAttribute; }
+  int GetSetting(std::string_view key, std::string* value) override {
+    return d_->Setting(key, value);
+  }
   const std::string& identity() const override { return identity_; }
   const std::string& location() const override { return location_; }
   std::string lastError() const override { return d_->lastError(); }

@@ -415,16 +415,96 @@ int LdapDirectory::AttributeRights(std::string_view full, std::string_view attri
   if (!def) return kErrNoSuchAttribute;
   std::string dn;
   if (int r = FindDn(full, &dn)) return r;
+  bool may = false;
+  if (int r = MayWrite(dn, def, &may)) return r;
+  if (may) *rights = kRightCompare | kRightRead | kRightWrite;
+  return kOk;
+}
+
+int LdapDirectory::MayWrite(const std::string& dn, const AttributeDef* def, bool* may) {
   // The server is asked by a write it refuses either way: removing a value
   // longer than any value the directory holds. It checks the right to write
   // first (insufficient access), then finds no such value.
-  std::vector<LdapMod> mods;
-  mods.push_back({LdapMod::kDelete, LdapName(def->name), {std::string(kMaxValueLength + 1, 'x')}});
-  int rc = session_->Modify(dn, mods);
-  if (rc == kLdapNoSuchAttribute) *rights = kRightCompare | kRightRead | kRightWrite;
-  else if (rc == kLdapInsufficientAccess) *rights = 0;
-  else return Fail(rc, "rights");
+  int rc = session_->Modify(
+      dn, {{LdapMod::kDelete, LdapName(def->name), {std::string(kMaxValueLength + 1, 'x')}}});
+  if (rc != kLdapNoSuchAttribute && rc != kLdapInsufficientAccess) return Fail(rc, "rights");
+  *may = rc == kLdapNoSuchAttribute;
   return kOk;
+}
+
+int LdapDirectory::Rights(std::string_view full, std::string_view scope, uint32_t* rights) {
+  *rights = 0;
+  if (!SameText(scope, kEntryRights) && !SameText(scope, kAllAttributesRights))
+    return AttributeRights(full, scope, rights);
+  std::vector<LdapEntry> found;
+  int r = full.empty() ? Search(base_, LdapScope::kBase, "(objectClass=*)", {"objectClass"}, &found)
+                       : Search(base_, LdapScope::kSubtree, NameFilter(full), {"objectClass"},
+                                &found, 2);
+  if (r) return r;
+  if (found.empty()) return kErrNoSuchEntry;
+  const std::string& dn = found[0].dn;
+
+  if (SameText(scope, kAllAttributesRights)) {
+    // Write when the server would let some attribute of the object's class
+    // be written ("Password" aside, as in the engine).
+    const ClassDef* cls = nullptr;
+    for (const auto& [desc, values] : found[0].attrs)
+      if (SameText(desc, "objectClass")) cls = ClassOf(values);
+    for (const AttributeDef& def : S().attributes()) {
+      if (SameText(def.name, kObjectClass) || SameText(def.name, "Password")) continue;
+      // The root holds no attributes of its own: Description stands for them.
+      if (full.empty() ? !SameText(def.name, "Description") : !(cls && S().Allows(cls, &def)))
+        continue;
+      bool may = false;
+      if (int w = MayWrite(dn, &def, &may)) return w;
+      if (may) {
+        *rights = kRightCompare | kRightRead | kRightWrite;
+        break;
+      }
+    }
+    if (!*rights) *rights = kRightCompare | kRightRead;
+    return kOk;
+  }
+
+  // [Entry Rights]: browse, since the object was found; delete when the
+  // server would remove it but for an assertion that never holds (it checks
+  // rights first); create when it would add an object below it, asked in a
+  // transaction it rolls back.
+  *rights = kRightBrowse;
+  LdapAssertion never;
+  never.Equals("objectClass", "zelm:never");
+  int rc = session_->Delete(dn, never.Ber());
+  if (rc == kLdapAssertionFailed || rc == kLdapNotAllowedOnNonLeaf) *rights |= kRightDelete;
+  else if (rc != kLdapInsufficientAccess) return Fail(rc, "rights");
+  const std::string probe = "cn=zelm:probe," + dn;
+  rc = session_->TryInTransaction(
+      {{LdapWrite::kAdd, probe,
+        {{LdapMod::kAdd, "objectClass", {LdapName("User")}},
+         {LdapMod::kAdd, "cn", {"zelm:probe"}},
+         {LdapMod::kAdd, std::string(kLdapNameAttr), {"zelm:probe"}}}}},
+      "cn=zelm:missing," + base_);
+  if (rc == kLdapNoSuchObject) *rights |= kRightCreate;
+  else if (rc != kLdapInsufficientAccess) return Fail(rc, "rights");
+  return kOk;
+}
+
+int LdapDirectory::Setting(std::string_view key, std::string* value) {
+  value->clear();
+  std::vector<LdapEntry> found;
+  if (int r = Search(base_, LdapScope::kBase, "(objectClass=*)", {std::string(kLdapSettingAttr)},
+                     &found))
+    return r;
+  for (const LdapEntry& e : found)
+    for (const auto& [desc, values] : e.attrs)
+      for (const std::string& v : values) {
+        std::string kv = FromUtf8(v);
+        size_t eq = kv.find('=');
+        if (eq != std::string::npos && SameText(std::string_view(kv).substr(0, eq), key)) {
+          *value = kv.substr(eq + 1);
+          return kOk;
+        }
+      }
+  return kErrNoSuchAttribute;
 }
 
 int LdapDirectory::Export(TextDirectory* out) {

@@ -55,6 +55,15 @@ class LdapDirectory {
   // The bound identity's rights to an attribute of the object, as the server
   // judges them: kRightWrite when it would let a value be written.
   int AttributeRights(std::string_view full, std::string_view attribute, uint32_t* rights);
+  // Rights to an attribute, "[All Attributes Rights]" or "[Entry Rights]",
+  // each asked of the server. All attributes: write when it would let some
+  // attribute of the object's class be written. Entry: browse (it finds the
+  // object), create (it would add an object below) and delete (it would
+  // remove the object); rename and supervisor are not asked.
+  int Rights(std::string_view full, std::string_view scope, uint32_t* rights);
+
+  // A setting of the directory (zelmSetting on the base entry); -603 when unset.
+  int Setting(std::string_view key, std::string* value);
 
   // The whole directory as a description (textfile.h): settings, objects
   // parents first, values with their syntaxes, grants. Needs every right.
@@ -69,6 +78,7 @@ class LdapDirectory {
   LdapDirectory() = default;
   int Fail(int ldapCode, const char* what);
   int FindDn(std::string_view full, std::string* dn);
+  int MayWrite(const std::string& dn, const AttributeDef* def, bool* may);
   int Search(const std::string& base, LdapScope scope, const std::string& filter,
              const std::vector<std::string>& attrs, std::vector<LdapEntry>* out, int limit = 0);
 

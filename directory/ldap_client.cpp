@@ -392,16 +392,19 @@ int LdapSession::Extended(const char* oid, const std::string* value, std::string
 
 int LdapSession::TryInTransaction(const std::vector<LdapWrite>& writes, const std::string& missing) {
   std::string txn;
+  // The identifier may be empty: slapd keeps one transaction per connection.
   if (int rc = Extended(kTxnStartOid, nullptr, &txn)) return rc;
-  if (txn.empty()) return kLdapDecodingError;
+  // A write taken into the transaction answers success (or the code the
+  // protocol's drafts named for it).
+  auto taken = [](int rc) { return rc == kLdapSuccess || rc == kLdapTxnSpecifyOkay; };
   int rc = kLdapSuccess;
   for (const LdapWrite& w : writes)
-    if ((rc = Write(w, &txn)) != kLdapSuccess) break;
-  if (rc == kLdapSuccess) rc = Write({LdapWrite::kDelete, missing, {}}, &txn);
+    if (!taken(rc = Write(w, &txn))) break;
+  if (taken(rc)) rc = Write({LdapWrite::kDelete, missing, {}}, &txn);
   // Commit: the server applies the writes in order and stops at the first
   // failure, undoing everything; the delete of `missing` always fails. A
   // write refused while queued is abandoned instead.
-  const bool commit = rc == kLdapSuccess;
+  const bool commit = taken(rc);
   std::string end = BerItem(0x30, (commit ? std::string() : BerItem(0x01, std::string(1, '\0'))) +
                                       BerItem(0x04, txn));
   int ended = Extended(kTxnEndOid, &end, nullptr);

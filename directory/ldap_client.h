@@ -49,6 +49,7 @@ enum : int {
   kLdapParamError = 89,
   kLdapConnectError = 91,
   kLdapAssertionFailed = 122,
+  kLdapTxnSpecifyOkay = 0x4120,  // a write taken into a transaction
 };
 
 enum class LdapScope { kBase = 0, kOneLevel = 1, kSubtree = 2 };

@@ -70,11 +70,11 @@ class Ldap final : public Backend {
 
 int OpenBackend(const std::string& location, const std::string& identity,
                 const std::string& password, bool system, std::unique_ptr<Backend>* out,
-                std::string* error) {
+                std::string* error, int timeoutMs) {
   out->reset();
   if (IsDirectoryAddress(location)) {
     std::unique_ptr<LdapDirectory> d;
-    if (int r = LdapDirectory::Open(location, identity, password, &d, error)) return r;
+    if (int r = LdapDirectory::Open(location, identity, password, &d, error, timeoutMs)) return r;
     *out = std::make_unique<Ldap>(std::move(d), location, identity);
     return kOk;
   }

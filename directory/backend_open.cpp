@@ -1,5 +1,6 @@
 // OpenBackend, and the LDAP server seen through Backend: built where the LDAP
 // backend is.
+#include <algorithm>
 #include <utility>
 
 #include "backend.h"
@@ -20,19 +21,28 @@ class Ldap final : public Backend {
   int Describe(std::string_view full, ObjectInfo* out) override { return d_->Describe(full, out); }
   // The server hands over a container's objects at once; the pages a caller
   // asks for are cut from them, in the engine's order (folded leaf names).
+  // A listing from the start asks the server; the pages after it come from
+  // what that answer held, so a long listing costs one answer, not one per
+  // page.
   int List(std::string_view container, std::string_view after, size_t max,
            std::vector<ObjectInfo>* out, bool* more) override {
     out->clear();
     *more = false;
-    std::vector<ObjectInfo> all;
-    if (int r = d_->List(container, &all)) return r;
-    for (ObjectInfo& o : all) {
-      if (!after.empty() && Fold(LeafName(o.full)) <= after) continue;
+    if (after.empty() || !SameText(container, listed_)) {
+      listed_.clear();
+      if (int r = d_->List(container, &listing_)) return r;
+      listed_ = std::string(container);
+    }
+    auto it = std::upper_bound(listing_.begin(), listing_.end(), after,
+                               [](std::string_view a, const ObjectInfo& o) {
+                                 return a < Fold(LeafName(o.full));
+                               });
+    for (; it != listing_.end(); ++it) {
       if (out->size() == max) {
         *more = true;
         break;
       }
-      out->push_back(std::move(o));
+      out->push_back(*it);
     }
     return kOk;
   }
@@ -64,6 +74,8 @@ class Ldap final : public Backend {
   std::unique_ptr<LdapDirectory> d_;
   std::string location_;
   std::string identity_;
+  std::string listed_;  // the container listing_ holds
+  std::vector<ObjectInfo> listing_;
 };
 
 }  // namespace

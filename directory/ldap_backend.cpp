@@ -130,6 +130,15 @@ int LdapDirectory::Open(const std::string& address, const std::string& identity,
       *error = r == kErrNoSuchEntry ? "no such user: " + full : d->lastError_;
       return r;
     }
+    // The directory's supervisor may also log in with the administrator's
+    // password: the administrator holds every right, as the supervisor does.
+    std::string supervisor, name;
+    if (d->Setting(kSettingSupervisor, &supervisor) == kOk &&
+        ResolveName("", supervisor, &name) == kOk && SameText(name, full) &&
+        d->session_->Bind(LdapAdminDn(base), password) == kLdapSuccess) {
+      *out = std::move(d);
+      return kOk;
+    }
   }
   int rc = d->session_->Bind(dn, password);
   if (rc != kLdapSuccess) {
@@ -239,15 +248,38 @@ int LdapDirectory::List(std::string_view container, std::vector<ObjectInfo>* out
   out->clear();
   std::string dn;
   if (int r = FindDn(container, &dn)) return r;
+  // Every attribute by name, the class's with its values, to count them.
   std::vector<LdapEntry> found;
-  if (int r = Search(dn, LdapScope::kOneLevel, "(objectClass=*)", {"objectClass"}, &found)) return r;
+  int rc = session_->Search(dn, LdapScope::kOneLevel, "(objectClass=*)",
+                            {"objectClass", "hasSubordinates"}, 0, &found);
+  std::vector<LdapEntry> names;
+  if (rc == kLdapSuccess)
+    rc = session_->Search(dn, LdapScope::kOneLevel, "(objectClass=*)", {"*"}, 0, &names, true);
+  if (rc != kLdapSuccess) return Fail(rc, "search");
+  std::map<std::string, size_t> counts;
+  for (const LdapEntry& e : names) {
+    std::vector<const AttributeDef*> held;
+    for (const auto& [desc, values] : e.attrs) {
+      uint32_t syntax;
+      const AttributeDef* def = AttributeOfDescription(desc, &syntax);
+      if (def && !SameText(def->name, kObjectClass) &&
+          std::find(held.begin(), held.end(), def) == held.end())
+        held.push_back(def);
+    }
+    counts[e.dn] = held.size() + 1;  // and "Object Class"
+  }
   for (const LdapEntry& e : found) {
     ObjectInfo info{};
     if (NameOfDn(e.dn, base_, &info.full) != kOk) continue;
     const ClassDef* cls = nullptr;
-    for (const auto& [desc, values] : e.attrs)
+    for (const auto& [desc, values] : e.attrs) {
       if (SameText(desc, "objectClass")) cls = ClassOf(values);
+      // LDAP tells only whether there are objects below, not how many.
+      if (SameText(desc, "hasSubordinates"))
+        info.subordinates = !values.empty() && SameText(values[0], "TRUE") ? 1 : 0;
+    }
     if (!cls) continue;
+    info.attributeCount = static_cast<uint32_t>(counts[e.dn]);
     info.className = cls->name;
     info.container = cls->container;
     out->push_back(std::move(info));
@@ -565,6 +597,23 @@ int LdapDirectory::Export(TextDirectory* out) {
     return da != db ? da < db : Fold(a.full) < Fold(b.full);
   });
   out->objects = std::move(objects);
+  return kOk;
+}
+
+int LdapDirectory::Clear() {
+  std::vector<LdapEntry> found;
+  if (int r = Search(base_, LdapScope::kSubtree, "(objectClass=*)", {"1.1"}, &found)) return r;
+  // A DN is longer than its parent's: the longest go first, objects below first.
+  std::sort(found.begin(), found.end(),
+            [](const LdapEntry& a, const LdapEntry& b) { return a.dn.size() > b.dn.size(); });
+  for (const LdapEntry& e : found) {
+    if (e.dn.size() <= base_.size()) continue;
+    if (int rc = session_->Delete(e.dn); rc != kLdapSuccess) return Fail(rc, "delete");
+  }
+  for (std::string_view attr : {kLdapGrantAttr, kLdapSettingAttr}) {
+    int rc = session_->Modify(base_, {{LdapMod::kDelete, std::string(attr), {}}});
+    if (rc != kLdapSuccess && rc != kLdapNoSuchAttribute) return Fail(rc, "clear");
+  }
   return kOk;
 }
 

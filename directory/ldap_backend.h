@@ -8,7 +8,8 @@
 //                                          "Joe.Sales.Acme", password, &d, &why);
 //
 // An identity is proved by a bind with its password; an empty identity binds
-// as the administrator (cn=zelm:admin,BASE), which holds every right. What a
+// as the administrator (cn=zelm:admin,BASE), which holds every right, and so
+// may the directory's supervisor with the administrator's password. What a
 // caller may do is the server's decision: every write is checked there, and
 // EffectiveRights asks the server too. Every wait is bounded (timeoutMs):
 // a server that is down or silent gives kErrSystemFailure with the reason in
@@ -68,6 +69,9 @@ class LdapDirectory {
   // The whole directory as a description (textfile.h): settings, objects
   // parents first, values with their syntaxes, grants. Needs every right.
   int Export(TextDirectory* out);
+  // Removes every object, grant and setting: the base entry alone is left.
+  // Needs every right.
+  int Clear();
   // Adds a description's objects (with their grants) one by one.
   int Import(const TextDirectory& text, std::string* error);
 

@@ -81,7 +81,9 @@ class Mods {
       pointers_[i].push_back(nullptr);
       mods_[i].mod_op = static_cast<decltype(mods_[i].mod_op)>(mods[i].op) | LDAP_MOD_BVALUES;
       mods_[i].mod_type = const_cast<char*>(mods[i].type.c_str());
-      mods_[i].mod_bvalues = mods[i].values.empty() ? nullptr : pointers_[i].data();
+      // Never a null list, not even to delete a whole attribute: Wine's
+      // wldap32 reads it without looking. An empty list means the same.
+      mods_[i].mod_bvalues = pointers_[i].data();
     }
     for (Modification& m : mods_) list_.push_back(&m);
     list_.push_back(nullptr);
@@ -252,7 +254,7 @@ int LdapSession::Bind(const std::string& dn, const std::string& password) {
 
 int LdapSession::Search(const std::string& base, LdapScope scope, const std::string& filter,
                         const std::vector<std::string>& attrs, int sizeLimit,
-                        std::vector<LdapEntry>* out) {
+                        std::vector<LdapEntry>* out, bool namesOnly) {
   out->clear();
   LDAP* ld = impl_->ld;
   std::vector<char*> names;
@@ -263,12 +265,13 @@ int LdapSession::Search(const std::string& base, LdapScope scope, const std::str
 #ifdef _WIN32
   ULONG seconds = static_cast<ULONG>((timeoutMs_ + 999) / 1000);
   ULONG sent = ldap_search_extA(ld, const_cast<char*>(base.c_str()), static_cast<ULONG>(scope),
-                                const_cast<char*>(filter.c_str()), wanted, 0, nullptr, nullptr,
+                                const_cast<char*>(filter.c_str()), wanted, namesOnly ? 1 : 0,
+                                nullptr, nullptr,
                                 seconds, static_cast<ULONG>(sizeLimit), &msgid);
 #else
   Wait tv = WaitOf(timeoutMs_);
-  int sent = ldap_search_ext(ld, base.c_str(), static_cast<int>(scope), filter.c_str(), wanted, 0,
-                             nullptr, nullptr, &tv, sizeLimit, &msgid);
+  int sent = ldap_search_ext(ld, base.c_str(), static_cast<int>(scope), filter.c_str(), wanted,
+                             namesOnly ? 1 : 0, nullptr, nullptr, &tv, sizeLimit, &msgid);
 #endif
   Answer answer;
   int rc = Finish(static_cast<int>(sent), static_cast<long>(msgid), &answer);

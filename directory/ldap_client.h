@@ -99,9 +99,11 @@ class LdapSession {
 
   int Bind(const std::string& dn, const std::string& password);
   // Entries found, also when the size limit cut the answer short
-  // (kLdapSizeLimitExceeded). attrs empty: every user attribute.
+  // (kLdapSizeLimitExceeded). attrs empty: every user attribute; namesOnly:
+  // the attributes without their values.
   int Search(const std::string& base, LdapScope scope, const std::string& filter,
-             const std::vector<std::string>& attrs, int sizeLimit, std::vector<LdapEntry>* out);
+             const std::vector<std::string>& attrs, int sizeLimit, std::vector<LdapEntry>* out,
+             bool namesOnly = false);
   int Add(const std::string& dn, const std::vector<LdapMod>& attributes);
   // assertion: LdapAssertion::Ber(), or empty for none.
   int Modify(const std::string& dn, const std::vector<LdapMod>& mods,

@@ -325,7 +325,10 @@ int Use(Context* c, Backend** out) {
 // next call binds again (after kRetryAfterMs) instead of waiting on it.
 int32_t Done(Context* c, int r) {
   if (r == 0) return 0;
-  if (c->directory) c->error = c->directory->lastError();
+  if (c->directory) {
+    c->error = c->directory->lastError();
+    if (c->where.ldap && !c->error.empty()) c->error = c->where.path + ": " + c->error;
+  }
   if (c->error.empty()) c->error = dir::ResultText(r);
   if (r == DSC_ERR_SYSTEM_FAILURE && c->where.ldap && c->directory) {
     LdapSlot& slot = Lib().ldap;

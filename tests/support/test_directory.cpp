@@ -80,6 +80,13 @@ TestDirectory::TestDirectory(const std::string& file, const std::string& text) {
 TestDirectory::~TestDirectory() {
   for (const char* name : {"ZELM_DIRECTORY", "ZELM_IDENTITY", "ZELM_LDAP_PASSWORD_FILE"})
     SetEnvironmentVariableA(name, nullptr);
+  // A login the test gave the directory client ends with it.
+  if (HMODULE client = GetModuleHandleA("dsclient32.dll")) {
+    using SetLogin = int32_t (*)(const char*, const char*);
+    if (auto forget = reinterpret_cast<SetLogin>(
+            reinterpret_cast<void*>(GetProcAddress(client, MAKEINTRESOURCEA(1207)))))
+      forget(nullptr, nullptr);
+  }
   if (!passwordFile_.empty()) DeleteFileA(passwordFile_.c_str());
 }
 
@@ -94,10 +101,7 @@ void TestDirectory::As(const std::string& identity) {
     SetEnvironmentVariableA("ZELM_LDAP_PASSWORD_FILE", (SlapdFolder() + "\\admin.pw").c_str());
     return;
   }
-  std::vector<std::string> held = Values(identity, "Password");
-  std::string password = held.empty() ? "pw-" + zelm::dir::Fold(identity) : held[0];
-  if (held.empty())
-    admin_->Modify(identity, {{zelm::dir::kChangeAddValue, "Password", {{3, password}}}});
+  const std::string password = PasswordOf(identity);
   if (passwordFile_.empty()) {
     static int serial = 0;
     char folder[MAX_PATH];
@@ -108,6 +112,16 @@ void TestDirectory::As(const std::string& identity) {
   std::ofstream(passwordFile_, std::ios::binary | std::ios::trunc) << password << "\n";
   SetEnvironmentVariableA("ZELM_IDENTITY", identity.c_str());
   SetEnvironmentVariableA("ZELM_LDAP_PASSWORD_FILE", passwordFile_.c_str());
+}
+
+std::string TestDirectory::PasswordOf(const std::string& identity) {
+  if (!ldap_) return std::string();
+  if (zelm::dir::SameText(identity, supervisor_)) return FirstLine(SlapdFolder() + "\\admin.pw");
+  std::vector<std::string> held = Values(identity, "Password");
+  if (!held.empty()) return held[0];
+  const std::string password = "pw-" + zelm::dir::Fold(identity);
+  admin_->Modify(identity, {{zelm::dir::kChangeAddValue, "Password", {{3, password}}}});
+  return password;
 }
 
 std::vector<std::string> TestDirectory::Values(const std::string& object,

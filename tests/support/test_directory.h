@@ -49,6 +49,9 @@ class TestDirectory {
   // any other user with its own (one the fixture gives it when the text has
   // none).
   void As(const std::string& identity);
+  // The password identity logs in with over LDAP (given to it when it has
+  // none; the supervisor's is the administrator's); "" over the file.
+  std::string PasswordOf(const std::string& identity);
   // Every value of the attribute ("" for none).
   std::vector<std::string> Values(const std::string& object, const std::string& attribute) const;
   bool Exists(const std::string& object) const;

@@ -86,7 +86,7 @@ TEST_F(MessagingPage, AUserWithoutSettingsShowsTheDefaultsAndGetsFlagsWritten) {
   EXPECT_EQ(Values(kAnn, "Quorvel:Forwarding Enabled"), Strings{"0"});
   EXPECT_EQ(Values(kAnn, "Quorvel:Vacation Message Enabled"), Strings{"0"});
   EXPECT_EQ(Values(kAnn, "Quorvel:Use Quota"), Strings{"0"});
-  snapintest::ExpectWritten(directory_.Path(), {{kAnn, "Quorvel:Privacy", "0", 3},
+  snapintest::ExpectWritten(directory_.Admin(), {{kAnn, "Quorvel:Privacy", "0", 3},
                                                 {kAnn, "Quorvel:Timeout", "6", 3},
                                                 {kAnn, "Quorvel:Forwarding Enabled", "0", 3}});
   EXPECT_TRUE(Values(kAnn, "Quorvel:EMail Address").empty());

@@ -167,6 +167,12 @@ int LdapDirectory::Search(const std::string& base, LdapScope scope, const std::s
   return rc == kLdapSuccess || rc == kLdapSizeLimitExceeded ? kOk : Fail(rc, "search");
 }
 
+int LdapDirectory::FindEntry(std::string_view full, const std::vector<std::string>& attrs,
+                             std::vector<LdapEntry>* found) {
+  return full.empty() ? Search(base_, LdapScope::kBase, "(objectClass=*)", attrs, found)
+                      : Search(base_, LdapScope::kSubtree, NameFilter(full), attrs, found, 2);
+}
+
 int LdapDirectory::FindDn(std::string_view full, std::string* dn) {
   if (full.empty()) {
     *dn = base_;
@@ -190,9 +196,7 @@ int LdapDirectory::Read(std::string_view full, const std::vector<std::string>& n
   }
   if (types.empty()) types = {"*"};
   std::vector<LdapEntry> found;
-  int r = full.empty() ? Search(base_, LdapScope::kBase, "(objectClass=*)", types, &found)
-                       : Search(base_, LdapScope::kSubtree, NameFilter(full), types, &found, 2);
-  if (r) return r;
+  if (int r = FindEntry(full, types, &found)) return r;
   if (found.empty()) return kErrNoSuchEntry;
   std::map<const AttributeDef*, size_t> at;
   for (const auto& [desc, values] : found[0].attrs) {
@@ -223,9 +227,7 @@ int LdapDirectory::Read(std::string_view full, const std::vector<std::string>& n
 int LdapDirectory::Describe(std::string_view full, ObjectInfo* out) {
   std::vector<LdapEntry> found;
   const std::vector<std::string> attrs = {"objectClass", "hasSubordinates"};
-  int r = full.empty() ? Search(base_, LdapScope::kBase, "(objectClass=*)", attrs, &found)
-                       : Search(base_, LdapScope::kSubtree, NameFilter(full), attrs, &found, 2);
-  if (r) return r;
+  if (int r = FindEntry(full, attrs, &found)) return r;
   if (found.empty()) return kErrNoSuchEntry;
   const ClassDef* cls = nullptr;
   bool below = false;
@@ -307,10 +309,7 @@ int LdapDirectory::Add(std::string_view full, const std::vector<AttributeIn>& at
   // The parent's class decides containment, as in the engine.
   std::string_view parent = ParentName(full);
   std::vector<LdapEntry> found;
-  int r = parent.empty() ? Search(base_, LdapScope::kBase, "(objectClass=*)", {"objectClass"}, &found)
-                         : Search(base_, LdapScope::kSubtree, NameFilter(parent), {"objectClass"},
-                                  &found, 2);
-  if (r) return r;
+  if (int r = FindEntry(parent, {"objectClass"}, &found)) return r;
   if (found.empty()) return kErrNoSuchEntry;
   const ClassDef* parentClass = nullptr;
   for (const auto& [desc, values] : found[0].attrs)
@@ -469,10 +468,7 @@ int LdapDirectory::Rights(std::string_view full, std::string_view scope, uint32_
   if (!SameText(scope, kEntryRights) && !SameText(scope, kAllAttributesRights))
     return AttributeRights(full, scope, rights);
   std::vector<LdapEntry> found;
-  int r = full.empty() ? Search(base_, LdapScope::kBase, "(objectClass=*)", {"objectClass"}, &found)
-                       : Search(base_, LdapScope::kSubtree, NameFilter(full), {"objectClass"},
-                                &found, 2);
-  if (r) return r;
+  if (int r = FindEntry(full, {"objectClass"}, &found)) return r;
   if (found.empty()) return kErrNoSuchEntry;
   const std::string& dn = found[0].dn;
 
@@ -523,9 +519,7 @@ int LdapDirectory::Rights(std::string_view full, std::string_view scope, uint32_
 int LdapDirectory::Setting(std::string_view key, std::string* value) {
   value->clear();
   std::vector<LdapEntry> found;
-  if (int r = Search(base_, LdapScope::kBase, "(objectClass=*)", {std::string(kLdapSettingAttr)},
-                     &found))
-    return r;
+  if (int r = FindEntry("", {std::string(kLdapSettingAttr)}, &found)) return r;
   for (const LdapEntry& e : found)
     for (const auto& [desc, values] : e.attrs)
       for (const std::string& v : values) {

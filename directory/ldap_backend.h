@@ -81,6 +81,9 @@ class LdapDirectory {
  private:
   LdapDirectory() = default;
   int Fail(int ldapCode, const char* what);
+  // The object's entry ("" the base) with the attributes asked for.
+  int FindEntry(std::string_view full, const std::vector<std::string>& attrs,
+                std::vector<LdapEntry>* found);
   int FindDn(std::string_view full, std::string* dn);
   int MayWrite(const std::string& dn, const AttributeDef* def, bool* may);
   int Search(const std::string& base, LdapScope scope, const std::string& filter,

@@ -20,12 +20,30 @@ using Modification = LDAPModA;
 using MessageId = ULONG;
 using Wait = l_timeval;
 constexpr MessageId kNoMessage = static_cast<ULONG>(-1);
+char* DnOf(LDAP* ld, LDAPMessage* e) { return ldap_get_dnA(ld, e); }
+char* FirstAttribute(LDAP* ld, LDAPMessage* e, BerElement** ber) {
+  return ldap_first_attributeA(ld, e, ber);
+}
+char* NextAttribute(LDAP* ld, LDAPMessage* e, BerElement* ber) {
+  return ldap_next_attributeA(ld, e, ber);
+}
+berval** ValuesOf(LDAP* ld, LDAPMessage* e, char* a) { return ldap_get_values_lenA(ld, e, a); }
+void Free(char* text) { ldap_memfreeA(text); }
 #else
 using Control = LDAPControl;
 using Modification = LDAPMod;
 using MessageId = int;
 using Wait = timeval;
 constexpr MessageId kNoMessage = -1;
+char* DnOf(LDAP* ld, LDAPMessage* e) { return ldap_get_dn(ld, e); }
+char* FirstAttribute(LDAP* ld, LDAPMessage* e, BerElement** ber) {
+  return ldap_first_attribute(ld, e, ber);
+}
+char* NextAttribute(LDAP* ld, LDAPMessage* e, BerElement* ber) {
+  return ldap_next_attribute(ld, e, ber);
+}
+berval** ValuesOf(LDAP* ld, LDAPMessage* e, char* a) { return ldap_get_values_len(ld, e, a); }
+void Free(char* text) { ldap_memfree(text); }
 #endif
 
 struct LdapSession::Impl {
@@ -220,18 +238,14 @@ int LdapSession::Finish(int sent, long msgid, Answer* answer) {
   ULONG code = 0;
   ULONG parsed = ldap_parse_resultA(ld, answer->message, &code, nullptr, &text, nullptr, nullptr,
                                     FALSE);
-  if (text) {
-    diagnostic_ = text;
-    ldap_memfreeA(text);
-  }
 #else
   int code = 0;
   int parsed = ldap_parse_result(ld, answer->message, &code, nullptr, &text, nullptr, nullptr, 0);
+#endif
   if (text) {
     diagnostic_ = text;
-    ldap_memfree(text);
+    Free(text);
   }
-#endif
   if (parsed != LDAP_SUCCESS) return kLdapDecodingError;
   return Normalized(static_cast<long>(code));
 }
@@ -279,30 +293,17 @@ int LdapSession::Search(const std::string& base, LdapScope scope, const std::str
   for (LDAPMessage* e = ldap_first_entry(ld, answer.message); e; e = ldap_next_entry(ld, e)) {
     LdapEntry entry;
     BerElement* ber = nullptr;
-#ifdef _WIN32
-    if (char* dn = ldap_get_dnA(ld, e)) {
+    if (char* dn = DnOf(ld, e)) {
       entry.dn = dn;
-      ldap_memfreeA(dn);
+      Free(dn);
     }
-    for (char* a = ldap_first_attributeA(ld, e, &ber); a; a = ldap_next_attributeA(ld, e, ber)) {
-      berval** v = ldap_get_values_lenA(ld, e, a);
-#else
-    if (char* dn = ldap_get_dn(ld, e)) {
-      entry.dn = dn;
-      ldap_memfree(dn);
-    }
-    for (char* a = ldap_first_attribute(ld, e, &ber); a; a = ldap_next_attribute(ld, e, ber)) {
-      berval** v = ldap_get_values_len(ld, e, a);
-#endif
+    for (char* a = FirstAttribute(ld, e, &ber); a; a = NextAttribute(ld, e, ber)) {
+      berval** v = ValuesOf(ld, e, a);
       std::vector<std::string> values;
       for (berval** p = v; p && *p; ++p) values.emplace_back((*p)->bv_val, (*p)->bv_len);
       if (v) ldap_value_free_len(v);
       entry.attrs.emplace_back(a, std::move(values));
-#ifdef _WIN32
-      ldap_memfreeA(a);
-#else
-      ldap_memfree(a);
-#endif
+      Free(a);
     }
     if (ber) ber_free(ber, 0);
     out->push_back(std::move(entry));
@@ -381,11 +382,10 @@ int LdapSession::Extended(const char* oid, const std::string* value, std::string
   berval* returned = nullptr;
 #ifdef _WIN32
   ldap_parse_extended_resultA(impl_->ld, answer.message, &returnedOid, &returned, FALSE);
-  if (returnedOid) ldap_memfreeA(returnedOid);
 #else
   ldap_parse_extended_result(impl_->ld, answer.message, &returnedOid, &returned, 0);
-  if (returnedOid) ldap_memfree(returnedOid);
 #endif
+  if (returnedOid) Free(returnedOid);
   if (returned) {
     answerValue->assign(returned->bv_val, returned->bv_len);
     ber_bvfree(returned);

@@ -132,6 +132,7 @@ TEST_F(DirectoryTest, DeniedWritesComeBackAsNoAccessAndShowSo) {
   StrListFree(&old);
   StrListFree(&wanted);
 
+  ZELM_FILE_ONLY("users' writes over LDAP need the access rules generated from the grants");
   As("Manager.Sales.Acme");
   old = ListOf({"old"});
   wanted = ListOf({"new"});
@@ -144,6 +145,7 @@ TEST_F(DirectoryTest, DeniedWritesComeBackAsNoAccessAndShowSo) {
 TEST_F(DirectoryTest, WriteRightFollowsTheGrantsOfTheCurrentUser) {
   EXPECT_TRUE(DSCanWrite("Sales.Acme.", "Joe.Sales.Acme", "Description"));
   EXPECT_TRUE(DSCanWrite("[Root]", "FS1.Acme", "Network Address"));
+  ZELM_FILE_ONLY("users' writes over LDAP need the access rules generated from the grants");
   As("Manager.Sales.Acme");
   EXPECT_TRUE(DSCanWrite("Sales.Acme.", "Joe", "Description"));
   EXPECT_TRUE(DSCanWrite("Sales.Acme.", "Kim.East.Sales.Acme", "Quorvel:EMail Address"));
@@ -152,7 +154,7 @@ TEST_F(DirectoryTest, WriteRightFollowsTheGrantsOfTheCurrentUser) {
   As("Joe.Sales.Acme");
   EXPECT_FALSE(DSCanWrite("Sales.Acme.", "Joe", "Description"));
   // A grant of that one attribute is enough.
-  ASSERT_EQ(engine_->SetGrant(zelm::dir::Caller::System(), "Joe.Sales.Acme", "Joe.Sales.Acme",
+  ASSERT_EQ(Admin()->SetGrant("Joe.Sales.Acme", "Joe.Sales.Acme",
                               "Description", DSC_ATTR_READ | DSC_ATTR_WRITE),
             0);
   EXPECT_TRUE(DSCanWrite("Sales.Acme.", "Joe", "Description"));
@@ -187,12 +189,13 @@ TEST_F(DirectoryTest, AddCreatesTheObjectWithItsClassAndFirstAttributesAtOnce) {
   const DSAttribute foreign[] = {{"Network Address", 3, "1.2.3.4", nullptr}};
   EXPECT_EQ(DSAddObject("Y.MS1.Internet Services", "Quorvel:SMTP Agent", foreign, 1),
             DSC_ERR_ILLEGAL_ATTRIBUTE);
-  As("Joe.Sales.Acme");
-  EXPECT_EQ(DSAddObject("Unit.Sales.Acme", "Organizational Unit", nullptr, 0), DSC_ERR_NO_ACCESS);
-  As("Manager.Sales.Acme");
-  EXPECT_EQ(DSAddObject("Unit.Sales.Acme", "Organizational Unit", nullptr, 0), 0);
   EXPECT_FALSE(DSObjectExists("X.MS1.Internet Services", 0));
   EXPECT_FALSE(DSObjectExists("Y.MS1.Internet Services", 0));
+  As("Joe.Sales.Acme");
+  EXPECT_EQ(DSAddObject("Unit.Sales.Acme", "Organizational Unit", nullptr, 0), DSC_ERR_NO_ACCESS);
+  ZELM_FILE_ONLY("users' writes over LDAP need the access rules generated from the grants");
+  As("Manager.Sales.Acme");
+  EXPECT_EQ(DSAddObject("Unit.Sales.Acme", "Organizational Unit", nullptr, 0), 0);
 }
 
 TEST_F(DirectoryTest, AnExistingObjectIsReportedWithTheDialogWhenAsked) {

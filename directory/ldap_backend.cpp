@@ -491,19 +491,31 @@ int LdapDirectory::AttributeRights(std::string_view full, std::string_view attri
   std::string dn;
   if (int r = FindDn(full, &dn)) return r;
   bool may = false;
-  if (int r = MayWrite(dn, def, &may)) return r;
+  if (int r = MayWrite(dn, LdapName(def->name), &may)) return r;
   if (may) *rights = kRightCompare | kRightRead | kRightWrite;
   return kOk;
 }
 
-int LdapDirectory::MayWrite(const std::string& dn, const AttributeDef* def, bool* may) {
+int LdapDirectory::MayWrite(const std::string& dn, const std::string& type, bool* may) {
   // The server is asked by a write it refuses either way: removing a value
   // longer than any value the directory holds. It checks the right to write
   // first (insufficient access), then finds no such value.
-  int rc = session_->Modify(
-      dn, {{LdapMod::kDelete, LdapName(def->name), {std::string(kMaxValueLength + 1, 'x')}}});
+  int rc = session_->Modify(dn, {{LdapMod::kDelete, type, {std::string(kMaxValueLength + 1, 'x')}}});
   if (rc != kLdapNoSuchAttribute && rc != kLdapInsufficientAccess) return Fail(rc, "rights");
   *may = rc == kLdapNoSuchAttribute;
+  return kOk;
+}
+
+// Asked with the No-Op control: the server checks everything and writes
+// nothing. The probe holds only attributes the base entry holds too: slapd
+// 2.5.13 keeps an attribute it first meets in a write it then drops as
+// known, and loses that attribute's values in every later write.
+int LdapDirectory::MayCreate(const std::string& dn, bool* may) {
+  int rc = session_->Try({LdapWrite::kAdd, "o=zelm:probe," + dn,
+                          {{LdapMod::kAdd, "objectClass", {"organization"}},
+                           {LdapMod::kAdd, "o", {"zelm:probe"}}}});
+  if (rc != kLdapNoOperation && rc != kLdapInsufficientAccess) return Fail(rc, "rights");
+  *may = rc == kLdapNoOperation;
   return kOk;
 }
 
@@ -528,7 +540,7 @@ int LdapDirectory::Rights(std::string_view full, std::string_view scope, uint32_
       if (full.empty() ? !SameText(def.name, "Description") : !(cls && S().Allows(cls, &def)))
         continue;
       bool may = false;
-      if (int w = MayWrite(dn, &def, &may)) return w;
+      if (int w = MayWrite(dn, LdapName(def.name), &may)) return w;
       if (may) {
         *rights = kRightCompare | kRightRead | kRightWrite;
         break;
@@ -540,20 +552,16 @@ int LdapDirectory::Rights(std::string_view full, std::string_view scope, uint32_
 
   // [Entry Rights]: browse, since the object was found; delete and create
   // when the server would remove it, or add an object below it: asked with
-  // the No-Op control, which checks everything and writes nothing. (An
-  // assertion that never holds is no way to ask: slapd tests it before the
-  // right to delete the entry itself; and slapd 2.5.13 is harmed by
-  // transactions that fail.)
+  // the No-Op control. (An assertion that never holds is no way to ask:
+  // slapd tests it before the right to delete the entry itself; and slapd
+  // 2.5.13 is harmed by transactions that fail.)
   *rights = kRightBrowse;
   int rc = session_->Try({LdapWrite::kDelete, dn, {}});
   if (rc == kLdapNoOperation || rc == kLdapNotAllowedOnNonLeaf) *rights |= kRightDelete;
   else if (rc != kLdapInsufficientAccess) return Fail(rc, "rights");
-  rc = session_->Try({LdapWrite::kAdd, "cn=zelm:probe," + dn,
-                      {{LdapMod::kAdd, "objectClass", {LdapName("User")}},
-                       {LdapMod::kAdd, "cn", {"zelm:probe"}},
-                       {LdapMod::kAdd, std::string(kLdapNameAttr), {"zelm:probe"}}}});
-  if (rc == kLdapNoOperation) *rights |= kRightCreate;
-  else if (rc != kLdapInsufficientAccess) return Fail(rc, "rights");
+  bool may = false;
+  if (int r = MayCreate(dn, &may)) return r;
+  if (may) *rights |= kRightCreate;
   return kOk;
 }
 
@@ -740,14 +748,27 @@ int LdapDirectory::Clear() {
 
 // One transaction: every object (parents first) with its grants, and the
 // settings, written all or none; the server checks each against the rights
-// of the identity importing. Each write to an entry already there (or below
-// one) is tried first, so what the server would refuse there is found
-// without a transaction failing (see LdapSession::Transaction).
+// of the identity importing. A transaction that fails harms slapd 2.5.13
+// (LdapSession::Transaction), so what the server would refuse is found
+// first without writing: an object already there, and the rights where the
+// import meets the server (the containers it adds to, the entries whose
+// grants or settings it changes). Below a container it adds, rights are
+// those of the container it meets: only supervisors write grants, and a
+// grant below a supervisor's reach takes nothing away.
 int LdapDirectory::Import(const TextDirectory& text, std::string* error) {
+  struct Step {
+    std::string where;
+    std::string full;    // kAdd: the object
+    std::string anchor;  // the entry on the server it adds below or changes
+    bool password = false;
+  };
   std::vector<LdapWrite> writes;
-  std::vector<std::string> at;  // where each write comes from
-  std::vector<bool> onServer;   // whether it goes to (or below) an entry already there
-  std::map<std::string, std::pair<std::string, const ClassDef*>> made;  // by folded name
+  std::vector<Step> steps;
+  struct Made {
+    std::string dn, anchor;
+    const ClassDef* cls;
+  };
+  std::map<std::string, Made> made;  // by folded name
   for (const TextObject& o : text.objects) {
     const std::string where = "line " + std::to_string(o.line) + ": " +
                               (o.full.empty() ? std::string(kRootName) : o.full);
@@ -755,7 +776,7 @@ int LdapDirectory::Import(const TextDirectory& text, std::string* error) {
       *error = where + ": " + why;
       return r;
     };
-    std::string dn = base_;
+    std::string dn = base_, anchor = base_;
     if (!o.full.empty()) {
       std::vector<AttributeIn> attrs = o.attributes;
       attrs.insert(attrs.begin(), {std::string(kObjectClass), {{kSyntaxClassName, o.className}}});
@@ -765,24 +786,26 @@ int LdapDirectory::Import(const TextDirectory& text, std::string* error) {
       std::string parentDn;
       const ClassDef* parentClass = nullptr;
       if (auto it = made.find(parent); it != made.end()) {
-        parentDn = it->second.first;
-        parentClass = it->second.second;
+        parentDn = it->second.dn;
+        anchor = it->second.anchor;
+        parentClass = it->second.cls;
       } else {
         std::vector<LdapEntry> found;
         int r = FindEntry(parent, {"objectClass"}, &found);
         if (r == kOk && found.empty()) r = kErrNoSuchEntry;
         if (r) return refuse(r, std::string(ResultText(r)) + " (the container)");
-        parentDn = found[0].dn;
+        parentDn = anchor = found[0].dn;
         for (const auto& [desc, values] : found[0].attrs)
           if (SameText(desc, "objectClass")) parentClass = ClassOf(values);
       }
       std::vector<LdapMod> mods;
       if (int r = AddMods(o.full, cls, parentClass, attrs, &mods)) return refuse(r, ResultText(r));
-      onServer.push_back(!made.count(parent));
       dn = RdnFor(cls, LeafName(o.full)) + "," + parentDn;
+      Step step{where, o.full, anchor};
+      for (const AttributeIn& in : o.attributes) step.password |= SameText(in.name, "Password");
       writes.push_back({LdapWrite::kAdd, dn, std::move(mods)});
-      at.push_back(where);
-      made[Fold(o.full)] = {dn, cls};
+      steps.push_back(std::move(step));
+      made[Fold(o.full)] = {dn, anchor, cls};
     }
     std::vector<LdapMod> mods;
     std::vector<std::string> grants;
@@ -794,27 +817,50 @@ int LdapDirectory::Import(const TextDirectory& text, std::string* error) {
       mods.push_back({LdapMod::kReplace, std::string(kLdapSettingAttr), settings});
     }
     if (!mods.empty()) {
-      onServer.push_back(o.full.empty() || !made.count(Fold(o.full)));
+      // Grants on an object the import adds are checked with its add.
+      steps.push_back({where, "", o.full.empty() ? base_ : ""});
       writes.push_back({LdapWrite::kModify, dn, std::move(mods)});
-      at.push_back(where);
     }
   }
-  for (size_t i = 0; i < writes.size(); ++i) {
-    if (!onServer[i]) continue;
-    int rc = session_->Try(writes[i]);
-    if (rc == kLdapNoOperation) continue;
-    int r = Fail(rc, writes[i].kind == LdapWrite::kAdd ? "add" : "import");
-    *error = at[i] + ": " + lastError_ + "; nothing was written";
-    return r;
-  }
   if (writes.empty()) return kOk;
+
+  auto refuse = [&](const Step& step, int r, const std::string& why) {
+    *error = step.where + ": " + why + "; nothing was written";
+    return r;
+  };
+  std::map<std::string, bool> mayCreate, mayPassword;  // by anchor
+  for (size_t i = 0; i < writes.size(); ++i) {
+    const Step& step = steps[i];
+    bool may = true;
+    if (writes[i].kind == LdapWrite::kModify) {
+      if (step.anchor.empty()) continue;
+      for (const LdapMod& m : writes[i].mods) {
+        if (int r = MayWrite(step.anchor, m.type, &may)) return refuse(step, r, lastError_);
+        if (!may) return refuse(step, kErrNoAccess, "no right to change " + m.type);
+      }
+      continue;
+    }
+    if (!made.count(Fold(ParentName(step.full)))) {
+      std::string there;
+      if (FindDn(step.full, &there) == kOk)
+        return refuse(step, kErrEntryExists, ResultText(kErrEntryExists));
+    }
+    if (!mayCreate.count(step.anchor))
+      if (int r = MayCreate(step.anchor, &mayCreate[step.anchor])) return refuse(step, r, lastError_);
+    if (!mayCreate[step.anchor]) return refuse(step, kErrNoAccess, "no right to create objects");
+    if (step.password && !mayPassword.count(step.anchor))
+      if (int r = MayWrite(step.anchor, LdapName("Password"), &mayPassword[step.anchor]))
+        return refuse(step, r, lastError_);
+    if (step.password && !mayPassword[step.anchor])
+      return refuse(step, kErrNoAccess, "no right to set a password");
+  }
   size_t failed = 0;
   int rc = session_->Transaction(writes, &failed);
   if (rc == kLdapSuccess) return kOk;
   int r = Fail(rc, failed < writes.size() && writes[failed].kind == LdapWrite::kAdd ? "add"
                                                                                   : "import");
-  *error = (failed < at.size() ? at[failed] : std::string("commit")) + ": " + lastError_ +
-           "; nothing was written";
+  *error = (failed < steps.size() ? steps[failed].where : std::string("commit")) + ": " +
+           lastError_ + "; nothing was written";
   return r;
 }
 

@@ -109,7 +109,10 @@ class LdapDirectory {
                 std::vector<LdapEntry>* found);
   int FindDn(std::string_view full, std::string* dn);
   int Bind(const std::string& identity, const std::string& password, std::string* error);
-  int MayWrite(const std::string& dn, const AttributeDef* def, bool* may);
+  // Whether the server lets this identity write values of the LDAP type, or
+  // add objects below dn; asked without writing.
+  int MayWrite(const std::string& dn, const std::string& type, bool* may);
+  int MayCreate(const std::string& dn, bool* may);
   int Search(const std::string& base, LdapScope scope, const std::string& filter,
              const std::vector<std::string>& attrs, std::vector<LdapEntry>* out, int limit = 0);
   // The newest value of attr on the entry dn ("" when none).

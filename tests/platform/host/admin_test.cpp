@@ -428,7 +428,6 @@ TEST_F(HostAdmin, SeveralUsersGetTheMultiSelectionPageAppliedToEach) {
 }
 
 TEST_F(HostAdmin, AUserThatCannotTakeTheSettingsIsNamedAndTheSheetStays) {
-  ZELM_FILE_ONLY("users' writes over LDAP need the access rules generated from the grants");
   Load();
   hosttest::HostDirectory::As("Manager.Sales.Acme");  // may write in Sales only
   HWND sheet = Open({"Joe.Sales.Acme", "Zed.Support.Acme"}, "User");

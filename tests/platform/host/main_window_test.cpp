@@ -283,8 +283,8 @@ TEST_F(HostMainWindow, ObjectsTheIdentityMayNotChangeShowTheReadOnlyIcon) {
       << problem;
   SendMessageA(main_, WM_COMMAND, IDM_REFRESH, 0);
   EXPECT_NE(RowImage("Ann"), writable);
-  ZELM_FILE_ONLY("users' writes over LDAP need the access rules generated from the grants");
-  ASSERT_TRUE(SignIn("Manager.Sales.Acme", "", "", &problem));
+  ASSERT_TRUE(SignIn("Manager.Sales.Acme", "", directory_.PasswordOf("Manager.Sales.Acme"), &problem))
+      << problem;
   SendMessageA(main_, WM_COMMAND, IDM_REFRESH, 0);
   EXPECT_EQ(RowImage("Ann"), writable);
 }

@@ -217,7 +217,6 @@ TEST_F(AgentCreation, StoreAgentNeedsAPathOnItsHostAndServesTheOneContextTyped) 
 }
 
 TEST_F(AgentCreation, StoreAgentWhoseContextsCannotBeWrittenIsStillHandedToTheHost) {
-  ZELM_FILE_ONLY("users' writes over LDAP need the access rules generated from the grants");
   As("Kim.Sales.Acme");  // may create under MS4, not change its contexts
   MessageBoxInterceptor boxes;
   bool focusOnContext = false;

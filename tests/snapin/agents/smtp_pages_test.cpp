@@ -125,7 +125,6 @@ TEST_F(SmtpPages, ARelayHostOfABlankIsNone) {
 }
 
 TEST_F(SmtpPages, TheVrfyRightGovernsAllFiveFlags) {
-  ZELM_FILE_ONLY("users' writes over LDAP need the access rules generated from the grants");
   As("Kim.Sales.Acme");  // may write four of the flags and the relay host, not VRFY
   g_snapin.autoReload = 1;
   ASSERT_NE(Open(kOptions), nullptr);
@@ -143,7 +142,6 @@ TEST_F(SmtpPages, TheVrfyRightGovernsAllFiveFlags) {
 }
 
 TEST_F(SmtpPages, AFailingFlagStopsTheApplyAtItsBox) {
-  ZELM_FILE_ONLY("users' writes over LDAP need the access rules generated from the grants");
   ASSERT_NE(Open(kOptions), nullptr);  // as Admin: every flag may be written
   As("Kim.Sales.Acme");                 // who then loses the right to some
   MessageBoxInterceptor boxes;

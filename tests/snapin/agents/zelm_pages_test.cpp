@@ -135,7 +135,6 @@ TEST_F(StorePages, AStorePathOffTheHostIsRefusedBeforeAnythingIsWritten) {
 }
 
 TEST_F(StorePages, ParametersFollowTheRightsAndADirectoryErrorKeepsEarlierWrites) {
-  ZELM_FILE_ONLY("users' writes over LDAP need the access rules generated from the grants");
   As("Joe.Sales.Acme");
   ASSERT_NE(Open(kQueue), nullptr);
   for (int id : {IDC_ZQ_PATH, IDC_ZQ_BROWSE_PATH, IDC_ZQ_TIMEOUT, IDC_ZQ_INTERVAL, IDC_ZQ_MIN_SPACE,

@@ -107,7 +107,6 @@ TEST_F(AliasPages, ConfigWithoutRightsWritesNothingButStillNotifies) {
 }
 
 TEST_F(AliasPages, ConfigWriteErrorsRefuseWithTheirControlFocused) {
-  ZELM_FILE_ONLY("users' writes over LDAP need the access rules generated from the grants");
   // Kim may write the options, not the interval: the interval stays
   // disabled, the options are written.
   As("Kim.Sales.Acme");
@@ -221,7 +220,6 @@ TEST_F(AliasPages, GlobalAliasesLiveOnTheServicesContainer) {
 }
 
 TEST_F(AliasPages, GlobalAliasesNeedTheRightOnTheContainerToo) {
-  ZELM_FILE_ONLY("users' writes over LDAP need the access rules generated from the grants");
   // Kim may write the agent's aliases but not those of ".Internet Services".
   As("Kim.Sales.Acme");
   ASSERT_NE(OpenLocal(), nullptr);

@@ -88,7 +88,6 @@ TEST_F(SignupPage, WithoutRightsEverythingIsReadOnlyAndNothingIsWritten) {
 }
 
 TEST_F(SignupPage, ADirectoryErrorStopsTheApplyAfterThePorts) {
-  ZELM_FILE_ONLY("users' writes over LDAP need the access rules generated from the grants");
   for (const char* attribute : {"Quorvel:Port", "Quorvel:SSL Port", "Quorvel:Configuration"})
     Grant(kSignup1, "Kim.Sales.Acme", attribute);
   As("Kim.Sales.Acme");
@@ -156,7 +155,6 @@ TEST_F(ProxyPage, WithoutTheRightNothingIsWrittenOrTold) {
 }
 
 TEST_F(ProxyPage, ADirectoryErrorRefusesWithTheFocusOnTheList) {
-  ZELM_FILE_ONLY("users' writes over LDAP need the access rules generated from the grants");
   Grant(kProxy1, "Kim.Sales.Acme", "Quorvel:Time Interval");
   As("Kim.Sales.Acme");
   ASSERT_NE(Open(), nullptr);
@@ -239,7 +237,6 @@ TEST_F(LdapPage, WithoutRightsNothingIsWrittenAndTheFieldsAreReadOnly) {
 }
 
 TEST_F(LdapPage, AFailedIntervalStopsBeforeThePort) {
-  ZELM_FILE_ONLY("users' writes over LDAP need the access rules generated from the grants");
   for (const char* attribute : {"Quorvel:Time Interval", "Quorvel:LDAP Options", "Quorvel:Port"})
     Grant(kBook1, "Kim.Sales.Acme", attribute);
   As("Kim.Sales.Acme");

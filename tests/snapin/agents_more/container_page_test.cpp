@@ -141,7 +141,6 @@ TEST_F(ContainerPage, AContextStoredFromTheRootFindsItsServer) {
 }
 
 TEST_F(ContainerPage, RightsDisableTheirFieldsAndStopTheirWrites) {
-  ZELM_FILE_ONLY("users' writes over LDAP need the access rules generated from the grants");
   Store(kSales, "Quorvel:Message Store", {"FS1/SYS:sales"});
   Grant(kSales, "Kim.Sales.Acme", "Quorvel:Domain");
   As("Kim.Sales.Acme");
@@ -156,7 +155,6 @@ TEST_F(ContainerPage, RightsDisableTheirFieldsAndStopTheirWrites) {
 }
 
 TEST_F(ContainerPage, ADomainWriteErrorKeepsTheWrittenPath) {
-  ZELM_FILE_ONLY("users' writes over LDAP need the access rules generated from the grants");
   Grant(kSales, "Kim.Sales.Acme", "Quorvel:Domain");
   Grant(kSales, "Kim.Sales.Acme", "Quorvel:Message Store");
   As("Kim.Sales.Acme");

@@ -159,7 +159,6 @@ TEST_F(AppearancePage, WithoutRightsButtonsAreOffAndNothingIsWritten) {
 }
 
 TEST_F(AppearancePage, DirectoryErrorRefusesWithFocusOnTheFirstButton) {
-  ZELM_FILE_ONLY("users' writes over LDAP need the access rules generated from the grants");
   Grant(kWeb1, "Kim.Sales.Acme", kColor);
   As("Kim.Sales.Acme");
   ASSERT_NE(Open(), nullptr);

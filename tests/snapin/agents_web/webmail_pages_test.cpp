@@ -157,7 +157,6 @@ TEST_F(IdentPage, WithoutRightsNothingIsEditableOrWritten) {
 }
 
 TEST_F(IdentPage, DirectoryErrorStopsTheApplyAndKeepsEarlierWrites) {
-  ZELM_FILE_ONLY("users' writes over LDAP need the access rules generated from the grants");
   Grant(kWeb1, "Kim.Sales.Acme", kAds);
   Grant(kWeb1, "Kim.Sales.Acme", "Quorvel:Port");
   Grant(kWeb1, "Kim.Sales.Acme", "Quorvel:SSL Port");

@@ -132,7 +132,6 @@ TEST_F(DirectoryTest, DeniedWritesComeBackAsNoAccessAndShowSo) {
   StrListFree(&old);
   StrListFree(&wanted);
 
-  ZELM_FILE_ONLY("users' writes over LDAP need the access rules generated from the grants");
   As("Manager.Sales.Acme");
   old = ListOf({"old"});
   wanted = ListOf({"new"});
@@ -145,7 +144,6 @@ TEST_F(DirectoryTest, DeniedWritesComeBackAsNoAccessAndShowSo) {
 TEST_F(DirectoryTest, WriteRightFollowsTheGrantsOfTheCurrentUser) {
   EXPECT_TRUE(DSCanWrite("Sales.Acme.", "Joe.Sales.Acme", "Description"));
   EXPECT_TRUE(DSCanWrite("[Root]", "FS1.Acme", "Network Address"));
-  ZELM_FILE_ONLY("users' writes over LDAP need the access rules generated from the grants");
   As("Manager.Sales.Acme");
   EXPECT_TRUE(DSCanWrite("Sales.Acme.", "Joe", "Description"));
   EXPECT_TRUE(DSCanWrite("Sales.Acme.", "Kim.East.Sales.Acme", "Quorvel:EMail Address"));
@@ -193,7 +191,6 @@ TEST_F(DirectoryTest, AddCreatesTheObjectWithItsClassAndFirstAttributesAtOnce) {
   EXPECT_FALSE(DSObjectExists("Y.MS1.Internet Services", 0));
   As("Joe.Sales.Acme");
   EXPECT_EQ(DSAddObject("Unit.Sales.Acme", "Organizational Unit", nullptr, 0), DSC_ERR_NO_ACCESS);
-  ZELM_FILE_ONLY("users' writes over LDAP need the access rules generated from the grants");
   As("Manager.Sales.Acme");
   EXPECT_EQ(DSAddObject("Unit.Sales.Acme", "Organizational Unit", nullptr, 0), 0);
 }

@@ -96,7 +96,6 @@ TEST_F(Identification, ShowsTheStoredValuesWithoutReportingAChange) {
 }
 
 TEST_F(Identification, EachIdentityMayChangeOnlyWhatItMayWrite) {
-  ZELM_FILE_ONLY("users' writes over LDAP need the access rules generated from the grants");
   As("Joe.Sales.Acme");  // the official name only
   ASSERT_NE(Open(), nullptr);
   EXPECT_EQ(Enabled(kRightControls), (std::vector<int>{IDC_MSI_OFFICIAL, IDC_MSI_OFFICIAL_LABEL}));

@@ -79,7 +79,6 @@ TEST_F(SharedPages, StatusTellsTheServerTheAgentsStateOnEveryApply) {
 }
 
 TEST_F(SharedPages, StatusWithoutTheRightWritesAndTellsNothing) {
-  ZELM_FILE_ONLY("users' writes over LDAP need the access rules generated from the grants");
   As("Manager.Sales.Acme");
   ASSERT_NE(Open(kStatusPage), nullptr);
   EXPECT_FALSE(IsItemEnabled(page_, IDC_AGS_DISABLE));

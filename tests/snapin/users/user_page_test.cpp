@@ -147,7 +147,6 @@ TEST_F(MessagingPage, EachControlLightsApplyAndTheQuotaFieldFollowsItsBox) {
 }
 
 TEST_F(MessagingPage, WithoutTheRightToTheQuotaValueNeitherQuotaAttributeIsTouched) {
-  ZELM_FILE_ONLY("users' writes over LDAP need the access rules generated from the grants");
   Load("Manager.Sales.Acme");
   HWND sheet = Open({kJoe});
   HWND page = PageAt(sheet, 0);
@@ -455,7 +454,6 @@ TEST_F(MultiUserPage, ChosenSettingsAreWrittenToEveryUserAndAZeroTimeoutIsKept) 
 }
 
 TEST_F(MultiUserPage, AUserThatCannotBeWrittenIsNamedAndTheOthersAreWritten) {
-  ZELM_FILE_ONLY("users' writes over LDAP need the access rules generated from the grants");
   Load("Manager.Sales.Acme");
   HWND sheet = Open({kAnn, "Zed.Support.Acme"});
   SelectComboRow(PageAt(sheet, 0), IDC_USR_PRIVACY, 1);

@@ -7,8 +7,9 @@
 # the suffix ".ldap", to run against a slapd instead of a database file (the
 # suite's directory fixture seeds whichever it is given,
 # tests/support/test_directory.h). One slapd serves the whole CTest run
-# (fixture zelm_slapd, scripts/ldaptest.sh); the variants take turns on it,
-# and since tests take only one lock, the lock they take is the desktop's.
+# (fixture zelm_slapd, scripts/ldaptest.sh); the variants take turns on it
+# (a lock of its own, so those of window-less suites run beside the desktop's
+# turns).
 #
 # All Wine processes of a run share one desktop: activation and focus pass
 # between their windows, and a box or dialog closing in one test hands the
@@ -16,6 +17,7 @@
 # desktop (a CTest resource lock); NO_DESKTOP marks suites that show no window
 # at all, which run alongside.
 set(ZELM_DESKTOP_LOCK wine-desktop)
+set(ZELM_SLAPD_LOCK zelm-slapd)
 set(ZELM_SLAPD_DIR ${CMAKE_BINARY_DIR}/ldaptest)
 
 function(zelm_slapd_fixture)
@@ -52,9 +54,20 @@ function(zelm_add_test name)
   if(WIN32 AND T_LDAP)
     zelm_slapd_fixture()
     gtest_discover_tests(${name}
-      TEST_SUFFIX .ldap TEST_FILTER "${T_LDAP}"
+      TEST_SUFFIX .ldap TEST_FILTER "${T_LDAP}" TEST_LIST ${name}_ldap
       DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
-      PROPERTIES TIMEOUT ${T_TIMEOUT} RESOURCE_LOCK ${ZELM_DESKTOP_LOCK}
+      PROPERTIES TIMEOUT ${T_TIMEOUT} RESOURCE_LOCK ${ZELM_SLAPD_LOCK}
                  FIXTURES_REQUIRED zelm_slapd ENVIRONMENT "ZELM_TEST_SLAPD=${ZELM_SLAPD_DIR}")
+    if(NOT T_NO_DESKTOP)
+      # Two locks: a list the discovery's properties cannot carry, so set
+      # once the discovered tests are known (read after the discovery's own).
+      set(locks_file ${CMAKE_CURRENT_BINARY_DIR}/${name}_ldap_locks.cmake)
+      file(WRITE ${locks_file}
+        "foreach(t IN LISTS ${name}_ldap)\n"
+        "  set_tests_properties(\"\${t}\" PROPERTIES RESOURCE_LOCK "
+        "\"${ZELM_SLAPD_LOCK};${ZELM_DESKTOP_LOCK}\")\n"
+        "endforeach()\n")
+      set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${locks_file})
+    endif()
   endif()
 endfunction()

@@ -279,7 +279,9 @@ TEST_F(MessagingPage, MultiLineMessagesShowTheirLinesAndKeepTheirLineBreaks) {
       HWND sheet = Open({kJoe});
       HWND page = PageAt(sheet, f.page);
       std::string shown = ItemText(page, f.field);
-      if (!r.shown.empty()) EXPECT_EQ(shown, r.shown);
+      if (!r.shown.empty()) {
+        EXPECT_EQ(shown, r.shown);
+      }
       EXPECT_EQ(SendDlgItemMessageA(page, f.field, EM_GETLINECOUNT, 0, 0),
                 static_cast<LRESULT>(std::count(r.stored.begin(), r.stored.end(), '\n') + 1));
       EXPECT_TRUE(Apply(sheet));  // untouched: stored as it was

@@ -63,10 +63,9 @@ std::unique_ptr<Backend> EngineBackend(std::shared_ptr<Directory> directory,
 bool IsDirectoryAddress(std::string_view location);
 
 // Opens location as identity. Over the file, system = true acts with every
-// right whatever the identity. Builds without the LDAP backend give
-// kErrSystemFailure for an address, with the reason.
+// right whatever the identity. Over LDAP every wait lasts at most timeoutMs.
 int OpenBackend(const std::string& location, const std::string& identity,
                 const std::string& password, bool system, std::unique_ptr<Backend>* out,
-                std::string* error);
+                std::string* error, int timeoutMs = 10000);
 
 }  // namespace zelm::dir

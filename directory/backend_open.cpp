@@ -1,10 +1,10 @@
 // OpenBackend, and the LDAP server seen through Backend: built where the LDAP
 // backend is.
+#include <algorithm>
 #include <utility>
 
 #include "backend.h"
 #include "ldap_backend.h"
-#include "ldap_sync.h"
 
 namespace zelm::dir {
 namespace {
@@ -23,19 +23,28 @@ class Ldap final : public Backend {
   int Describe(std::string_view full, ObjectInfo* out) override { return d_->Describe(full, out); }
   // The server hands over a container's objects at once; the pages a caller
   // asks for are cut from them, in the engine's order (folded leaf names).
+  // A listing from the start asks the server; the pages after it come from
+  // what that answer held, so a long listing costs one answer, not one per
+  // page.
   int List(std::string_view container, std::string_view after, size_t max,
            std::vector<ObjectInfo>* out, bool* more) override {
     out->clear();
     *more = false;
-    std::vector<ObjectInfo> all;
-    if (int r = d_->List(container, &all)) return r;
-    for (ObjectInfo& o : all) {
-      if (!after.empty() && Fold(LeafName(o.full)) <= after) continue;
+    if (after.empty() || !SameText(container, listed_)) {
+      listed_.clear();
+      if (int r = d_->List(container, &listing_)) return r;
+      listed_ = std::string(container);
+    }
+    auto it = std::upper_bound(listing_.begin(), listing_.end(), after,
+                               [](std::string_view a, const ObjectInfo& o) {
+                                 return a < Fold(LeafName(o.full));
+                               });
+    for (; it != listing_.end(); ++it) {
       if (out->size() == max) {
         *more = true;
         break;
       }
-      out->push_back(std::move(o));
+      out->push_back(*it);
     }
     return kOk;
   }
@@ -51,15 +60,15 @@ class Ldap final : public Backend {
   int SetGrant(std::string_view full, std::string_view trustee, std::string_view scope,
                uint32_t rights) override {
     if (int r = d_->SetGrant(full, trustee, scope, rights)) return r;
-    int w = LdapFollower::WaitForGrants(*d_, full, kRulesWaitMs);
+    int w = d_->WaitForGrants(full, kRulesWaitMs);
     return w == kErrNoSuchEntry ? kOk : w;
   }
   int EffectiveRights(std::string_view trustee, std::string_view full, std::string_view scope,
                       uint32_t* rights) override {
     *rights = 0;
-    // The server judges only the bound identity's rights to an attribute.
-    if (!trustee.empty() || scope.empty() || scope.front() == '[') return kErrInvalidRequest;
-    return d_->AttributeRights(full, scope, rights);
+    // The server judges only the bound identity's rights.
+    if (!trustee.empty() && !SameText(trustee, identity_)) return kErrInvalidRequest;
+    return d_->Rights(full, scope, rights);
   }
   int GetSetting(std::string_view key, std::string* value) override {
     return d_->GetSetting(key, value);
@@ -72,17 +81,19 @@ class Ldap final : public Backend {
   std::unique_ptr<LdapDirectory> d_;
   std::string location_;
   std::string identity_;
+  std::string listed_;  // the container listing_ holds
+  std::vector<ObjectInfo> listing_;
 };
 
 }  // namespace
 
 int OpenBackend(const std::string& location, const std::string& identity,
                 const std::string& password, bool system, std::unique_ptr<Backend>* out,
-                std::string* error) {
+                std::string* error, int timeoutMs) {
   out->reset();
   if (IsDirectoryAddress(location)) {
     std::unique_ptr<LdapDirectory> d;
-    if (int r = LdapDirectory::Open(location, identity, password, &d, error)) return r;
+    if (int r = LdapDirectory::Open(location, identity, password, &d, error, timeoutMs)) return r;
     *out = std::make_unique<Ldap>(std::move(d), location, identity);
     return kOk;
   }

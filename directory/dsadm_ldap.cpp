@@ -8,7 +8,6 @@
 
 #include "ldap_backend.h"
 #include "ldap_map.h"
-#include "ldap_sync.h"
 #include "textfile.h"
 
 namespace zelm::dir {
@@ -49,6 +48,21 @@ bool ToTree(const TextDirectory& text, Tree* tree) {
   return false;
 }
 
+// After a change of grants: done once the server enforces every grant up to
+// csn ("": every grant there is).
+int WaitForRules(LdapDirectory& dir, const std::string& address, const char* wait,
+                 std::string csn = std::string()) {
+  if (csn.empty())
+    if (int r = dir.GrantsCsn(&csn)) return Report(dir, "access rules", r);
+  int w = dir.WaitForRules(csn, wait ? std::atoi(wait) : 10000);
+  if (w == kErrNoSuchEntry) {
+    std::fprintf(stderr, "dsadm: nothing keeps the access rules of %s: the grants are stored "
+                         "but not enforced\n", address.c_str());
+    return 1;
+  }
+  return Report(dir, "access rules", w);
+}
+
 }  // namespace
 
 int RunLdap(const std::string& address, const std::string& identity, const std::string& cmd,
@@ -81,7 +95,7 @@ int RunLdap(const std::string& address, const std::string& identity, const std::
       std::fprintf(stderr, "dsadm: %s: %s\n", rest[0].c_str(), error.c_str());
       return 1;
     }
-    return 0;
+    return WaitForRules(dir, address, wait);
   }
   std::string full;
   const std::string typed = rest.empty() ? (cmd == "list" ? "[Root]" : "") : rest[0];
@@ -160,24 +174,19 @@ int RunLdap(const std::string& address, const std::string& identity, const std::
     if (int r = GrantRights(rest, &rights)) return r;
     if (int r = dir.SetGrant(full, rest[1], rest[2], rights)) return Report(dir, full, r);
     // Done once the server enforces it.
-    int w = LdapFollower::WaitForGrants(dir, full, wait ? std::atoi(wait) : 10000);
-    if (w == kErrNoSuchEntry) {
-      std::fprintf(stderr, "dsadm: nothing keeps the access rules of %s: the grant is stored "
-                           "but not enforced\n", address.c_str());
-      return 1;
-    }
-    return Report(dir, "access rules", w);
+    std::string csn;
+    if (int r = dir.ObjectCsn(full, &csn)) return Report(dir, full, r);
+    return WaitForRules(dir, address, wait, csn);
   }
   if (cmd == "rights" && rest.size() == 3 && !identity.empty() && SameText(rest[1], identity)) {
     uint32_t rights = 0;
-    if (int r = dir.AttributeRights(full, rest[2], &rights)) return Report(dir, full, r);
-    std::printf("0x%02X %s\n", rights, RightsText(false, rights).c_str());
+    if (int r = dir.Rights(full, rest[2], &rights)) return Report(dir, full, r);
+    std::printf("0x%02X %s\n", rights, RightsText(SameText(rest[2], kEntryRights), rights).c_str());
     return 0;
   }
   std::fprintf(stderr,
                "dsadm: over LDAP: dump, ldif, import, list, show, get, set, add-value, "
-               "remove-value, set-if, delete, grant, and rights of the --as identity to an "
-               "attribute\n");
+               "remove-value, set-if, delete, grant, and rights of the --as identity\n");
   return 2;
 }
 

@@ -1,5 +1,6 @@
-// The directory on an LDAP server (native, libldap), spelled as ldap_map.h
-// says, with the engine's operations and result codes:
+// The directory on an LDAP server (through ldap_client.h: libldap natively,
+// the Windows LDAP API on Windows), spelled as ldap_map.h says, with the
+// engine's operations and result codes:
 //
 //   std::unique_ptr<zelm::dir::LdapDirectory> d;
 //   std::string why;
@@ -7,7 +8,8 @@
 //                                          "Joe.Sales.Acme", password, &d, &why);
 //
 // An identity is proved by a bind with its password; an empty identity binds
-// as the administrator (cn=zelm:admin,BASE), which holds every right. What a
+// as the administrator (cn=zelm:admin,BASE), which holds every right, and so
+// may the directory's supervisor with the administrator's password. What a
 // caller may do is the server's decision: every write is checked there, and
 // EffectiveRights asks the server too. Every wait is bounded (timeoutMs):
 // a server that is down or silent gives kErrSystemFailure with the reason in
@@ -20,9 +22,8 @@
 #include <vector>
 
 #include "directory.h"
+#include "ldap_client.h"
 #include "textfile.h"
-
-struct ldap;
 
 namespace zelm::dir {
 
@@ -55,18 +56,45 @@ class LdapDirectory {
   // The bound identity's rights to an attribute of the object, as the server
   // judges them: kRightWrite when it would let a value be written.
   int AttributeRights(std::string_view full, std::string_view attribute, uint32_t* rights);
+  // Rights to an attribute, "[All Attributes Rights]" or "[Entry Rights]",
+  // each asked of the server. All attributes: write when it would let some
+  // attribute of the object's class be written. Entry: browse (it finds the
+  // object), create (it would add an object below) and delete (it would
+  // remove the object); rename and supervisor are not asked.
+  int Rights(std::string_view full, std::string_view scope, uint32_t* rights);
   // As the engine's: sets (rights 0: removes) the trustee's grant on the
   // object, in one modify that asserts the grant it replaces. The server
-  // lets only supervisors of the object change its grants.
+  // lets only supervisors of the object change its grants, and enforces the
+  // new grant once the rules' keeper has taken it (WaitForGrants).
   int SetGrant(std::string_view full, std::string_view trustee, std::string_view scope,
                uint32_t rights);
   // A setting of the directory ("" when not set), public as in the engine.
   int GetSetting(std::string_view key, std::string* value);
 
+  // The server's newest change sequence number (its contextCSN), or with
+  // full the one of that object's latest change (its entryCSN): a writer
+  // reads it after a change to wait for those who follow.
+  int ServerCsn(std::string* csn);
+  int ObjectCsn(std::string_view full, std::string* csn);
+  // The newest of the base entry's and every grant or setting holder's: once
+  // the rules reach it they reflect every grant there is (after an import).
+  int GrantsCsn(std::string* csn);
+  // Waits until the server's access rules reflect the changes up to csn
+  // (ldaprules beside it has taken them): kOk; kErrNoSuchEntry when nobody
+  // keeps rules there; kErrSystemFailure when they do not within timeoutMs.
+  // csn may come from another server this one copies.
+  int WaitForRules(const std::string& csn, int timeoutMs);
+  // Both: after changing the grants of full.
+  int WaitForGrants(std::string_view full, int timeoutMs);
+
   // The whole directory as a description (textfile.h): settings, objects
   // parents first, values with their syntaxes, grants. Needs every right.
   int Export(TextDirectory* out);
-  // Adds a description's objects (with their grants) one by one.
+  // Removes every object, grant and setting: the base entry alone is left.
+  // Needs every right.
+  int Clear();
+  // Adds a description's objects with their grants, and its settings, in one
+  // transaction: all or, the failing line named in *error, none.
   int Import(const TextDirectory& text, std::string* error);
 
   const std::string& base() const { return base_; }
@@ -76,16 +104,23 @@ class LdapDirectory {
   friend class LdapFollower;  // native-only extensions on the same connection (ldap_sync.h)
   LdapDirectory() = default;
   int Fail(int ldapCode, const char* what);
+  // The object's entry ("" the base) with the attributes asked for.
+  int FindEntry(std::string_view full, const std::vector<std::string>& attrs,
+                std::vector<LdapEntry>* found);
   int FindDn(std::string_view full, std::string* dn);
   int Bind(const std::string& identity, const std::string& password, std::string* error);
-  struct Entry;
-  int Search(const std::string& base, int scope, const std::string& filter,
-             const std::vector<std::string>& attrs, std::vector<Entry>* out, int limit = 0);
+  // Whether the server lets this identity write values of the LDAP type, or
+  // add objects below dn; asked without writing.
+  int MayWrite(const std::string& dn, const std::string& type, bool* may);
+  int MayCreate(const std::string& dn, bool* may);
+  int Search(const std::string& base, LdapScope scope, const std::string& filter,
+             const std::vector<std::string>& attrs, std::vector<LdapEntry>* out, int limit = 0);
+  // The newest value of attr on the entry dn ("" when none).
+  int NewestValue(const std::string& dn, const char* attr, std::string* out);
 
-  ldap* ld_ = nullptr;
+  std::unique_ptr<LdapSession> session_;
   std::string base_;
   std::string lastError_;
-  int timeoutMs_ = 10000;
 };
 
 }  // namespace zelm::dir

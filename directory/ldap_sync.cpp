@@ -4,9 +4,6 @@
 #include <poll.h>
 
 #include <algorithm>
-#include <chrono>
-#include <cstdio>
-#include <thread>
 
 namespace zelm::dir {
 
@@ -90,71 +87,6 @@ std::string Newest(std::string_view list) {
 
 }  // namespace
 
-namespace {
-
-// The newest value of attr on the entry dn ("" when none); kErrNoSuchEntry
-// when the entry is not there.
-int NewestValue(LDAP* ld, const std::string& dn, const char* attr, int timeoutMs, std::string* out,
-                int* code) {
-  out->clear();
-  char name[64];
-  std::snprintf(name, sizeof name, "%s", attr);
-  char* attrs[] = {name, nullptr};
-  timeval tv{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
-  LDAPMessage* res = nullptr;
-  *code = ldap_search_ext_s(ld, dn.c_str(), LDAP_SCOPE_BASE, "(objectClass=*)", attrs, 0, nullptr,
-                            nullptr, &tv, 0, &res);
-  if (*code == LDAP_SUCCESS)
-    if (LDAPMessage* e = ldap_first_entry(ld, res))
-      if (berval** v = ldap_get_values_len(ld, e, name)) {
-        for (berval** p = v; *p; ++p) *out = std::max(*out, std::string((*p)->bv_val, (*p)->bv_len));
-        ldap_value_free_len(v);
-      }
-  if (res) ldap_msgfree(res);
-  return *code == LDAP_SUCCESS ? kOk : *code == LDAP_NO_SUCH_OBJECT ? kErrNoSuchEntry : kErrSystemFailure;
-}
-
-}  // namespace
-
-int LdapFollower::ServerCsn(LdapDirectory& d, std::string* csn) {
-  int code = 0;
-  int r = NewestValue(d.ld_, d.base_, "contextCSN", d.timeoutMs_, csn, &code);
-  return r == kOk ? kOk : d.Fail(code, "search");
-}
-
-int LdapFollower::ObjectCsn(LdapDirectory& d, std::string_view full, std::string* csn) {
-  std::string dn;
-  if (int r = d.FindDn(full, &dn)) return r;
-  int code = 0;
-  int r = NewestValue(d.ld_, dn, full.empty() ? "contextCSN" : "entryCSN", d.timeoutMs_, csn, &code);
-  return r == kOk ? kOk : d.Fail(code, "search");
-}
-
-int LdapFollower::WaitForRules(LdapDirectory& d, const std::string& want, int timeoutMs) {
-  std::string reached;
-  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-  for (;;) {
-    int code = 0;
-    if (int r = NewestValue(d.ld_, "cn=zelm-rules", "description", d.timeoutMs_, &reached, &code)) {
-      if (r == kErrNoSuchEntry) return r;
-      return d.Fail(code, "rules");
-    }
-    if (reached >= want) return kOk;
-    if (std::chrono::steady_clock::now() > end) {
-      d.lastError_ = "the access rules did not reach " + want + " within " +
-                     std::to_string(timeoutMs) + " ms (ldaprules at " + reached + ")";
-      return kErrSystemFailure;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-  }
-}
-
-int LdapFollower::WaitForGrants(LdapDirectory& d, std::string_view full, int timeoutMs) {
-  std::string csn;
-  if (int r = ObjectCsn(d, full, &csn)) return r;
-  return WaitForRules(d, csn, timeoutMs);
-}
-
 int LdapFollower::Start(std::unique_ptr<LdapDirectory> directory, const std::string& filter,
                         const std::vector<std::string>& attrs, bool fromNow,
                         std::unique_ptr<LdapFollower>* out, std::string* error) {
@@ -162,7 +94,7 @@ int LdapFollower::Start(std::unique_ptr<LdapDirectory> directory, const std::str
   f->d_ = std::move(directory);
   std::string cookie;
   if (fromNow) {
-    if (int r = ServerCsn(*f->d_, &f->csn_)) {
+    if (int r = f->d_->ServerCsn(&f->csn_)) {
       *error = "cannot read where the directory stands: " + f->d_->lastError();
       return r;
     }
@@ -174,7 +106,7 @@ int LdapFollower::Start(std::unique_ptr<LdapDirectory> directory, const std::str
     return kErrSystemFailure;
   }
   f->ls_ = ls;
-  ls->ls_ld = f->d_->ld_;
+  ls->ls_ld = f->d_->session_->handle();
   ls->ls_base = ldap_strdup(f->d_->base_.c_str());
   ls->ls_scope = LDAP_SCOPE_SUBTREE;
   ls->ls_filter = ldap_strdup(filter.c_str());
@@ -227,7 +159,7 @@ int LdapFollower::Poll(int waitMs, std::vector<Event>* out) {
     if (rc == LDAP_SUCCESS && !ended_) return true;
     if (!ended_) {
       int code = rc;
-      ldap_get_option(d_->ld_, LDAP_OPT_RESULT_CODE, &code);
+      ldap_get_option(d_->session_->handle(), LDAP_OPT_RESULT_CODE, &code);
       lastError_ = std::string("content synchronisation: ") + ldap_err2string(code ? code : rc);
       ended_ = true;
     }
@@ -236,7 +168,7 @@ int LdapFollower::Poll(int waitMs, std::vector<Event>* out) {
   bool alive = once();
   if (alive && out->size() == before && waitMs > 0) {
     int fd = -1;
-    ldap_get_option(d_->ld_, LDAP_OPT_DESC, &fd);
+    ldap_get_option(d_->session_->handle(), LDAP_OPT_DESC, &fd);
     pollfd p{fd, POLLIN, 0};
     if (fd >= 0) poll(&p, 1, waitMs);
     alive = once();

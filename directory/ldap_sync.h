@@ -57,20 +57,6 @@ class LdapFollower {
   const std::string& lastError() const { return lastError_; }
   LdapDirectory& directory() { return *d_; }
 
-  // The server's newest change sequence number (its contextCSN), or with
-  // full the one of that object's latest change (its entryCSN): a writer
-  // reads it after a change to wait for those who follow.
-  static int ServerCsn(LdapDirectory& d, std::string* csn);
-  static int ObjectCsn(LdapDirectory& d, std::string_view full, std::string* csn);
-  // Waits until the server's access rules reflect the changes up to csn
-  // (ldaprules beside it has taken them): kOk; kErrNoSuchEntry when nobody
-  // keeps rules there; kErrSystemFailure when they do not within timeoutMs.
-  // A writer that changed the grants of an object waits for its ObjectCsn;
-  // csn may come from another server this one copies.
-  static int WaitForRules(LdapDirectory& d, const std::string& csn, int timeoutMs);
-  // Both: after changing the grants of full.
-  static int WaitForGrants(LdapDirectory& d, std::string_view full, int timeoutMs);
-
  private:
   LdapFollower() = default;
   friend struct LdapFollowerCalls;

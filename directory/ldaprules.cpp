@@ -12,8 +12,8 @@
 // both). After each change of grants or settings it has taken it records
 // the change sequence number it has reached in the entry cn=zelm-rules
 // (description), which anybody may read: once that is at least the one of
-// a writer's change, the rules reflect it (LdapFollower::WaitForGrants in
-// ldap_sync.h waits so).
+// a writer's change, the rules reflect it (LdapDirectory::WaitForGrants in
+// ldap_backend.h waits so).
 #include <ldap.h>
 #include <signal.h>
 #include <unistd.h>
@@ -207,7 +207,7 @@ void Follow(const std::string& dir) {
   // Where the server stands, then everything holding grants or settings,
   // then every change after that point.
   std::string start;
-  if (LdapFollower::ServerCsn(*d, &start) != kOk) {
+  if (d->ServerCsn(&start) != kOk) {
     Log("cannot read " + base + ": " + d->lastError());
     return;
   }

@@ -12,7 +12,9 @@
 # --ldap keeps the directory on a slapd of the project's own instead of the
 # file (build/demo/slapd, ldap://127.0.0.1:38389/o=Zelm, stopped at the end):
 # the store server binds there as Zelmstored.Acme with a password from a
-# file only its owner reads, and the host uses the same address.
+# file only its owner reads, and the host uses the same address, asking for
+# a login (Admin.Acme with the administrator's password, slapd/admin.pw;
+# without a display the pictures log in with that file).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -36,6 +38,7 @@ python3 server/tools/mkstore.py demo --corpus "$corpus" --out "$store"
 printf 'Demo store %s: %s messages of real mail\n' "$store" "$(find "$store" -path '*/cur/*' -o -path '*/new/*' -type f | wc -l)"
 cat directory/sample-directory.txt scripts/demo-services.txt >"$demo/directory.txt"
 password_file=""
+host_password=""  # the administrator's password file, for the host's login
 if [ -n "$ldap" ]; then
   # The store server's own password, and the volume where it lies (the
   # server is not beside a database file there).
@@ -56,8 +59,14 @@ if [ -n "$ldap" ]; then
   ZELM_LDAP_LDIF=$slapd_dir/demo.ldif scripts/slapd.sh start "$slapd_dir" 127.0.0.1 38389
   trap 'scripts/slapd.sh stop "$slapd_dir"' EXIT
   db=$(cat "$slapd_dir/url")
+  host_password=$slapd_dir/admin.pw
 fi
 echo "Demo directory $db: the sample tree with messaging server MS1.Internet Services on FS1.Acme"
+
+# How the host finds the directory (and over a server, its login).
+host_demo() {
+  scripts/host-demo.sh --database "$db" ${host_password:+--password-file "$host_password"} "$@"
+}
 
 on_display() {
   # Wine's X11 driver needs a prefix without the null display driver.
@@ -77,23 +86,23 @@ REG
   echo "zelmsh.exe is open on $DISPLAY, connected to the store at $ZELM_STORE_HOST; close it to go on to the administration host."
   wine "$win_bin/zelmsh.exe" </dev/null >/dev/null 2>&1
   # The server keeps running: the host's statistics page shows it live.
-  scripts/host-demo.sh --database "$db"
+  host_demo
 }
 
 headless() {
   # The server's statistics before and after the shell's browse.
-  scripts/host-demo.sh --database "$db" statistics=host-statistics-start.png
+  host_demo statistics=host-statistics-start.png
   scripts/shots.sh "$ZELM_STORE_HOST" build/shots
   echo
   echo "The mailbox as zelmsh.exe listed it (build/shots/zelmsh-mailbox.txt):"
   sed -n '/^\[list\]/,/^\[details\]/p' build/shots/zelmsh-mailbox.txt | sed '1d;$d'
   echo
-  scripts/host-demo.sh --database "$db" main statistics status
+  host_demo ${host_password:+login} main statistics status
   echo "No display: pictures of the store shell's and the host's main screens are in $root/build/shots"
 }
 
-export -f on_display headless
-export root win_bin db
+export -f host_demo on_display headless
+export root win_bin db host_password
 serve=(scripts/with-store.sh --server "$native_bin/zelmstored" --directory "$db" FS1.Acme
        --address 127.0.0.1 ${password_file:+--password-file "$password_file"} --)
 # The steps run in a shell of their own: it stops at the first that fails,

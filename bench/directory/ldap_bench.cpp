@@ -17,7 +17,6 @@
 
 #include "ldap_backend.h"
 #include "ldap_map.h"
-#include "ldap_sync.h"
 
 using namespace zelm::dir;
 using Clock = std::chrono::steady_clock;
@@ -194,7 +193,7 @@ int main(int argc, char** argv) {
       auto s = Clock::now();
       int r = admin->SetGrant("Unit0.Acme", "Ed.Editors.Acme", "Quorvel:Finger Message",
                               k % 2 ? 0 : kRightRead | kRightWrite);
-      if (!r) r = LdapFollower::WaitForGrants(*admin, "Unit0.Acme", 10000);
+      if (!r) r = admin->WaitForGrants("Unit0.Acme", 10000);
       t.push_back(Micros(Clock::now() - s));
       if (r) return fail("grant", r);
     }

@@ -1,6 +1,7 @@
 // dsclient32.dll: directory contexts, buffers, reads, writes, lists, rights and
-// server connections over the directory engine. Every export takes the one
-// library lock, so calls from several threads are serialised.
+// server connections over either backend: the engine's database file or an
+// LDAP server. Every export takes the one library lock, so calls from several
+// threads are serialised.
 #include "dsclient32.h"
 
 #include <windows.h>
@@ -14,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "backend.h"
 #include "buffer_codec.h"
 #include "directory.h"
 #include "textfile.h"
@@ -21,6 +23,7 @@
 namespace {
 
 using namespace zelm;
+using dir::Backend;
 using dir::Caller;
 using dir::Directory;
 
@@ -28,6 +31,10 @@ constexpr size_t kMaxContexts = 4096;
 constexpr uint32_t kMaxBufferSize = 64u << 20;
 constexpr size_t kListChunk = 64;
 constexpr const char kConfigKey[] = "Software\\Zelm\\Directory";
+// A server that failed is not asked again for this long: a page's many
+// reads then fail at once instead of each waiting out the timeout.
+constexpr DWORD kRetryAfterMs = 5000;
+constexpr int kDefaultTimeoutMs = 10000;
 
 struct ReadIteration {
   std::string full;
@@ -48,14 +55,27 @@ struct Iteration {
   ListIteration list;
 };
 
+// Where a context's directory is and who it acts as.
+struct Location {
+  std::string path;      // database file or directory address
+  std::string identity;  // full name; over LDAP "" is the directory's administrator
+  std::string password;  // over LDAP only
+  std::string problem;   // over LDAP: why there is no password
+  bool ldap = false;
+};
+
 struct Context {
-  std::shared_ptr<Directory> directory;
-  std::string identity;
+  Location where;
+  std::shared_ptr<Directory> engine;  // over the file
+  // The directory as this context's identity sees it. Over LDAP it is
+  // bound on first use, and dropped when the server failed.
+  std::shared_ptr<Backend> directory;
+  std::string identity;  // what DSCWhoAmI answers; over LDAP found on first use
+  std::string error;     // why the last call failed
   uint32_t options = 0;
   std::string nameContext = "[Root]";
   std::map<int32_t, Iteration> iterations;
   int32_t nextIteration = 1;
-  Caller caller() const { return Caller::As(identity); }
 };
 
 struct Connection {
@@ -63,6 +83,17 @@ struct Connection {
   std::string server;
   std::string address;
   bool authenticated;
+};
+
+// The LDAP server bound last, kept for the next contexts of the same
+// location and login; or why it could not be, and since when.
+struct LdapSlot {
+  Location where;
+  std::shared_ptr<Backend> backend;
+  std::string identity;
+  int failure = 0;
+  std::string reason;
+  DWORD failedAt = 0;
 };
 
 struct Library {
@@ -75,6 +106,11 @@ struct Library {
   // the snap-ins use do not load it again each time.
   std::string openPath;
   std::shared_ptr<Directory> open;
+  LdapSlot ldap;
+  // The login given by DSCSetLogin; held in this process's memory only.
+  bool loginGiven = false;
+  std::string loginIdentity;
+  std::string loginPassword;
 };
 
 Library& Lib() {
@@ -149,8 +185,9 @@ int CreateDefaultDatabase(const std::string& path) {
   return r;
 }
 
-// The database file a new context uses (see dsclient32.h); byDefault when
-// nothing names one and the profile's default applies.
+// The database file or directory address a new context uses (see
+// dsclient32.h); byDefault when nothing names one and the profile's default
+// applies.
 std::string ConfiguredPath(bool* byDefault) {
   std::string path = Env("ZELM_DIRECTORY");
   if (path.empty()) path = RegistryValue("Database");
@@ -158,31 +195,161 @@ std::string ConfiguredPath(bool* byDefault) {
   return *byDefault ? DefaultDatabasePath() : path;
 }
 
-// The database and identity a new context gets (see dsclient32.h).
-int OpenConfigured(std::shared_ptr<Directory>* directory, std::string* identity) {
+// The first line of the file ZELM_LDAP_PASSWORD_FILE names: how tests and
+// scripts give a password without a command line. false when it names a
+// file that cannot be read or holds a longer line than a password may be.
+bool PasswordFromFile(std::string* password, std::string* error) {
+  password->clear();
+  const std::string file = Env("ZELM_LDAP_PASSWORD_FILE");
+  if (file.empty()) return true;
+  HANDLE h = CreateFileA(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    *error = "cannot read the password file " + file;
+    return false;
+  }
+  char buf[DSC_PASSWORD_BYTES + 2];
+  DWORD n = 0;
+  BOOL ok = ReadFile(h, buf, sizeof buf, &n, nullptr);
+  CloseHandle(h);
+  std::string text(buf, ok ? n : 0);
+  text = text.substr(0, text.find_first_of("\r\n"));
+  if (!ok || text.size() >= DSC_PASSWORD_BYTES) {
+    *error = "the password file " + file + " holds no password of at most " +
+             std::to_string(DSC_PASSWORD_BYTES - 1) + " characters";
+    return false;
+  }
+  *password = text;
+  return true;
+}
+
+std::string WithoutLeadingDot(std::string name) {
+  if (!name.empty() && name.front() == '.') name.erase(0, 1);
+  return name;
+}
+
+// The database or server, identity and password a new context gets (see
+// dsclient32.h). The database file is opened here; an LDAP server only on
+// first use.
+int OpenConfigured(Context* c) {
   Library& lib = Lib();
   bool byDefault = false;
-  std::string path = ConfiguredPath(&byDefault);
-  if (path.empty()) return DSC_ERR_NO_CONTEXT;
+  Location& where = c->where;
+  where.path = ConfiguredPath(&byDefault);
+  if (where.path.empty()) return DSC_ERR_NO_CONTEXT;
+  where.ldap = dir::IsDirectoryAddress(where.path);
 
-  if (!lib.open || lib.openPath != path) {
+  std::string who = lib.loginGiven ? lib.loginIdentity : Env("ZELM_IDENTITY");
+  if (!lib.loginGiven && who.empty()) who = RegistryValue("Identity");
+  if (where.ldap) {
+    where.identity = WithoutLeadingDot(who);
+    if (lib.loginGiven) where.password = lib.loginPassword;
+    else PasswordFromFile(&where.password, &where.problem);
+    return dir::kOk;
+  }
+
+  if (!lib.open || lib.openPath != where.path) {
     // A configured database that is missing is an error, not a reason to
     // make an empty one at a mistyped path.
-    if (byDefault && !dir::PathExists(path))
-      if (int r = CreateDefaultDatabase(path)) return r;
+    if (byDefault && !dir::PathExists(where.path))
+      if (int r = CreateDefaultDatabase(where.path)) return r;
     std::unique_ptr<Directory> d;
-    if (int r = Directory::Open(path, &d)) return r;
+    if (int r = Directory::Open(where.path, &d)) return r;
     lib.open = std::move(d);
-    lib.openPath = path;
+    lib.openPath = where.path;
   }
-  *directory = lib.open;
-
-  std::string who = Env("ZELM_IDENTITY");
-  if (who.empty()) who = RegistryValue("Identity");
-  if (who.empty()) (*directory)->GetSetting(dir::kSettingIdentity, &who);
-  if (!who.empty() && who.front() == '.') who.erase(0, 1);
-  *identity = who;
+  c->engine = lib.open;
+  if (who.empty()) c->engine->GetSetting(dir::kSettingIdentity, &who);
+  where.identity = c->identity = WithoutLeadingDot(who);
+  c->directory = dir::EngineBackend(c->engine, where.path, Caller::As(where.identity));
   return dir::kOk;
+}
+
+int TimeoutMs() {
+  int ms = std::atoi(Env("ZELM_LDAP_TIMEOUT_MS").c_str());
+  return ms > 0 ? ms : kDefaultTimeoutMs;
+}
+
+bool SameLocation(const Location& a, const Location& b) {
+  return a.path == b.path && a.identity == b.identity && a.password == b.password;
+}
+
+// The context's directory: over LDAP bound on first use (or the one bound
+// last for the same server and login). 0, or the code with the reason in
+// c->error.
+int Use(Context* c, Backend** out) {
+  *out = c->directory.get();
+  if (*out) return 0;
+  LdapSlot& slot = Lib().ldap;
+  if (!slot.backend || !SameLocation(slot.where, c->where)) {
+    if (SameLocation(slot.where, c->where) && slot.failure &&
+        GetTickCount() - slot.failedAt < kRetryAfterMs) {
+      c->error = slot.reason;
+      return slot.failure;
+    }
+    slot = LdapSlot();
+    slot.where = c->where;
+    std::unique_ptr<Backend> b;
+    std::string why;
+    if (c->where.password.empty()) {
+      slot.failure = DSC_ERR_NO_ACCESS;
+      why = !c->where.problem.empty()
+                ? c->where.problem
+                : "no login for " +
+                      (c->where.identity.empty() ? std::string("the directory's administrator")
+                                                 : c->where.identity) +
+                      ": give one (DSCSetLogin, or ZELM_LDAP_PASSWORD_FILE)";
+    } else {
+      slot.failure = dir::OpenBackend(c->where.path, c->where.identity, c->where.password, false,
+                                      &b, &why, TimeoutMs());
+    }
+    if (slot.failure) {
+      slot.reason = c->where.path + ": " + why;
+      slot.failedAt = GetTickCount();
+      c->error = slot.reason;
+      return slot.failure;
+    }
+    slot.backend = std::move(b);
+    // The administrator acts as the directory's supervisor.
+    slot.identity = c->where.identity;
+    if (slot.identity.empty()) slot.backend->GetSetting(dir::kSettingSupervisor, &slot.identity);
+    slot.identity = WithoutLeadingDot(slot.identity);
+  }
+  c->directory = slot.backend;
+  c->identity = slot.identity;
+  *out = c->directory.get();
+  return 0;
+}
+
+// Records why a call on c failed. A server that failed is dropped, so the
+// next call binds again (after kRetryAfterMs) instead of waiting on it.
+int32_t Done(Context* c, int r) {
+  if (r == 0) return 0;
+  if (c->directory) {
+    c->error = c->directory->lastError();
+    if (c->where.ldap && !c->error.empty()) c->error = c->where.path + ": " + c->error;
+  }
+  if (c->error.empty()) c->error = dir::ResultText(r);
+  if (r == DSC_ERR_SYSTEM_FAILURE && c->where.ldap && c->directory) {
+    LdapSlot& slot = Lib().ldap;
+    if (slot.backend == c->directory) {
+      slot.backend.reset();
+      slot.failure = r;
+      slot.reason = c->error;
+      slot.failedAt = GetTickCount();
+    }
+    c->directory.reset();
+  }
+  return r;
+}
+
+// Runs op on the context's directory, recording why it failed.
+template <class Op>
+int32_t With(Context* c, Op op) {
+  Backend* d = nullptr;
+  int r = Use(c, &d);
+  if (r == 0) r = op(d);
+  return Done(c, r);
 }
 
 int Resolve(const Context* c, const char* name, std::string* full) {
@@ -212,7 +379,7 @@ int32_t DSCCreateContext(void) {
     Library& lib = Lib();
     if (lib.contexts.size() >= kMaxContexts) return DSC_ERR_NO_CONTEXT;
     auto c = std::make_unique<Context>();
-    if (OpenConfigured(&c->directory, &c->identity) != dir::kOk) return DSC_ERR_NO_CONTEXT;
+    if (OpenConfigured(c.get()) != dir::kOk) return DSC_ERR_NO_CONTEXT;
     while (lib.nextContext <= 0 || lib.contexts.count(lib.nextContext))
       lib.nextContext = lib.nextContext <= 0 ? 1 : lib.nextContext + 1;
     int32_t id = lib.nextContext++;
@@ -344,7 +511,8 @@ int32_t DSCRead(int32_t context, const char* object, uint32_t infoKind, int32_t 
     };
 
     std::vector<dir::AttributeValues> values;
-    if (int r = c->directory->Read(c->caller(), state.full, state.names, &values)) return end(r);
+    if (int r = With(c, [&](Backend* d) { return d->Read(state.full, state.names, &values); }))
+      return end(r);
 
     dsc::ResultWriter out(result, DSC_OP_READ);
     bool full = result->size < 4;
@@ -429,7 +597,7 @@ int32_t DSCAddObject(int32_t context, const char* object, int32_t* iteration, in
     if (int r = dsc::DecodeAdd(request, &attrs)) return r;
     std::string full;
     if (int r = Resolve(c, object, &full)) return r;
-    return c->directory->Add(c->caller(), full, attrs);
+    return With(c, [&](Backend* d) { return d->Add(full, attrs); });
   });
 }
 
@@ -442,7 +610,7 @@ int32_t DSCModifyObject(int32_t context, const char* object, int32_t* iteration,
     if (int r = dsc::DecodeModify(request, &changes)) return r;
     std::string full;
     if (int r = Resolve(c, object, &full)) return r;
-    return c->directory->Modify(c->caller(), full, changes);
+    return With(c, [&](Backend* d) { return d->Modify(full, changes); });
   });
 }
 
@@ -454,7 +622,7 @@ int32_t DSCReadObjectInfo(int32_t context, const char* object, DSCObjectInfo* in
     std::string full;
     if (int r = Resolve(c, object, &full)) return r;
     dir::ObjectInfo o;
-    if (int r = c->directory->Describe(c->caller(), full, &o)) return r;
+    if (int r = With(c, [&](Backend* d) { return d->Describe(full, &o); })) return r;
     if (info) {
       info->flags = o.container ? DSC_OBJECT_CONTAINER : 0;
       info->subordinateCount = o.subordinates;
@@ -491,7 +659,9 @@ int32_t DSCList(int32_t context, const char* container, int32_t* iteration, DSCB
     bool more = true;
     while (!full && more) {
       std::vector<dir::ObjectInfo> page;
-      if (int r = c->directory->List(c->caller(), state.full, state.after, kListChunk, &page, &more))
+      if (int r = With(c, [&](Backend* d) {
+            return d->List(state.full, state.after, kListChunk, &page, &more);
+          }))
         return end(r);
       for (const dir::ObjectInfo& o : page) {
         std::string_view leaf = dir::LeafName(o.full);
@@ -554,8 +724,9 @@ int32_t DSCGetEffectiveRights(int32_t context, const char* trustee, const char* 
     *rights = 0;
     std::string full;
     if (int r = Resolve(c, object, &full)) return r;
-    return c->directory->EffectiveRights(c->caller(), trustee ? trustee : "", full, attribute,
-                                         rights);
+    return With(c, [&](Backend* d) {
+      return d->EffectiveRights(trustee ? trustee : "", full, attribute, rights);
+    });
   });
 }
 
@@ -567,8 +738,10 @@ int32_t DSCOpenConnection(int32_t context, const char* server, uint32_t* connect
     std::string full;
     if (int r = Resolve(c, server, &full)) return r;
     std::vector<dir::AttributeValues> values;
-    int r = c->directory->Read(c->caller(), full, {"Object Class", "Network Address"}, &values);
-    if (r) return r;
+    if (int r = With(c, [&](Backend* d) {
+          return d->Read(full, {"Object Class", "Network Address"}, &values);
+        }))
+      return r;
     if (values[0].name != "Object Class" || !dir::SameText(values[0].values[0], "HVX Server"))
       return DSC_ERR_INVALID_REQUEST;
     if (values.size() < 2) return DSC_ERR_NO_SUCH_ATTRIBUTE;
@@ -587,11 +760,14 @@ int32_t DSCAuthenticateConnection(int32_t context, uint32_t connection) {
     auto it = Lib().connections.find(connection);
     if (!c || it == Lib().connections.end() || it->second.context != context)
       return DSC_ERR_INVALID_REQUEST;
+    // Over LDAP the bind proved the identity; over the file it must name a user.
     dir::ObjectInfo who;
-    if (c->identity.empty() ||
-        c->directory->Describe(Caller::System(), c->identity, &who) != dir::kOk ||
-        who.className != "User")
-      return DSC_ERR_NO_ACCESS;
+    Backend* d = nullptr;
+    if (int r = Use(c, &d)) return Done(c, r);
+    int r = c->identity.empty() ? DSC_ERR_NO_ACCESS
+            : c->engine         ? c->engine->Describe(Caller::System(), c->identity, &who)
+                                : d->Describe(c->identity, &who);
+    if (r != dir::kOk || who.className != "User") return DSC_ERR_NO_ACCESS;
     it->second.authenticated = true;
     return 0;
   });
@@ -603,7 +779,7 @@ int32_t DSCRemoveObject(int32_t context, const char* object) {
     if (!c) return DSC_ERR_INVALID_REQUEST;
     std::string full;
     if (int r = Resolve(c, object, &full)) return r;
-    return c->directory->Remove(c->caller(), full);
+    return With(c, [&](Backend* d) { return d->Remove(full); });
   });
 }
 
@@ -614,7 +790,7 @@ int32_t DSCSetRights(int32_t context, const char* object, const char* trustee, c
     if (!c || !trustee || !scope) return DSC_ERR_INVALID_REQUEST;
     std::string full;
     if (int r = Resolve(c, object, &full)) return r;
-    return c->directory->SetGrant(c->caller(), full, trustee, scope, rights);
+    return With(c, [&](Backend* d) { return d->SetGrant(full, trustee, scope, rights); });
   });
 }
 
@@ -650,10 +826,42 @@ int32_t DSCGetDatabasePath(char* path, uint32_t size) {
   });
 }
 
+int32_t DSCSetLogin(const char* identity, const char* password) {
+  return Guarded([&]() -> int32_t {
+    Library& lib = Lib();
+    if (!identity) {
+      lib.loginGiven = false;
+      lib.loginIdentity.clear();
+      lib.loginPassword.clear();
+      return 0;
+    }
+    std::string full;
+    if (*identity && dir::ResolveName("", identity, &full) != dir::kOk) return DSC_ERR_BAD_NAME;
+    if (!password || strnlen(password, DSC_PASSWORD_BYTES) >= DSC_PASSWORD_BYTES)
+      return DSC_ERR_INVALID_REQUEST;
+    lib.loginGiven = true;
+    lib.loginIdentity = full;
+    lib.loginPassword = password;
+    return 0;
+  });
+}
+
+int32_t DSCGetErrorText(int32_t context, char* text, uint32_t size) {
+  return Guarded([&]() -> int32_t {
+    Context* c = FindContext(context);
+    if (!c || !text || size == 0) return DSC_ERR_INVALID_REQUEST;
+    if (c->error.size() >= size) return DSC_ERR_INSUFFICIENT_BUFFER;
+    CopyOut(text, c->error);
+    return 0;
+  });
+}
+
 int32_t DSCWhoAmI(int32_t context, char* identity) {
   return Guarded([&]() -> int32_t {
     Context* c = FindContext(context);
     if (!c || !identity) return DSC_ERR_INVALID_REQUEST;
+    Backend* d = nullptr;
+    if (int r = Use(c, &d)) return Done(c, r);  // over LDAP the bind tells who
     CopyOut(identity, c->identity);
     return 0;
   });

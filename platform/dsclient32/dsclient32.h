@@ -3,17 +3,30 @@
    GetProcAddress(module, MAKEINTRESOURCEA(ordinal)). Every function returns 0
    or a negative directory error code (DSC_ERR_*) unless said otherwise.
 
-   Which database and identity a process uses:
-     1. the environment variables ZELM_DIRECTORY (database file) and
-        ZELM_IDENTITY (full name of the user object the process acts as);
+   Which directory and identity a process uses:
+     1. the environment variables ZELM_DIRECTORY (a database file, or the
+        address of a directory on an LDAP server, "ldap://HOST:PORT/o=NAME")
+        and ZELM_IDENTITY (full name of the user object the process acts as);
      2. else the REG_SZ values "Database" and "Identity" under
         HKEY_CURRENT_USER, then HKEY_LOCAL_MACHINE, key Software\Zelm\Directory;
      3. else %APPDATA%\Zelm\directory.zdb, created with the sample tree when
         missing.
-   With no identity configured, the database's own default identity applies
-   (the sample's is Admin.Acme). Configuration is read when a context is
-   created; contexts created before a change keep the database and identity
+   A login given with DSCSetLogin (1207) replaces the configured identity.
+   With no identity, a database file's own default identity applies (the
+   sample's is Admin.Acme). Configuration is read when a context is
+   created; contexts created before a change keep the directory and identity
    they started with.
+
+   On an LDAP server the identity is proved: the context binds with the
+   identity's password on its first call, which fails with -672 for a wrong
+   or missing password. The password comes from DSCSetLogin, else from the
+   first line of the file ZELM_LDAP_PASSWORD_FILE names (for tests and
+   scripts; never a command line). No identity binds as the directory's
+   administrator, which acts as the directory's supervisor (DSCWhoAmI names
+   it). Every wait for the server is bounded (10 s, or ZELM_LDAP_TIMEOUT_MS
+   milliseconds): a server that is down, silent or breaks off an answer
+   gives -632, and for 5 s after such a failure calls fail at once instead
+   of waiting again. DSCGetErrorText (1208) tells why a call failed.
 
    Names are typeless dotted names resolved against the context's name
    context: "[Root]" is the root, a leading "." names from the root, a name
@@ -36,6 +49,7 @@ extern "C" {
 #define DSC_NAME_BYTES 257       /* object names: 256 characters and a NUL */
 #define DSC_SCHEMA_NAME_BYTES 33 /* attribute and class names */
 #define DSC_VALUE_BYTES 1028     /* attribute values: 1,027 characters and a NUL */
+#define DSC_PASSWORD_BYTES 256   /* passwords a login takes: 255 characters and a NUL */
 
 /* Context keys (1003, 1004). */
 #define DSC_KEY_OPTIONS 1      /* value: uint32_t option bits; kept and reported,
@@ -231,9 +245,20 @@ int32_t DSCGetConnectionAddress(uint32_t connection, char* address, uint32_t siz
 int32_t DSCCloseConnection(int32_t context, uint32_t connection);          /* 1204 */
 /* The context's identity (DSC_NAME_BYTES; "" when anonymous). */
 int32_t DSCWhoAmI(int32_t context, char* identity);                         /* 1205 */
-/* The database file a new context would use, by the rules above, whether or
-   not it can be opened. -649 when it does not fit size bytes. */
+/* The database file or directory address a new context would use, by the
+   rules above, whether or not it can be opened. -649 when it does not fit
+   size bytes. */
 int32_t DSCGetDatabasePath(char* path, uint32_t size);                      /* 1206 */
+/* The login of contexts this process creates from now on: identity (a user
+   name, resolved like other names; "" for the directory's administrator)
+   and its password (at most DSC_PASSWORD_BYTES - 1 characters, kept in this
+   process's memory only). identity NULL forgets the login, so the
+   configuration applies again. A wrong password shows on the first call of
+   a context (-672). -623 for a bad name, -641 for a password too long. */
+int32_t DSCSetLogin(const char* identity, const char* password);            /* 1207 */
+/* Why the context's last failed call failed, in words ("" when nothing
+   more than its code is known). -649 when it does not fit size bytes. */
+int32_t DSCGetErrorText(int32_t context, char* text, uint32_t size);        /* 1208 */
 
 /* Ordinals, for GetProcAddress(module, MAKEINTRESOURCEA(...)). */
 enum {
@@ -247,7 +272,8 @@ enum {
   DSC_ORD_CLOSE_ITERATION = 1072, DSC_ORD_GET_EFFECTIVE_RIGHTS = 1046,
   DSC_ORD_OPEN_CONNECTION = 1157, DSC_ORD_AUTHENTICATE_CONNECTION = 1164,
   DSC_ORD_REMOVE_OBJECT = 1201, DSC_ORD_SET_RIGHTS = 1202, DSC_ORD_GET_CONNECTION_ADDRESS = 1203,
-  DSC_ORD_CLOSE_CONNECTION = 1204, DSC_ORD_WHO_AM_I = 1205, DSC_ORD_GET_DATABASE_PATH = 1206
+  DSC_ORD_CLOSE_CONNECTION = 1204, DSC_ORD_WHO_AM_I = 1205, DSC_ORD_GET_DATABASE_PATH = 1206,
+  DSC_ORD_SET_LOGIN = 1207, DSC_ORD_GET_ERROR_TEXT = 1208
 };
 
 #ifdef __cplusplus

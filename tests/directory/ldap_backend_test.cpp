@@ -147,6 +147,15 @@ TEST_F(LdapOps, AnIdentityIsProvedAndTheServerJudgesItsRights) {
   ASSERT_EQ(d_->AttributeRights("Acme", "Description", &rights), kOk);
   EXPECT_NE(rights & kRightWrite, 0u);
   EXPECT_EQ(Values("Acme", "Description"), std::vector<std::string>{"Acme Corporation"});
+
+  // An import the identity may not make is refused before anything is
+  // sent, naming its line.
+  TextDirectory text;
+  ASSERT_EQ(ParseText("object Depot.Acme : Organizational Unit\n", &text, &error), kOk);
+  EXPECT_EQ(joe->Import(text, &error), kErrNoAccess);
+  EXPECT_NE(error.find("line 1: Depot.Acme"), std::string::npos) << error;
+  ObjectInfo info;
+  EXPECT_EQ(d_->Describe("Depot.Acme", &info), kErrNoSuchEntry);
 }
 
 // A peer between the client and slapd that passes everything on but cuts

@@ -11,7 +11,6 @@
 
 #include "ldap_backend.h"
 #include "ldap_map.h"
-#include "ldap_sync.h"
 #include "slapd_fixture.h"
 
 namespace zelm::dir::testing {
@@ -237,7 +236,7 @@ struct LdapRun {
   int Remove(const std::string& o) { return d->Remove(o); }
   int SetGrant(const std::string& o, const std::string& t, const std::string& s, uint32_t r) {
     int g = d->SetGrant(o, t, s, r);
-    return g ? g : LdapFollower::WaitForGrants(*d, o, 10000);
+    return g ? g : d->WaitForGrants(o, 10000);
   }
 };
 
@@ -263,6 +262,40 @@ TEST_F(LdapRights, TheServerAllowsWhatTheEngineAllows) {
   Tree tree;
   ASSERT_EQ(BuildTree(text, &tree, &error), kOk) << error;
   EXPECT_EQ(DumpText(tree), Dump(engine_.get()));
+}
+
+// What the server answers a caller asking its own rights matches what the
+// engine computes, for the bits the server is asked: browse, create and
+// delete on the object, write on an attribute or on all of them.
+TEST_F(LdapRights, TheServerTellsEachCallerTheRightsTheEngineComputes) {
+  const struct {
+    const char* who;
+    const char* object;
+    const char* scope;
+  } rows[] = {
+      {"Kim.East.Sales.Acme", "Manager.Sales.Acme", "[Entry Rights]"},  // browse only
+      {"Manager.Sales.Acme", "Joe.Sales.Acme", "[Entry Rights]"},
+      {"Manager.Sales.Acme", "Kim.East.Sales.Acme", "[Entry Rights]"},
+      {"Joe.Sales.Acme", "East.Sales.Acme", "[Entry Rights]"},
+      {"Joe.Sales.Acme", "Sales.Acme", "[Entry Rights]"},
+      {"Ada.Admins.Acme", "Sales.Acme", "[Entry Rights]"},  // supervisor, not a leaf
+      {"Manager.Sales.Acme", "Joe.Sales.Acme", "[All Attributes Rights]"},
+      {"Manager.Sales.Acme", "Kim.East.Sales.Acme", "[All Attributes Rights]"},
+      {"Joe.Sales.Acme", "East.Sales.Acme", "Quorvel:Domain"},
+      {"Sam.Support.Acme", "MS2.Internet Services", "Quorvel:Config Changed"},
+      {"Sam.Support.Acme", "MS1.Internet Services", "Quorvel:Config Changed"},
+      {"Joe.Sales.Acme", "Joe.Sales.Acme", "Password"},
+  };
+  for (const auto& row : rows) {
+    const bool entry = SameText(row.scope, kEntryRights);
+    const uint32_t asked = entry ? kRightBrowse | kRightCreate | kRightDelete : kRightWrite;
+    uint32_t engine = 0, server = 0;
+    ASSERT_EQ(engine_->EffectiveRights(Caller::As(row.who), "", row.object, row.scope, &engine), kOk);
+    ASSERT_EQ(As(row.who)->Rights(row.object, row.scope, &server), kOk)
+        << row.who << " " << row.object << ": " << As(row.who)->lastError();
+    EXPECT_EQ(server & asked, engine & asked)
+        << row.who << " on " << row.object << " " << row.scope << ": engine " << engine;
+  }
 }
 
 // Two administrators at once, each in its own process with its own login,

@@ -7,7 +7,6 @@
 
 #include "ldap_backend.h"
 #include "ldap_map.h"
-#include "ldap_sync.h"
 #include "slapd_fixture.h"
 
 namespace zelm::dir::testing {
@@ -79,8 +78,8 @@ TEST(Slapd, AReplicaCopiesItsProviderAndEnforcesTheSameRights) {
   EXPECT_NE(joe->Read(manager, {"Password"}, &read), kOk);
   ASSERT_EQ(source->SetGrant(manager, "Joe.Sales.Acme", "Password", kRightRead), kOk);
   std::string csn;
-  ASSERT_EQ(LdapFollower::ObjectCsn(*source, manager, &csn), kOk);
-  ASSERT_EQ(LdapFollower::WaitForRules(*copy, csn, 10000), kOk) << copy->lastError();
+  ASSERT_EQ(source->ObjectCsn(manager, &csn), kOk);
+  ASSERT_EQ(copy->WaitForRules(csn, 10000), kOk) << copy->lastError();
   ASSERT_EQ(joe->Read(manager, {"Password"}, &read), kOk);
   EXPECT_EQ(read[0].values, std::vector<std::string>{"manager"});
   // Writes belong to the provider: the replica refers them there.

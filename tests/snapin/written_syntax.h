@@ -1,27 +1,24 @@
-// The syntax each value was written with, read back from the database file
-// itself (opened afresh), so a page that writes a reference as text, or text
-// as a reference, shows.
+// The syntax each value was written with, read back from the directory
+// (the database file, or the LDAP server), so a page that writes a reference
+// as text, or text as a reference, shows.
 #pragma once
 
 #include <gtest/gtest.h>
 #include <stdint.h>
 
-#include <memory>
 #include <string>
 #include <vector>
 
-#include "directory.h"
+#include "backend.h"
 
 namespace snapintest {
 
 // The syntax `value` of `object`'s `attribute` was written with; 0 when the
-// file holds no such value.
-inline uint32_t WrittenSyntax(const std::string& path, const std::string& object,
+// directory holds no such value.
+inline uint32_t WrittenSyntax(zelm::dir::Backend* directory, const std::string& object,
                               const std::string& attribute, const std::string& value) {
-  std::unique_ptr<zelm::dir::Directory> directory;
-  if (zelm::dir::Directory::Open(path, &directory) != 0) return 0;
   std::vector<zelm::dir::AttributeValues> read;
-  if (directory->Read(zelm::dir::Caller::System(), object, {attribute}, &read) != 0) return 0;
+  if (directory->Read(object, {attribute}, &read) != 0) return 0;
   for (const zelm::dir::AttributeValues& a : read)
     for (size_t i = 0; i < a.values.size() && i < a.syntaxes.size(); ++i)
       if (a.values[i] == value) return a.syntaxes[i];
@@ -36,9 +33,9 @@ struct Written {
   uint32_t syntax;
 };
 
-inline void ExpectWritten(const std::string& path, const std::vector<Written>& rows) {
+inline void ExpectWritten(zelm::dir::Backend* directory, const std::vector<Written>& rows) {
   for (const Written& w : rows)
-    EXPECT_EQ(WrittenSyntax(path, w.object, w.attribute, w.value), w.syntax)
+    EXPECT_EQ(WrittenSyntax(directory, w.object, w.attribute, w.value), w.syntax)
         << w.object << " " << w.attribute << " = " << w.value;
 }
 

@@ -119,7 +119,7 @@ class SyslogPage : public ::testing::Test {
     if (!Values(object).empty())
       changes.push_back({zelm::dir::kChangeRemoveAttribute, kAttribute, {}});
     if (!in.empty()) changes.push_back({zelm::dir::kChangeAddValue, kAttribute, in});
-    ASSERT_EQ(directory_.Engine()->Modify(zelm::dir::Caller::System(), object, changes), 0);
+    ASSERT_EQ(directory_.Admin()->Modify(object, changes), 0);
   }
 
   hosttest::RegistrySandbox registry_;
@@ -255,7 +255,7 @@ TEST_F(SyslogPage, DestinationsEnableTheirFieldAndHostAndPathAreStoredAsTyped) {
       EXPECT_TRUE(boxes.Boxes().empty());
       EXPECT_EQ(Facility("FS2.Acme", 1),
                 std::string(remote ? "1 0 4 " : "1 0 3 ") + (remote ? row.host : "-") + " " + row.path);
-      snapintest::ExpectWritten(directory_.Path(),
+      snapintest::ExpectWritten(directory_.Admin(),
                                 {{"FS2.Acme", kAttribute, Facility("FS2.Acme", 1), 3}});
     }
     Close();

@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "admin_ids.h"
+#include "dsclient32.h"
 #include "host_directory.h"
 #include "host_text.h"
 #include "hostext_internal.h"
@@ -16,6 +17,19 @@ namespace {
 
 const char kIdentityVariable[] = "ZELM_IDENTITY";
 const char kDatabaseVariable[] = "ZELM_DIRECTORY";
+// Passwords are read into a buffer larger than the longest one, so one too
+// long is refused rather than cut short.
+constexpr size_t kPasswordLimit = DSC_PASSWORD_BYTES - 1;
+constexpr int kPasswordRead = 1024;
+
+// The login proved last with a password; kept in this process's memory only,
+// to go back to when another one fails.
+struct Login {
+  bool given = false;
+  std::string identity;
+  std::string password;
+};
+Login g_login;
 
 std::string Variable(const char* name) {
   char buf[1024];
@@ -28,9 +42,54 @@ void SetVariable(const char* name, const std::string& value) {
 }
 
 std::string ItemString(HWND dialog, int id) {
-  char buf[1024];
+  char buf[kPasswordRead];
   GetDlgItemTextA(dialog, id, buf, sizeof buf);
   return buf;
+}
+
+// Reads a password field and wipes the copy on the stack.
+std::string PasswordOf(HWND dialog, int id) {
+  char buf[kPasswordRead];
+  GetDlgItemTextA(dialog, id, buf, sizeof buf);
+  std::string password = buf;
+  SecureZeroMemory(buf, sizeof buf);
+  return password;
+}
+
+// A refused sign-in or login: the message, then the password field again.
+void Refused(HWND w, int passwordId, const std::string& problem, const char* caption) {
+  MessageBoxA(w, problem.c_str(), caption, MB_OK | MB_ICONWARNING);
+  HWND field = GetDlgItem(w, passwordId);
+  SetFocus(field);
+  SendMessageA(field, EM_SETSEL, 0, -1);
+}
+
+INT_PTR CALLBACK LoginProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
+  switch (msg) {
+    case WM_INITDIALOG: {
+      const std::string where = "The directory at " + CurrentDatabase() +
+                                " asks who you are. Type your user name and password.";
+      SetDlgItemTextA(w, IDC_LI_WHERE, where.c_str());
+      SendDlgItemMessageA(w, IDC_LI_USER, EM_LIMITTEXT, QZX_NAME_BYTES - 1, 0);
+      SendDlgItemMessageA(w, IDC_LI_PASSWORD, EM_LIMITTEXT, kPasswordLimit, 0);
+      const std::string* identity = reinterpret_cast<const std::string*>(lp);
+      SetDlgItemTextA(w, IDC_LI_USER, identity->c_str());
+      SetFocus(GetDlgItem(w, identity->empty() ? IDC_LI_USER : IDC_LI_PASSWORD));
+      return FALSE;
+    }
+    case WM_COMMAND:
+      if (LOWORD(wp) == IDOK) {
+        std::string problem;
+        std::string password = PasswordOf(w, IDC_LI_PASSWORD);
+        bool ok = SignIn(ItemString(w, IDC_LI_USER), "", password, &problem);
+        SecureZeroMemory(&password[0], password.size());
+        if (ok) EndDialog(w, IDOK);
+        else Refused(w, IDC_LI_PASSWORD, problem, "Log In");
+      }
+      if (LOWORD(wp) == IDCANCEL) EndDialog(w, IDCANCEL);
+      return TRUE;
+  }
+  return FALSE;
 }
 
 // The sign-in dialog's procedure; no state beyond its controls.
@@ -38,6 +97,7 @@ INT_PTR CALLBACK SignInProc(HWND w, UINT msg, WPARAM wp, LPARAM) {
   switch (msg) {
     case WM_INITDIALOG:
       SendDlgItemMessageA(w, IDC_SI_IDENTITY, EM_LIMITTEXT, QZX_NAME_BYTES - 1, 0);
+      SendDlgItemMessageA(w, IDC_SI_PASSWORD, EM_LIMITTEXT, kPasswordLimit, 0);
       SendDlgItemMessageA(w, IDC_SI_DATABASE, EM_LIMITTEXT, MAX_PATH - 1, 0);
       SetDlgItemTextA(w, IDC_SI_IDENTITY, CurrentIdentity().c_str());
       SetDlgItemTextA(w, IDC_SI_DATABASE, CurrentDatabase().c_str());
@@ -70,9 +130,11 @@ INT_PTR CALLBACK SignInProc(HWND w, UINT msg, WPARAM wp, LPARAM) {
           std::string problem;
           std::string database = ItemString(w, IDC_SI_DATABASE);
           if (database == CurrentDatabase()) database.clear();
-          if (!SignIn(ItemString(w, IDC_SI_IDENTITY), database, &problem)) {
-            MessageBoxA(w, problem.c_str(), "Sign In", MB_OK | MB_ICONWARNING);
-            SetFocus(GetDlgItem(w, IDC_SI_IDENTITY));
+          std::string password = PasswordOf(w, IDC_SI_PASSWORD);
+          bool ok = SignIn(ItemString(w, IDC_SI_IDENTITY), database, password, &problem);
+          SecureZeroMemory(&password[0], password.size());
+          if (!ok) {
+            Refused(w, IDC_SI_PASSWORD, problem, "Sign In");
             return TRUE;
           }
           EndDialog(w, IDOK);
@@ -196,34 +258,61 @@ std::string CurrentIdentity() {
 
 std::string CurrentDatabase() { return ConfiguredDatabasePath(); }
 
-bool SignIn(const std::string& identity, const std::string& database, std::string* problem) {
+bool SignIn(const std::string& identity, const std::string& database, const std::string& password,
+            std::string* problem) {
   std::string who = NormalizeName(identity.c_str());
   if (who.empty()) {
     *problem = "Type the full name of a user, for example Admin.Acme.";
+    return false;
+  }
+  if (password.size() > kPasswordLimit) {
+    *problem = "A password has at most " + std::to_string(kPasswordLimit) + " characters.";
     return false;
   }
   std::string oldIdentity = Variable(kIdentityVariable);
   std::string oldDatabase = Variable(kDatabaseVariable);
   if (!database.empty()) SetVariable(kDatabaseVariable, database);
   SetVariable(kIdentityVariable, who);
+  // A password proves the identity from now on; without one the
+  // configuration (ZELM_IDENTITY and its password file) applies.
+  int r = password.empty() ? (ForgetLogin(), 0) : SetLogin(who, password);
+  const bool asked = r == 0;
   DirEntry e;
-  int r = ReadEntry(who, &e);
-  if (r == 0 && SameText(e.className, "User")) return true;
+  if (asked) r = ReadEntry(who, &e);
+  if (r == 0 && SameText(e.className, "User")) {
+    g_login = password.empty() ? Login() : Login{true, who, password};
+    return true;
+  }
+  const std::string why = asked ? LastProblem() : std::string();
   if (r == 0) {
     *problem = who + " is not a user.";
+  } else if (r == -623) {
+    *problem = who + " is not a user name.";
   } else if (r == -601) {
     *problem = "There is no user " + who + " in the directory.";
+  } else if (r == -672 && why.find("wrong password") != std::string::npos) {
+    *problem = "Wrong password for " + who + ".";
+  } else if (r == -672 && DirectoryIsServer() && password.empty()) {
+    *problem = "The directory on a server asks for " + who + "'s password.";
   } else {
-    *problem = "The directory cannot be used: " + DirectoryErrorLine(r);
+    *problem = "The directory cannot be used: " + DirectoryErrorLine(r) +
+               (why.empty() ? "" : "\n" + why);
   }
   SetVariable(kIdentityVariable, oldIdentity);
   SetVariable(kDatabaseVariable, oldDatabase);
+  if (g_login.given) SetLogin(g_login.identity, g_login.password);
+  else ForgetLogin();
   return false;
 }
 
 bool RunSignInDialog(HWND owner) {
   return DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_SIGN_IN), owner,
                          SignInProc, 0) == IDOK;
+}
+
+bool RunLoginDialog(HWND owner, const std::string& identity) {
+  return DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_LOGIN), owner, LoginProc,
+                         reinterpret_cast<LPARAM>(&identity)) == IDOK;
 }
 
 int RunNewObjectDialog(HWND owner, const std::string& container,

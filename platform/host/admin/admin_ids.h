@@ -9,6 +9,7 @@
 #define IDD_NEW_OBJECT 201
 #define IDD_SNAPINS 202
 #define IDD_ATTRIBUTES 203
+#define IDD_LOGIN 204
 
 // Main window commands.
 #define IDM_SIGN_IN 40001
@@ -31,6 +32,12 @@
 #define IDC_SI_BROWSE 1102
 #define IDC_SI_DATABASE 1103
 #define IDC_SI_DATABASE_BROWSE 1104
+#define IDC_SI_PASSWORD 1105
+
+// Login dialog.
+#define IDC_LI_WHERE 1501
+#define IDC_LI_USER 1502
+#define IDC_LI_PASSWORD 1503
 
 // New object dialog.
 #define IDC_NO_CONTAINER 1201

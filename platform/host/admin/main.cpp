@@ -47,9 +47,20 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
     return 2;
   }
   if (!args.database.empty()) SetEnvironmentVariableA("ZELM_DIRECTORY", args.database.c_str());
-  if (!args.identity.empty()) {
+  // A directory on a server wants a login; unless a password file gives it
+  // (scripts), the user types one.
+  char passwordFile[MAX_PATH];
+  if (DirectoryIsServer() &&
+      GetEnvironmentVariableA("ZELM_LDAP_PASSWORD_FILE", passwordFile, sizeof passwordFile) == 0) {
+    if (!RunLoginDialog(nullptr, args.identity)) {
+      std::string text = "Nobody logged in to the directory at " + ConfiguredDatabasePath() +
+                         ", so zelmadmin ends.";
+      MessageBoxA(nullptr, text.c_str(), kMainTitle, MB_OK | MB_ICONINFORMATION);
+      return 3;
+    }
+  } else if (!args.identity.empty()) {
     std::string problem;
-    if (!SignIn(args.identity, "", &problem)) {
+    if (!SignIn(args.identity, "", "", &problem)) {
       MessageBoxA(nullptr, problem.c_str(), kMainTitle, MB_OK | MB_ICONERROR);
       return 2;
     }

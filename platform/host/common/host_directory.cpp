@@ -10,6 +10,9 @@ namespace zelm::host {
 namespace {
 
 constexpr uint32_t kBufferStep = 4096;
+
+// Why the last ReadEntry failed, in the directory client's words.
+std::string g_lastProblem;
 // A result that will not fit this is not the directory's (values are at most
 // 1,027 bytes); it ends the read rather than growing for ever.
 constexpr uint32_t kBufferLimit = 16u << 20;
@@ -156,7 +159,11 @@ int ReadEntry(const std::string& full, DirEntry* out) {
   DSCObjectInfo info = {};
   char dn[DSC_NAME_BYTES];
   std::string name = ClientName(full);
-  if (int r = DSCReadObjectInfo(ctx.handle(), name.c_str(), &info, dn)) return r;
+  if (int r = DSCReadObjectInfo(ctx.handle(), name.c_str(), &info, dn)) {
+    char text[1024] = "";
+    g_lastProblem = DSCGetErrorText(ctx.handle(), text, sizeof text) == 0 ? text : "";
+    return r;
+  }
   out->full = full.empty() ? std::string() : NormalizeName(dn);
   out->className = info.className;
   out->container = (info.flags & DSC_OBJECT_CONTAINER) != 0 || full.empty();
@@ -207,6 +214,19 @@ int WhoAmI(std::string* identity) {
   *identity = NormalizeName(who);
   return 0;
 }
+
+std::string LastProblem() { return g_lastProblem; }
+
+bool DirectoryIsServer() {
+  const std::string where = ConfiguredDatabasePath();
+  return where.size() > 7 && SameText(where.substr(0, 7), "ldap://");
+}
+
+int SetLogin(const std::string& identity, const std::string& password) {
+  return DSCSetLogin(identity.c_str(), password.c_str());
+}
+
+void ForgetLogin() { DSCSetLogin(nullptr, nullptr); }
 
 std::string ConfiguredDatabasePath() {
   char path[1024];

@@ -39,10 +39,23 @@ bool CanWriteObject(const std::string& full);
 // The identity new contexts act as ("" when anonymous); negative on failure.
 int WhoAmI(std::string* identity);
 
-// The database file new contexts open, by the directory client's own rules:
-// ZELM_DIRECTORY, else the "Database" value under Software\Zelm\Directory
-// (user, then machine), else %APPDATA%\Zelm\directory.zdb.
+// The database file or directory address new contexts open, by the
+// directory client's own rules: ZELM_DIRECTORY, else the "Database" value
+// under Software\Zelm\Directory (user, then machine), else
+// %APPDATA%\Zelm\directory.zdb.
 std::string ConfiguredDatabasePath();
+// Whether that is a directory on an LDAP server ("ldap://..."), where an
+// identity is proved by its password.
+bool DirectoryIsServer();
+// The login of the contexts opened from now on (over LDAP the password is
+// checked on their first call; over the file it is not used). A password
+// of at most 255 characters; -623 for a bad name.
+int SetLogin(const std::string& identity, const std::string& password);
+// Back to the configured identity (and password file).
+void ForgetLogin();
+// Why the last ReadEntry failed, in the directory client's words ("" when
+// it said nothing more than the code).
+std::string LastProblem();
 
 // The name handed to the directory client: from the root, whatever the
 // context.

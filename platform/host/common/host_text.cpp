@@ -72,6 +72,9 @@ std::string VolumeFolder(const std::string& databasePath, const std::string& fol
   bool absolute = !folder.empty() &&
                   (IsSeparator(folder[0]) || (folder.size() > 1 && folder[1] == ':'));
   size_t cut = databasePath.find_last_of("\\/");
+  // A directory on a server lies in no folder: a relative folder stays relative.
+  if (databasePath.size() > 7 && SameText(databasePath.substr(0, 7), "ldap://"))
+    cut = std::string::npos;
   std::string out;
   if (absolute || cut == std::string::npos) {
     out = folder;

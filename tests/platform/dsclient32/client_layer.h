@@ -42,6 +42,8 @@ struct Api {
   decltype(&DSCGetConnectionAddress) getConnectionAddress;
   decltype(&DSCCloseConnection) closeConnection;
   decltype(&DSCWhoAmI) whoAmI;
+  decltype(&DSCSetLogin) setLogin;
+  decltype(&DSCGetErrorText) getErrorText;
 };
 
 template <class F>
@@ -83,6 +85,8 @@ inline bool LoadApi(HMODULE m, Api* a) {
   ok &= ByOrdinal(m, DSC_ORD_GET_CONNECTION_ADDRESS, &a->getConnectionAddress);
   ok &= ByOrdinal(m, DSC_ORD_CLOSE_CONNECTION, &a->closeConnection);
   ok &= ByOrdinal(m, DSC_ORD_WHO_AM_I, &a->whoAmI);
+  ok &= ByOrdinal(m, DSC_ORD_SET_LOGIN, &a->setLogin);
+  ok &= ByOrdinal(m, DSC_ORD_GET_ERROR_TEXT, &a->getErrorText);
   return ok;
 }
 

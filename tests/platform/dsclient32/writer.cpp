@@ -18,7 +18,7 @@ int main(int argc, char** argv) {
       DSCAddObject,         DSCModifyObject,     DSCRead,               DSCReadObjectInfo,
       DSCCloseIteration,    DSCGetEffectiveRights, DSCOpenConnection,   DSCAuthenticateConnection,
       DSCRemoveObject,      DSCSetRights,        DSCGetConnectionAddress, DSCCloseConnection,
-      DSCWhoAmI};
+      DSCWhoAmI,            DSCSetLogin,         DSCGetErrorText};
   Layer layer(api);
   const int steps = std::atoi(argv[1]);
   for (int i = 0; i < steps; ++i) {

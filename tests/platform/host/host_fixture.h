@@ -14,6 +14,7 @@
 
 #include "dir_fixture.h"
 #include "registry_sandbox.h"
+#include "test_directory.h"
 
 namespace hosttest {
 
@@ -93,36 +94,44 @@ inline SuiteFolderOfProcess& SuiteFolder() {
   return folder;
 }
 
-// A database made from text, used by every context this process creates
-// from now on, acting as `identity`.
+// A directory made from text, used by every context this process creates
+// from now on, acting as `identity`: a database file of its own, or in a
+// suite's ".ldap" variant the run's slapd (test_directory.h).
 class HostDirectory {
  public:
   explicit HostDirectory(const std::string& text = kHostTree) {
     static int serial = 0;
     path_ = SuiteFolder().File("db" + std::to_string(++serial) + "\\directory.zdb");
     CreateDirectoryA(Folder().c_str(), nullptr);
-    engine_ = zelm::dir::testing::MakeDirectory(path_, text);
-    SetEnvironmentVariableA("ZELM_DIRECTORY", path_.c_str());
+    directory_ = std::make_unique<zelm::testdir::TestDirectory>(path_, text);
+    EXPECT_EQ(directory_->error(), "");
+    current_ = this;
     As("Admin.Acme");
   }
   ~HostDirectory() {
-    SetEnvironmentVariableA("ZELM_DIRECTORY", nullptr);
-    SetEnvironmentVariableA("ZELM_IDENTITY", nullptr);
+    if (current_ == this) current_ = nullptr;
   }
   HostDirectory(const HostDirectory&) = delete;
   HostDirectory& operator=(const HostDirectory&) = delete;
 
-  static void As(const char* identity) { SetEnvironmentVariableA("ZELM_IDENTITY", identity); }
-  const std::string& Path() const { return path_; }
+  // Contexts act as identity from now on (over LDAP: logged in as it).
+  static void As(const char* identity) {
+    if (current_) current_->directory_->As(identity ? identity : "");
+  }
+  // The password a user logs in with over LDAP; "" over the file.
+  std::string PasswordOf(const std::string& identity) const {
+    return directory_->PasswordOf(identity);
+  }
+  // The database file or directory address contexts use.
+  const std::string& Path() const { return directory_->Location(); }
+  // The folder of the database file (made over LDAP too, for the test's files).
   std::string Folder() const { return path_.substr(0, path_.find_last_of('\\')); }
-  zelm::dir::Directory* Engine() const { return engine_.get(); }
+  // The directory with every right.
+  zelm::dir::Backend* Admin() const { return directory_->Admin(); }
   std::vector<std::string> Values(const std::string& object, const std::string& attribute) const {
-    return zelm::dir::testing::Values(engine_.get(), object, attribute);
+    return directory_->Values(object, attribute);
   }
-  bool Exists(const std::string& object) const {
-    zelm::dir::ObjectInfo info;
-    return engine_->Describe(zelm::dir::Caller::System(), object, &info) == 0;
-  }
+  bool Exists(const std::string& object) const { return directory_->Exists(object); }
   // Makes a folder below this database's folder ("vol\\SYS\\mail").
   void MakeFolder(const std::string& relative) const {
     std::string path = Folder();
@@ -137,8 +146,9 @@ class HostDirectory {
   }
 
  private:
+  static inline HostDirectory* current_ = nullptr;
   std::string path_;
-  std::unique_ptr<zelm::dir::Directory> engine_;
+  std::unique_ptr<zelm::testdir::TestDirectory> directory_;
 };
 
 // A sandbox for the host's tests, with values under Software\Zelm\Admin.

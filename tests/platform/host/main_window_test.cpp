@@ -142,7 +142,7 @@ TEST_F(HostMainWindow, DeleteKeyAsksThenDeletes) {
 
 TEST_F(HostMainWindow, F5ShowsWhatOthersChanged) {
   MainSelect(main_, "Sales.Acme");
-  ASSERT_EQ(directory_.Engine()->Add(dir::Caller::System(), "Bob.Sales.Acme",
+  ASSERT_EQ(directory_.Admin()->Add("Bob.Sales.Acme",
                                      dir::testing::OfClass("User")),
             0);
   EXPECT_TRUE(Press(Tree(), VK_F5));
@@ -200,34 +200,91 @@ TEST_F(HostMainWindow, EnterOnSeveralUsersOpensTheirCommonPage) {
 }
 
 TEST_F(HostMainWindow, SignInChecksTheUserAndChangesWhatTheStatusShows) {
+  const bool ldap = zelm::testdir::OverLdap();
+  const std::string joe = directory_.PasswordOf("Joe.Sales.Acme");
+  struct Case {
+    const char* identity;
+    std::string password;
+    const char* problem;      // over the file
+    const char* ldapProblem;  // over LDAP, where only a user can log in
+  } refused[] = {
+      {"Nobody.Acme", "x", "There is no user Nobody.Acme in the directory.",
+       "There is no user Nobody.Acme in the directory."},
+      {"Sales.Acme", "x", "Sales.Acme is not a user.", "Wrong password for Sales.Acme."},
+      {"Joe.Sales.Acme", joe + "x", nullptr, "Wrong password for Joe.Sales.Acme."},
+      {"Joe.Sales.Acme", std::string(256, 'p'), "A password has at most 255 characters.",
+       "A password has at most 255 characters."},
+      {"", "", "Type the full name of a user, for example Admin.Acme.",
+       "Type the full name of a user, for example Admin.Acme."},
+  };
   std::string problem;
-  EXPECT_FALSE(SignIn("Nobody.Acme", "", &problem));
-  EXPECT_EQ(problem, "There is no user Nobody.Acme in the directory.");
-  EXPECT_FALSE(SignIn("Sales.Acme", "", &problem));
-  EXPECT_EQ(problem, "Sales.Acme is not a user.");
-  EXPECT_FALSE(SignIn("", "", &problem));
-  EXPECT_EQ(CurrentIdentity(), "Admin.Acme");
+  for (const Case& c : refused) {
+    const char* want = ldap ? c.ldapProblem : c.problem;
+    if (!want) continue;
+    EXPECT_FALSE(SignIn(c.identity, "", c.password, &problem)) << c.identity;
+    EXPECT_EQ(problem, want);
+    EXPECT_EQ(CurrentIdentity(), "Admin.Acme");
+  }
 
-  EXPECT_TRUE(SignIn(".Joe.Sales.Acme", "", &problem));
+  EXPECT_TRUE(SignIn(".Joe.Sales.Acme", "", joe, &problem)) << problem;
   EXPECT_EQ(CurrentIdentity(), "Joe.Sales.Acme");
   SendMessageA(main_, WM_COMMAND, IDM_REFRESH, 0);
   EXPECT_EQ(MainStatusText(main_, 0), "Identity: Joe.Sales.Acme");
 
   // A database that is not there: nothing changes.
-  EXPECT_FALSE(SignIn("Admin.Acme", directory_.Folder() + "\\missing.zdb", &problem));
+  EXPECT_FALSE(SignIn("Admin.Acme", directory_.Folder() + "\\missing.zdb", "", &problem));
   EXPECT_EQ(problem.rfind("The directory cannot be used: ", 0), 0u) << problem;
   EXPECT_EQ(CurrentIdentity(), "Joe.Sales.Acme");
   EXPECT_EQ(CurrentDatabase(), directory_.Path());
+}
+
+// A directory on a server: the login dialog takes a dotted user name and a
+// password, says what was wrong and asks again, and Cancel logs nobody in.
+TEST_F(HostMainWindow, TheLoginDialogAsksUntilThePasswordIsRight) {
+  if (!zelm::testdir::OverLdap()) GTEST_SKIP() << "logins are proved on an LDAP server only";
+  const std::string joe = directory_.PasswordOf("Joe.Sales.Acme");
+  struct Try {
+    const char* user;
+    std::string password;
+    const char* says;  // nullptr: logged in
+  } tries[] = {
+      {"Joe.Sales.Acme", joe + "x", "Wrong password for Joe.Sales.Acme."},
+      {"Joe.Sales.Acme", std::string(256, 'p'), "A password has at most 255 characters."},
+      {"Sales..Acme", joe, "Sales..Acme is not a user name."},
+      {".Joe.Sales.Acme", joe, nullptr},
+  };
+  MessageBoxInterceptor boxes;
+  ModalDriver driver;
+  std::string shownUser;
+  driver.Then([&](HWND d) {
+    shownUser = ItemText(d, IDC_LI_USER);
+    for (const Try& t : tries) {
+      SetDlgItemTextA(d, IDC_LI_USER, t.user);
+      SetDlgItemTextA(d, IDC_LI_PASSWORD, t.password.c_str());
+      SendMessageA(d, WM_COMMAND, IDOK, 0);
+    }
+  });
+  driver.Then([](HWND d) { SendMessageA(d, WM_COMMAND, IDCANCEL, 0); });
+  ASSERT_TRUE(RunLoginDialog(main_, "Kim.East.Sales.Acme"));
+  EXPECT_EQ(shownUser, "Kim.East.Sales.Acme");
+  ASSERT_EQ(boxes.Boxes().size(), 3u);
+  for (size_t i = 0; i < 3; ++i) EXPECT_EQ(boxes.Boxes()[i].text, tries[i].says);
+  EXPECT_EQ(CurrentIdentity(), "Joe.Sales.Acme");
+  EXPECT_FALSE(RunLoginDialog(main_, ""));
+  EXPECT_EQ(CurrentIdentity(), "Joe.Sales.Acme");
+  EXPECT_TRUE(driver.Unexpected().empty());
 }
 
 TEST_F(HostMainWindow, ObjectsTheIdentityMayNotChangeShowTheReadOnlyIcon) {
   MainSelect(main_, "Sales.Acme");
   int writable = RowImage("Ann");
   std::string problem;
-  ASSERT_TRUE(SignIn("Joe.Sales.Acme", "", &problem));
+  ASSERT_TRUE(SignIn("Joe.Sales.Acme", "", directory_.PasswordOf("Joe.Sales.Acme"), &problem))
+      << problem;
   SendMessageA(main_, WM_COMMAND, IDM_REFRESH, 0);
   EXPECT_NE(RowImage("Ann"), writable);
-  ASSERT_TRUE(SignIn("Manager.Sales.Acme", "", &problem));
+  ASSERT_TRUE(SignIn("Manager.Sales.Acme", "", directory_.PasswordOf("Manager.Sales.Acme"), &problem))
+      << problem;
   SendMessageA(main_, WM_COMMAND, IDM_REFRESH, 0);
   EXPECT_EQ(RowImage("Ann"), writable);
 }

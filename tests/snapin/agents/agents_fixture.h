@@ -132,7 +132,8 @@ class AgentSnapin : public ::testing::Test {
     ASSERT_TRUE(registry_.Ok());
     ASSERT_TRUE(service_.Start());
     service_.AddService(kRequestService, 11, 2, 0, 1);
-    directory_ = std::make_unique<hosttest::HostDirectory>(AgentTree(service_.Address()));
+    directory_ = std::make_unique<hosttest::HostDirectory>(AgentTree(service_.Address()) +
+                                                           MoreObjects());
 
     owner_ = CreateWindowExA(0, "STATIC", "host", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
                              nullptr, nullptr);
@@ -169,13 +170,15 @@ class AgentSnapin : public ::testing::Test {
     directory_.reset();
   }
 
+  // What a suite adds to the agent tree (text, parents first).
+  virtual std::string MoreObjects() const { return std::string(); }
   static void As(const char* identity) { hosttest::HostDirectory::As(identity); }
   Values Read(const std::string& object, const std::string& attribute) const {
     return directory_->Values(object, attribute);
   }
-  // Each value as the database file holds it, with the syntax it was written with.
+  // Each value as the directory holds it, with the syntax it was written with.
   void ExpectWritten(const std::vector<snapintest::Written>& rows) const {
-    snapintest::ExpectWritten(directory_->Path(), rows);
+    snapintest::ExpectWritten(directory_->Admin(), rows);
   }
   bool Exists(const std::string& object) const { return directory_->Exists(object); }
   // Changes what is stored, as another administrator would.
@@ -186,7 +189,7 @@ class AgentSnapin : public ::testing::Test {
     std::vector<zelm::dir::ValueIn> in;
     for (const std::string& v : values) in.push_back(zelm::dir::testing::Text(v));
     if (!in.empty()) changes.push_back({zelm::dir::kChangeAddValue, attribute, in});
-    ASSERT_EQ(directory_->Engine()->Modify(zelm::dir::Caller::System(), object, changes), 0);
+    ASSERT_EQ(directory_->Admin()->Modify(object, changes), 0);
   }
 
   // The object's property sheet as the host opens it, showing page `index`.
@@ -233,10 +236,10 @@ class AgentSnapin : public ::testing::Test {
   }
   // Withdraws a grant behind an open page's back.
   void Revoke(const std::string& object, const std::string& trustee, const std::string& scope) {
-    ASSERT_EQ(directory_->Engine()->SetGrant(zelm::dir::Caller::System(), object, trustee, scope, 0), 0);
+    ASSERT_EQ(directory_->Admin()->SetGrant(object, trustee, scope, 0), 0);
   }
   void Grant(const std::string& object, const std::string& trustee, const std::string& scope) {
-    ASSERT_EQ(directory_->Engine()->SetGrant(zelm::dir::Caller::System(), object, trustee, scope,
+    ASSERT_EQ(directory_->Admin()->SetGrant(object, trustee, scope,
                                              zelm::dir::kRightCompare | zelm::dir::kRightRead |
                                                  zelm::dir::kRightWrite),
               0);

@@ -41,13 +41,10 @@ inline const char* FilterObjects() {
 
 class FilterPages : public AgentSnapin {
  protected:
+  std::string MoreObjects() const override { return FilterObjects(); }
   void SetUp() override {
     AgentSnapin::SetUp();
     if (HasFatalFailure()) return;
-    zelm::dir::TextDirectory text;
-    std::string error;
-    ASSERT_EQ(zelm::dir::ParseText(FilterObjects(), &text, &error), 0) << error;
-    ASSERT_EQ(zelm::dir::ApplyText(text, directory_->Engine(), &error), 0) << error;
     Store(kServicesName, "Quorvel:Alias", {"info=info@acme.example"});
     parent_ = CreateWindowExA(0, "STATIC", "sheet", WS_POPUP | WS_VISIBLE, 0, 0, 500, 500,
                               nullptr, nullptr, nullptr, nullptr);

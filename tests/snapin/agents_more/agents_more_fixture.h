@@ -58,7 +58,7 @@ class MorePages : public AgentSnapin {
       for (const std::string& v : a.second) in.values.push_back(zelm::dir::testing::Text(v));
       more.push_back(in);
     }
-    ASSERT_EQ(directory_->Engine()->Add(zelm::dir::Caller::System(), name,
+    ASSERT_EQ(directory_->Admin()->Add(name,
                                         zelm::dir::testing::OfClass(cls, more)),
               0)
         << name;

@@ -24,9 +24,7 @@ class WebPages : public agentstest::AgentSnapin {
   void SetUp() override {
     AgentSnapin::SetUp();
     if (HasFatalFailure()) return;
-    using zelm::dir::Caller;
-    ASSERT_EQ(directory_->Engine()->Add(
-                  Caller::System(), kWeb1,
+    ASSERT_EQ(directory_->Admin()->Add(kWeb1,
                   dirt::OfClass("Quorvel:WebMail Agent",
                                 {{"Quorvel:Port", {dirt::Text("80")}},
                                  {"Quorvel:SSL Port", {dirt::Text("443")}},
@@ -38,14 +36,12 @@ class WebPages : public agentstest::AgentSnapin {
                                  {"Quorvel:ZELM Queue Server", {dirt::Name(agentstest::kStore1)}},
                                  {"Quorvel:Message Limit", {dirt::Text("10")}}})),
               0);
-    ASSERT_EQ(directory_->Engine()->Add(
-                  Caller::System(), kWeb2,
+    ASSERT_EQ(directory_->Admin()->Add(kWeb2,
                   dirt::OfClass("Quorvel:WebMail Agent",
                                 {{"Quorvel:Configuration",
                                   {dirt::Text("MsgPerPage:5"), dirt::Text("Name:Two")}}})),
               0);
-    ASSERT_EQ(directory_->Engine()->Add(
-                  Caller::System(), kConnMgr1,
+    ASSERT_EQ(directory_->Admin()->Add(kConnMgr1,
                   dirt::OfClass("TARQ:ConnMgr Agent", {{"Quorvel:Timeout", {dirt::Text("15")}}})),
               0);
   }

@@ -152,7 +152,7 @@ TEST_F(DirectoryTest, WriteRightFollowsTheGrantsOfTheCurrentUser) {
   As("Joe.Sales.Acme");
   EXPECT_FALSE(DSCanWrite("Sales.Acme.", "Joe", "Description"));
   // A grant of that one attribute is enough.
-  ASSERT_EQ(engine_->SetGrant(zelm::dir::Caller::System(), "Joe.Sales.Acme", "Joe.Sales.Acme",
+  ASSERT_EQ(Admin()->SetGrant("Joe.Sales.Acme", "Joe.Sales.Acme",
                               "Description", DSC_ATTR_READ | DSC_ATTR_WRITE),
             0);
   EXPECT_TRUE(DSCanWrite("Sales.Acme.", "Joe", "Description"));
@@ -187,12 +187,12 @@ TEST_F(DirectoryTest, AddCreatesTheObjectWithItsClassAndFirstAttributesAtOnce) {
   const DSAttribute foreign[] = {{"Network Address", 3, "1.2.3.4", nullptr}};
   EXPECT_EQ(DSAddObject("Y.MS1.Internet Services", "Quorvel:SMTP Agent", foreign, 1),
             DSC_ERR_ILLEGAL_ATTRIBUTE);
+  EXPECT_FALSE(DSObjectExists("X.MS1.Internet Services", 0));
+  EXPECT_FALSE(DSObjectExists("Y.MS1.Internet Services", 0));
   As("Joe.Sales.Acme");
   EXPECT_EQ(DSAddObject("Unit.Sales.Acme", "Organizational Unit", nullptr, 0), DSC_ERR_NO_ACCESS);
   As("Manager.Sales.Acme");
   EXPECT_EQ(DSAddObject("Unit.Sales.Acme", "Organizational Unit", nullptr, 0), 0);
-  EXPECT_FALSE(DSObjectExists("X.MS1.Internet Services", 0));
-  EXPECT_FALSE(DSObjectExists("Y.MS1.Internet Services", 0));
 }
 
 TEST_F(DirectoryTest, AnExistingObjectIsReportedWithTheDialogWhenAsked) {

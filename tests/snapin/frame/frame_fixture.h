@@ -1,6 +1,6 @@
-// Shared by the frame's suites: a real directory database in a temporary
-// folder (the layer reaches it through dsclient32, configured by the
-// environment), registry hives of this process's own, an in-process request
+// Shared by the frame's suites: a real directory, a database file in a
+// temporary folder or in the ".ldap" variant the run's slapd (the layer
+// reaches it through dsclient32, configured by the environment), registry hives of this process's own, an in-process request
 // service the directory's file servers point at, and an answerer for the
 // snap-in's own modal dialogs.
 #pragma once
@@ -20,6 +20,7 @@
 #include "frame.h"
 #include "netcalls32.h"
 #include "registry_sandbox.h"
+#include "test_directory.h"
 
 namespace frametest {
 
@@ -83,9 +84,8 @@ class FrameTest : public ::testing::Test {
     gone.Stop();
 
     path_ = folder_->File(std::to_string(++serial_) + ".zdb");
-    engine_ = zelm::dir::testing::MakeDirectory(path_, Tree());
-    ASSERT_TRUE(engine_);
-    SetEnvironmentVariableA("ZELM_DIRECTORY", path_.c_str());
+    directory_ = std::make_unique<zelm::testdir::TestDirectory>(path_, Tree());
+    ASSERT_EQ(directory_->error(), "");
     As("Admin.Acme");
 
     g_snapin.instance = GetModuleHandleA(nullptr);  // the test carries tarq's resources
@@ -99,18 +99,18 @@ class FrameTest : public ::testing::Test {
   void TearDown() override {
     DSSetBufferStartForTesting(0);
     service_.Stop();
-    SetEnvironmentVariableA("ZELM_DIRECTORY", nullptr);
-    SetEnvironmentVariableA("ZELM_IDENTITY", nullptr);
+    directory_.reset();
     registry_.reset();
   }
 
   virtual std::string Tree() { return FrameTree(service_.Address(), goneAddress_); }
 
-  static void As(const char* identity) { SetEnvironmentVariableA("ZELM_IDENTITY", identity); }
+  void As(const char* identity) { directory_->As(identity ? identity : ""); }
+  zelm::dir::Backend* Admin() const { return directory_->Admin(); }
 
-  // An attribute's values as the engine sees them.
+  // An attribute's values as the directory holds them.
   std::vector<std::string> Values(const std::string& object, const std::string& attribute) {
-    return zelm::dir::testing::Values(engine_.get(), object, attribute);
+    return directory_->Values(object, attribute);
   }
 
   void SetValues(const std::string& object, const std::string& attribute,
@@ -120,7 +120,7 @@ class FrameTest : public ::testing::Test {
     std::vector<zelm::dir::Change> changes = {{zelm::dir::kChangeRemoveAttribute, attribute, {}}};
     if (Values(object, attribute).empty()) changes.clear();
     if (!in.empty()) changes.push_back({zelm::dir::kChangeAddValue, attribute, in});
-    ASSERT_EQ(engine_->Modify(zelm::dir::Caller::System(), object, changes), 0);
+    ASSERT_EQ(Admin()->Modify(object, changes), 0);
   }
 
   inline static TempFolder* folder_ = nullptr;
@@ -128,8 +128,8 @@ class FrameTest : public ::testing::Test {
   std::unique_ptr<RegistrySandbox> registry_;
   RequestService service_;
   std::string goneAddress_;
-  std::string path_;
-  std::unique_ptr<zelm::dir::Directory> engine_;
+  std::string path_;  // the database file, over the file
+  std::unique_ptr<zelm::testdir::TestDirectory> directory_;
 };
 
 // A list's strings (null slots as "<null>").

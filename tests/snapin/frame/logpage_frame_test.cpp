@@ -6,6 +6,7 @@
 
 #include "dir_fixture.h"
 #include "frame.h"
+#include "test_directory.h"
 
 namespace {
 
@@ -39,11 +40,8 @@ TEST(LogpageFrameTest, ErrorTextsAreItsOwnPlainWords) {
 
 TEST(LogpageFrameTest, ReadsAndReplacesWithItsOwnCopy) {
   zelm::dir::testing::TempFolder folder;
-  const std::string path = folder.File("logpage.zdb");
-  auto engine = zelm::dir::testing::MakeDirectory(path);
-  ASSERT_TRUE(engine);
-  SetEnvironmentVariableA("ZELM_DIRECTORY", path.c_str());
-  SetEnvironmentVariableA("ZELM_IDENTITY", "Admin.Acme");
+  zelm::testdir::TestDirectory directory(folder.File("logpage.zdb"), zelm::dir::testing::kSmallTree);
+  ASSERT_EQ(directory.error(), "");
 
   StrList old = {};
   StrList wanted = {};
@@ -56,15 +54,13 @@ TEST(LogpageFrameTest, ReadsAndReplacesWithItsOwnCopy) {
   StrListFree(&wanted);
   StrListAdd(&wanted, "1 7 3 - C:\\log\\mail.log");
   ASSERT_EQ(DSReplaceValues(&old, &wanted, "Acme.", "FS1", "Quorvel:Syslog Config", kSyntaxCIString), 0);
-  EXPECT_EQ(zelm::dir::testing::Values(engine.get(), "FS1.Acme", "Quorvel:Syslog Config"),
+  EXPECT_EQ(directory.Values("FS1.Acme", "Quorvel:Syslog Config"),
             std::vector<std::string>{"1 7 3 - C:\\log\\mail.log"});
   StrListFree(&old);
   StrListFree(&wanted);
 
-  SetEnvironmentVariableA("ZELM_IDENTITY", "Joe.Sales.Acme");
+  directory.As("Joe.Sales.Acme");
   EXPECT_FALSE(DSCanWrite("Acme.", "FS1", "Quorvel:Syslog Config"));
-  SetEnvironmentVariableA("ZELM_DIRECTORY", nullptr);
-  SetEnvironmentVariableA("ZELM_IDENTITY", nullptr);
 }
 
 }  // namespace

@@ -170,7 +170,7 @@ class ServerSnapin : public ::testing::Test {
   }
   // Each value as the database file holds it, with the syntax it was written with.
   void ExpectWritten(const std::vector<snapintest::Written>& rows) const {
-    snapintest::ExpectWritten(directory_->Path(), rows);
+    snapintest::ExpectWritten(directory_->Admin(), rows);
   }
   // Changes what is stored behind an open page's back, as another
   // administrator would.
@@ -181,7 +181,7 @@ class ServerSnapin : public ::testing::Test {
     std::vector<zelm::dir::ValueIn> in;
     for (const std::string& v : values) in.push_back(zelm::dir::testing::Text(v));
     if (!in.empty()) changes.push_back({zelm::dir::kChangeAddValue, attribute, in});
-    ASSERT_EQ(directory_->Engine()->Modify(zelm::dir::Caller::System(), object, changes), 0);
+    ASSERT_EQ(directory_->Admin()->Modify(object, changes), 0);
   }
 
   // The object's property sheet as the host opens it, on page `index`.

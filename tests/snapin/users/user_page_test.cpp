@@ -86,7 +86,7 @@ TEST_F(MessagingPage, AUserWithoutSettingsShowsTheDefaultsAndGetsFlagsWritten) {
   EXPECT_EQ(Values(kAnn, "Quorvel:Forwarding Enabled"), Strings{"0"});
   EXPECT_EQ(Values(kAnn, "Quorvel:Vacation Message Enabled"), Strings{"0"});
   EXPECT_EQ(Values(kAnn, "Quorvel:Use Quota"), Strings{"0"});
-  snapintest::ExpectWritten(directory_.Path(), {{kAnn, "Quorvel:Privacy", "0", 3},
+  snapintest::ExpectWritten(directory_.Admin(), {{kAnn, "Quorvel:Privacy", "0", 3},
                                                 {kAnn, "Quorvel:Timeout", "6", 3},
                                                 {kAnn, "Quorvel:Forwarding Enabled", "0", 3}});
   EXPECT_TRUE(Values(kAnn, "Quorvel:EMail Address").empty());
@@ -279,7 +279,9 @@ TEST_F(MessagingPage, MultiLineMessagesShowTheirLinesAndKeepTheirLineBreaks) {
       HWND sheet = Open({kJoe});
       HWND page = PageAt(sheet, f.page);
       std::string shown = ItemText(page, f.field);
-      if (!r.shown.empty()) EXPECT_EQ(shown, r.shown);
+      if (!r.shown.empty()) {
+        EXPECT_EQ(shown, r.shown);
+      }
       EXPECT_EQ(SendDlgItemMessageA(page, f.field, EM_GETLINECOUNT, 0, 0),
                 static_cast<LRESULT>(std::count(r.stored.begin(), r.stored.end(), '\n') + 1));
       EXPECT_TRUE(Apply(sheet));  // untouched: stored as it was

@@ -135,7 +135,7 @@ class UserPages : public ::testing::Test {
     if (!Values(object, attribute).empty())
       changes.push_back({zelm::dir::kChangeRemoveAttribute, attribute, {}});
     if (!in.empty()) changes.push_back({zelm::dir::kChangeAddValue, attribute, in});
-    ASSERT_EQ(directory_.Engine()->Modify(zelm::dir::Caller::System(), object, changes), 0);
+    ASSERT_EQ(directory_.Admin()->Modify(object, changes), 0);
   }
 
   hosttest::RegistrySandbox registry_;

@@ -109,7 +109,8 @@ REG
     endless-info|count-33bit)
       pilot tree "$host>alice" "User message-store information"
       pilot tree "$host>alice>INBOX" "Mailbox information" &
-      await_log "client closed" 600 ;;
+      # A refused count ends with the shell's QUIT before the store sends more.
+      await_log "client closed\|QUIT" 600 ;;
     endless-body|bad-ainfo)
       pilot tree "$host>alice>INBOX" "Mailbox information"
       pilot list 0 "Message body:"

@@ -112,6 +112,7 @@ REG
       # A refused count ends with the shell's QUIT before the store sends more.
       await_log "client closed\|QUIT" 600 ;;
     endless-body|bad-ainfo)
+      pilot tree "$host>alice" "User message-store information"
       pilot tree "$host>alice>INBOX" "Mailbox information"
       pilot list 0 "Message body:"
       await_log "begin" 30; await_log "client closed\|asked" 120 ;;

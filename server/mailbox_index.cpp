@@ -90,6 +90,23 @@ class Fields {
   size_t pos_ = 0;
 };
 
+// Other server processes on the same store take the same lock.
+class FolderLock {
+ public:
+  explicit FolderLock(int dirfd) : fd_(dirfd) { flock(fd_, LOCK_EX); }
+  ~FolderLock() { flock(fd_, LOCK_UN); }
+  FolderLock(const FolderLock&) = delete;
+  FolderLock& operator=(const FolderLock&) = delete;
+
+ private:
+  int fd_;
+};
+
+bool SameFile(const struct stat& a, const struct stat& b) {
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
+         a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
+}
+
 bool StampOf(int dirfd, const char* name, FolderStamp* out) {
   struct stat st;
   if (fstatat(dirfd, name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISDIR(st.st_mode)) return false;
@@ -335,6 +352,50 @@ void MailboxIndex::Load(int dirfd) {
   if (!parsed) return;
   listing_ = std::make_shared<const std::vector<ListedMessage>>(std::move(s.listing));
   state_ = std::move(s);
+  NoteFile(fd.Get());
+}
+
+size_t MailboxIndex::Answers() const {
+  size_t n = 0;
+  if (listing_)
+    for (const ListedMessage& m : *listing_) n += m.record->mime.load() != nullptr;
+  return n;
+}
+
+void MailboxIndex::NoteFile(int fd) {
+  if (fstat(fd, &file_) != 0) file_ = {};
+  fileAnswers_ = Answers();
+}
+
+bool MailboxIndex::Write(int dirfd) {
+  // Written in pieces: a big mailbox's index text is megabytes.
+  size_t at = 0;
+  bool written = ReplaceFileBeneath(dirfd, kIndexFileName, [&](std::string* piece) {
+    if (at > listing_->size()) return false;
+    piece->clear();
+    if (at == 0) AppendHead(state_, piece);
+    for (; at < listing_->size() && piece->size() < kIndexPiece; ++at)
+      AppendEntry((*listing_)[at], piece);
+    if (at == listing_->size()) ++at;  // the last piece is out
+    return true;
+  });
+  UniqueFd fd = written ? OpenFileBeneath(dirfd, kIndexFileName) : UniqueFd();
+  if (fd.Valid()) NoteFile(fd.Get());
+  else file_ = {};
+  return written;
+}
+
+void MailboxIndex::SaveAnswers(int dirfd) {
+  std::lock_guard<std::mutex> lock(mu_);
+  if (!listing_ || file_.st_ino == 0 || Answers() <= fileAnswers_) return;
+  FolderLock folder(dirfd);
+  // Another process's index holds IDs given there: it stays.
+  struct stat st;
+  if (fstatat(dirfd, kIndexFileName, &st, AT_SYMLINK_NOFOLLOW) != 0 || !SameFile(st, file_)) {
+    file_ = {};
+    return;
+  }
+  Write(dirfd);
 }
 
 bool MailboxIndex::Scan(int dirfd, const std::string& authservId, std::string* error,
@@ -448,17 +509,7 @@ bool MailboxIndex::Scan(int dirfd, const std::string& authservId, std::string* e
   state_ = std::move(next);
   listing_ = std::make_shared<const std::vector<ListedMessage>>(std::move(listing));
   // A read-only store still works; its IDs then last as long as this process.
-  // Written in pieces: a big mailbox's index text is megabytes.
-  size_t at = 0;
-  indexWritten_ = ReplaceFileBeneath(dirfd, kIndexFileName, [&](std::string* piece) {
-    if (at > listing_->size()) return false;
-    piece->clear();
-    if (at == 0) AppendHead(state_, piece);
-    for (; at < listing_->size() && piece->size() < kIndexPiece; ++at)
-      AppendEntry((*listing_)[at], piece);
-    if (at == listing_->size()) ++at;  // the last piece is out
-    return true;
-  });
+  indexWritten_ = Write(dirfd);
   return true;
 }
 
@@ -466,12 +517,7 @@ bool MailboxIndex::Refresh(int dirfd, const std::string& authservId, Listing* ou
                            std::string* error, Arrivals* arrived) {
   out->reset();
   std::lock_guard<std::mutex> lock(mu_);
-  // Other server processes on the same store take the same lock.
-  flock(dirfd, LOCK_EX);
-  struct Unlock {
-    int fd;
-    ~Unlock() { flock(fd, LOCK_UN); }
-  } unlock{dirfd};
+  FolderLock folder(dirfd);
   if (!loaded_) Load(dirfd);
   FolderStamp cur, fresh;
   if (!StampOf(dirfd, "cur", &cur) || !StampOf(dirfd, "new", &fresh)) {
@@ -497,11 +543,7 @@ bool MailboxIndex::Repair(int dirfd, const std::string& authservId, bool fix, In
                          std::string* error) {
   *out = IndexCheck();
   std::lock_guard<std::mutex> lock(mu_);
-  flock(dirfd, LOCK_EX);
-  struct Unlock {
-    int fd;
-    ~Unlock() { flock(fd, LOCK_UN); }
-  } unlock{dirfd};
+  FolderLock folder(dirfd);
   if (!loaded_) Load(dirfd);
 
   // What the index file says, when it says anything.

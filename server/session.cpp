@@ -102,6 +102,8 @@ void StoreSession::RefuseLongLine(std::string* out) {
 }
 
 void StoreSession::ClearMailbox() {
+  // Answers worked out while it was selected outlast a restart.
+  if (index_ && mailboxFd_.Valid()) index_->SaveAnswers(mailboxFd_.Get());
   mailbox_.clear();
   mailboxFd_ = UniqueFd();
   curFd_ = UniqueFd();

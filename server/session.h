@@ -46,6 +46,9 @@ class StoreSession {
   // peer: the client's address (host byte order), for the statistics.
   explicit StoreSession(MessageStore* store, uint32_t peer = 0x7F000001)
       : store_(store), peer_(peer) {}
+  ~StoreSession() { ClearMailbox(); }
+  StoreSession(const StoreSession&) = delete;
+  StoreSession& operator=(const StoreSession&) = delete;
   // False when the connection is to end once the output has been sent (QUIT).
   // Answers reflect the changes in the store made before input last arrived.
   bool Handle(const std::string& line, std::string* out);

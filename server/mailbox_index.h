@@ -1,8 +1,8 @@
 // What the store knows about the messages of one Maildir, kept across
 // connections and across restarts (the file "zelm-index" in the Maildir):
-// each message's unique ID and facts, computed once from its bytes. Maildir
-// files never change once delivered; flag changes only rename them, so a
-// message is known by the part of its file name before the ':'.
+// each message's unique ID, facts and MIME answer, computed once from its
+// bytes. Maildir files never change once delivered; flag changes only rename
+// them, so a message is known by the part of its file name before the ':'.
 #pragma once
 
 #include <sys/stat.h>

@@ -62,8 +62,9 @@ class StoreSession {
   // The answer to a line that was too long to take.
   static void RefuseLongLine(std::string* out);
   // Computes, side by side on a few threads, the MIME answers that the given
-  // pipelined MIME commands (their number texts) will ask for; they are then
-  // answered from what the index keeps. Answers nothing itself.
+  // pipelined MIME commands (their number texts) will ask for, and checks
+  // kept ones against their files; they are then answered from what the index
+  // keeps. Answers nothing itself.
   void PrefetchMime(const std::vector<std::string_view>& numbers);
 
   // REPAIR [CHECK] MBOX <name> | REPAIR [CHECK] STORE (args: what follows

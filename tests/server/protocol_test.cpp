@@ -371,24 +371,39 @@ TEST_F(Protocol, PipelinedMimeAnswersMatchOneByOne) {
     one->Send("MIME " + std::to_string(k) + "\r\n");
     expected.push_back(one->UntilDone());
   }
-  // A fresh server, so nothing is kept yet; one message gone, one number too high.
-  one.reset();
-  StopServer();
-  StartServer();
-  auto c = Client();
-  List(c.get(), "many", "INBOX");
-  unlink(Path("many/cur/1700000015.M.h:2,S").c_str());
-  std::string batch;
-  for (int k = 1; k <= 12; ++k) batch += "MIME " + std::to_string(k) + "\r\n";
-  c->Send(batch + "MIME 99\r\n");
-  for (int k = 1; k <= 12; ++k) {
-    std::vector<std::string> got = c->UntilDone();
-    if (k == 6)
-      EXPECT_EQ(std::vector<std::string>({"4015 message no longer exists", "1000 end of structure"}), got);
-    else
-      EXPECT_EQ(expected[k - 1], got) << k;
+  // Fresh servers: answers kept in the index file but not yet checked, then
+  // every message read afresh (no index); one message gone, one rewritten,
+  // one number too high.
+  for (bool withIndex : {true, false}) {
+    one.reset();
+    StopServer();
+    if (!withIndex) {
+      unlink(Path("many/zelm-index").c_str());
+      Deliver("many", "cur", "1700000015.M.h:2,S", kSecond);
+      Deliver("many", "cur", "1700000017.M.h:2,S", kSecond);
+    }
+    StartServer();
+    one = Client();
+    List(one.get(), "many", "INBOX");
+    unlink(Path("many/cur/1700000015.M.h:2,S").c_str());
+    Deliver("many", "cur", "1700000017.M.h:2,S", kFirst);
+    std::string batch;
+    for (int k = 1; k <= 12; ++k) batch += "MIME " + std::to_string(k) + "\r\n";
+    one->Send(batch + "MIME 99\r\n");
+    for (int k = 1; k <= 12; ++k) {
+      std::vector<std::string> got = one->UntilDone();
+      if (k == 6)
+        EXPECT_EQ(std::vector<std::string>({"4015 message no longer exists",
+                                            "1000 end of structure"}), got);
+      else if (k == 8)
+        EXPECT_EQ(std::vector<std::string>({"4015 message has changed since it was listed",
+                                            "1000 end of structure"}), got) << withIndex;
+      else
+        EXPECT_EQ(expected[k - 1], got) << k;
+    }
+    EXPECT_EQ(std::vector<std::string>({"4014 no such message", "1000 end of structure"}),
+              one->UntilDone());
   }
-  EXPECT_EQ(std::vector<std::string>({"4014 no such message", "1000 end of structure"}), c->UntilDone());
 }
 
 TEST_F(Protocol, HeaderLinesNeverReadAsRepliesAndStayShort) {

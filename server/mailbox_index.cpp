@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <atomic>
 #include <cstdlib>
@@ -23,7 +24,10 @@ const char kIndexFileName[] = "zelm-index";
 
 namespace {
 
-constexpr char kIndexMagic[] = "zelm-index 3 ";
+// Version 4 adds each message's packed MIME answer; files of version 3 are
+// still read (their IDs are the clients').
+constexpr char kIndexMagic[] = "zelm-index 4 ";
+constexpr char kIndexMagic3[] = "zelm-index 3 ";
 constexpr size_t kIndexPiece = 256 * 1024;  // the index file is written in pieces of this size
 // Threads reading new messages: a 100,000-message mailbox from a cold disk
 // took 10 s with 4, 7 s with 8 and with 16.
@@ -86,12 +90,86 @@ class Fields {
   size_t pos_ = 0;
 };
 
+// Other server processes on the same store take the same lock.
+class FolderLock {
+ public:
+  explicit FolderLock(int dirfd) : fd_(dirfd) { flock(fd_, LOCK_EX); }
+  ~FolderLock() { flock(fd_, LOCK_UN); }
+  FolderLock(const FolderLock&) = delete;
+  FolderLock& operator=(const FolderLock&) = delete;
+
+ private:
+  int fd_;
+};
+
+bool SameFile(const struct stat& a, const struct stat& b) {
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
+         a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
+}
+
 bool StampOf(int dirfd, const char* name, FolderStamp* out) {
   struct stat st;
   if (fstatat(dirfd, name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISDIR(st.st_mode)) return false;
   out->sec = st.st_mtim.tv_sec;
   out->nsec = st.st_mtim.tv_nsec;
   return true;
+}
+
+// Packed MIME answers go into the index in base64 without padding: a third
+// more than their bytes, none of them a blank or a control byte.
+constexpr char kBase64[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+
+void AppendBase64(std::string_view bytes, std::string* out) {
+  uint32_t bits = 0;
+  int have = 0;
+  for (unsigned char b : bytes) {
+    bits = (bits << 8) | b;
+    for (have += 8; have >= 6; have -= 6) *out += kBase64[(bits >> (have - 6)) & 0x3F];
+  }
+  if (have > 0) *out += kBase64[(bits << (6 - have)) & 0x3F];
+}
+
+// False for anything AppendBase64 does not write, and for more than max bytes.
+bool FromBase64(std::string_view text, size_t max, std::string* out) {
+  out->clear();
+  if (text.size() % 4 == 1 || text.size() / 4 * 3 > max) return false;
+  static const auto values = [] {  // 64: not a base64 letter
+    std::array<unsigned char, 256> v;
+    v.fill(64);
+    for (unsigned char i = 0; i < 64; ++i) v[static_cast<unsigned char>(kBase64[i])] = i;
+    return v;
+  }();
+  uint32_t bits = 0;
+  int have = 0;
+  for (char c : text) {
+    unsigned char value = values[static_cast<unsigned char>(c)];
+    if (value == 64) return false;
+    bits = (bits << 6) | value;
+    have += 6;
+    if (have >= 8) {
+      have -= 8;
+      *out += static_cast<char>((bits >> have) & 0xFF);
+    }
+  }
+  return (bits & ((1u << have) - 1)) == 0;  // leftover bits are zeros
+}
+
+// The index field of a record's answer: "-" for none.
+void AppendMimeField(const MessageRecord& r, std::string* out) {
+  const char* packed = r.mime.load();
+  if (packed) AppendBase64(PackedMimeBlock(packed), out);
+  else *out += '-';
+}
+
+// A record's answer from its index field; a field that is no valid packed
+// answer (the file is the user's, other programs write it) leaves none.
+void TakeMimeField(std::string_view field, MessageRecord* r) {
+  std::string block;
+  if (field == "-" || !FromBase64(field, kPackedMimeMax + 8, &block) || !PackedMimeValid(block))
+    return;
+  char* packed = new char[block.size()];
+  memcpy(packed, block.data(), block.size());
+  r->KeepMime(packed);
 }
 
 void AppendNumber(std::string* s, int64_t v) {
@@ -186,6 +264,8 @@ void AppendEntry(const ListedMessage& m, std::string* out) {
   *out += ' ';
   *out += r.Subject();
   *out += ' ';
+  AppendMimeField(r, out);
+  *out += ' ';
   *out += r.Base();
   *out += m.suffix;
   *out += '\n';
@@ -195,7 +275,7 @@ void AppendEntry(const ListedMessage& m, std::string* out) {
 
 std::string MailboxIndex::Serialize(const Snapshot& s, const std::vector<ListedMessage>& listing) {
   std::string out;
-  out.reserve(listing.size() * 160 + 64);
+  out.reserve(listing.size() * 200 + 64);
   AppendHead(s, &out);
   for (const ListedMessage& m : listing) AppendEntry(m, &out);
   return out;
@@ -204,8 +284,10 @@ std::string MailboxIndex::Serialize(const Snapshot& s, const std::vector<ListedM
 bool MailboxIndex::Parse(std::string_view all, Snapshot* s) {
   *s = Snapshot();
   size_t nl = all.find('\n');
-  if (nl == std::string_view::npos || all.compare(0, strlen(kIndexMagic), kIndexMagic) != 0)
-    return false;
+  if (nl == std::string_view::npos) return false;
+  bool withMime = all.compare(0, strlen(kIndexMagic), kIndexMagic) == 0;
+  if (!withMime && all.compare(0, strlen(kIndexMagic3), kIndexMagic3) != 0) return false;
+  static_assert(sizeof kIndexMagic == sizeof kIndexMagic3, "one length of magic");
   Fields head(all.substr(strlen(kIndexMagic), nl - strlen(kIndexMagic)));
   uint64_t next;
   if (!head.Number(&next) || next == 0 || next > 0xFFFFFFFFull || !head.Signed(&s->cur.sec) ||
@@ -223,10 +305,10 @@ bool MailboxIndex::Parse(std::string_view all, Snapshot* s) {
     auto r = std::make_shared<MessageRecord>();
     ListedMessage m;
     uint64_t uid, size, hb, bb, flags;
-    std::string_view where, sender, subject;
+    std::string_view where, sender, subject, mime;
     if (!f.Number(&uid) || !f.Next(&where) || !f.Number(&size) || !f.Signed(&r->mtime) ||
         !f.Number(&hb) || !f.Number(&bb) || !f.Number(&flags) || !f.Signed(&r->date) ||
-        !f.Next(&sender) || !f.Next(&subject))
+        !f.Next(&sender) || !f.Next(&subject) || (withMime && !f.Next(&mime)))
       return false;
     // IDs ascend and stay below the next one to give.
     if (uid <= lastUid || uid >= next || (where != "n" && where != "c")) return false;
@@ -242,6 +324,8 @@ bool MailboxIndex::Parse(std::string_view all, Snapshot* s) {
     std::string_view file = f.Rest();
     std::string_view base = MaildirBaseName(file);
     r->SetTexts(base, sender, subject);
+    // Its checkedAt stays 0: the file is looked at before the answer is served.
+    if (withMime) TakeMimeField(mime, r.get());
     m.suffix = std::string(file.substr(base.size()));
     m.inNew = where == "n";
     m.flags = MaildirFlags(file, m.inNew) | r->contentFlags;
@@ -268,6 +352,50 @@ void MailboxIndex::Load(int dirfd) {
   if (!parsed) return;
   listing_ = std::make_shared<const std::vector<ListedMessage>>(std::move(s.listing));
   state_ = std::move(s);
+  NoteFile(fd.Get());
+}
+
+size_t MailboxIndex::Answers() const {
+  size_t n = 0;
+  if (listing_)
+    for (const ListedMessage& m : *listing_) n += m.record->mime.load() != nullptr;
+  return n;
+}
+
+void MailboxIndex::NoteFile(int fd) {
+  if (fstat(fd, &file_) != 0) file_ = {};
+  fileAnswers_ = Answers();
+}
+
+bool MailboxIndex::Write(int dirfd) {
+  // Written in pieces: a big mailbox's index text is megabytes.
+  size_t at = 0;
+  bool written = ReplaceFileBeneath(dirfd, kIndexFileName, [&](std::string* piece) {
+    if (at > listing_->size()) return false;
+    piece->clear();
+    if (at == 0) AppendHead(state_, piece);
+    for (; at < listing_->size() && piece->size() < kIndexPiece; ++at)
+      AppendEntry((*listing_)[at], piece);
+    if (at == listing_->size()) ++at;  // the last piece is out
+    return true;
+  });
+  UniqueFd fd = written ? OpenFileBeneath(dirfd, kIndexFileName) : UniqueFd();
+  if (fd.Valid()) NoteFile(fd.Get());
+  else file_ = {};
+  return written;
+}
+
+void MailboxIndex::SaveAnswers(int dirfd) {
+  std::lock_guard<std::mutex> lock(mu_);
+  if (!listing_ || file_.st_ino == 0 || Answers() <= fileAnswers_) return;
+  FolderLock folder(dirfd);
+  // Another process's index holds IDs given there: it stays.
+  struct stat st;
+  if (fstatat(dirfd, kIndexFileName, &st, AT_SYMLINK_NOFOLLOW) != 0 || !SameFile(st, file_)) {
+    file_ = {};
+    return;
+  }
+  Write(dirfd);
 }
 
 bool MailboxIndex::Scan(int dirfd, const std::string& authservId, std::string* error,
@@ -381,17 +509,7 @@ bool MailboxIndex::Scan(int dirfd, const std::string& authservId, std::string* e
   state_ = std::move(next);
   listing_ = std::make_shared<const std::vector<ListedMessage>>(std::move(listing));
   // A read-only store still works; its IDs then last as long as this process.
-  // Written in pieces: a big mailbox's index text is megabytes.
-  size_t at = 0;
-  indexWritten_ = ReplaceFileBeneath(dirfd, kIndexFileName, [&](std::string* piece) {
-    if (at > listing_->size()) return false;
-    piece->clear();
-    if (at == 0) AppendHead(state_, piece);
-    for (; at < listing_->size() && piece->size() < kIndexPiece; ++at)
-      AppendEntry((*listing_)[at], piece);
-    if (at == listing_->size()) ++at;  // the last piece is out
-    return true;
-  });
+  indexWritten_ = Write(dirfd);
   return true;
 }
 
@@ -399,12 +517,7 @@ bool MailboxIndex::Refresh(int dirfd, const std::string& authservId, Listing* ou
                            std::string* error, Arrivals* arrived) {
   out->reset();
   std::lock_guard<std::mutex> lock(mu_);
-  // Other server processes on the same store take the same lock.
-  flock(dirfd, LOCK_EX);
-  struct Unlock {
-    int fd;
-    ~Unlock() { flock(fd, LOCK_UN); }
-  } unlock{dirfd};
+  FolderLock folder(dirfd);
   if (!loaded_) Load(dirfd);
   FolderStamp cur, fresh;
   if (!StampOf(dirfd, "cur", &cur) || !StampOf(dirfd, "new", &fresh)) {
@@ -430,11 +543,7 @@ bool MailboxIndex::Repair(int dirfd, const std::string& authservId, bool fix, In
                          std::string* error) {
   *out = IndexCheck();
   std::lock_guard<std::mutex> lock(mu_);
-  flock(dirfd, LOCK_EX);
-  struct Unlock {
-    int fd;
-    ~Unlock() { flock(fd, LOCK_UN); }
-  } unlock{dirfd};
+  FolderLock folder(dirfd);
   if (!loaded_) Load(dirfd);
 
   // What the index file says, when it says anything.

@@ -1,8 +1,8 @@
 // What the store knows about the messages of one Maildir, kept across
 // connections and across restarts (the file "zelm-index" in the Maildir):
-// each message's unique ID and facts, computed once from its bytes. Maildir
-// files never change once delivered; flag changes only rename them, so a
-// message is known by the part of its file name before the ':'.
+// each message's unique ID, facts and MIME answer, computed once from its
+// bytes. Maildir files never change once delivered; flag changes only rename
+// them, so a message is known by the part of its file name before the ':'.
 #pragma once
 
 #include <sys/stat.h>
@@ -124,6 +124,11 @@ class MailboxIndex {
   static std::string Serialize(const Snapshot& head, const std::vector<ListedMessage>& listing);
   static bool Parse(std::string_view text, Snapshot* s);
 
+  // Writes the index file anew when messages gained MIME answers since it was
+  // last read or written here (answers worked out at a MIME then outlast a
+  // restart); never over a file another process wrote meanwhile.
+  void SaveAnswers(int dirfd);
+
   // The count of changes reported for the mailbox's folders; null when they
   // are not watched. Given once, before the index is shared.
   void SetChanges(std::shared_ptr<const FolderWatch::Count> changes) {
@@ -134,12 +139,21 @@ class MailboxIndex {
  private:
   void Load(int dirfd);
   bool Scan(int dirfd, const std::string& authservId, std::string* error, Arrivals* arrived);
+  // Writes state_ and listing_ to the index file; false when it cannot.
+  bool Write(int dirfd);
+  // Takes note of the index file as this process knows it: its identity and
+  // how many answers it holds. Called with fd on it, right after reading or writing.
+  void NoteFile(int fd);
+  size_t Answers() const;
 
   std::mutex mu_;
   bool loaded_ = false;
   Snapshot state_;   // its listing stays empty: listing_ holds it, shared with readers
   Listing listing_;  // null until the Maildir was read
   bool indexWritten_ = false;  // whether the last scan could write the index file
+  // The index file as last read or written here (ino 0: none), and its answers.
+  struct stat file_ = {};
+  size_t fileAnswers_ = 0;
   std::shared_ptr<const FolderWatch::Count> changes_;
 };
 

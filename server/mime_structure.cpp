@@ -249,6 +249,10 @@ constexpr std::string_view kCommonWords[] = {
     "8bit", "base64", "quoted-printable", "binary",
 };
 constexpr unsigned char kWordWritten = 0xFF;
+// No packed byte stands for more than this many bytes of text (a closing
+// line; a part's "2002" and line end; a common word and its blank; a
+// number's seven bits, at most three digits).
+constexpr size_t kTextPerPackedByte = 23;
 constexpr size_t kCommonCount = sizeof kCommonWords / sizeof kCommonWords[0];
 static_assert(kCommonCount < kWordWritten, "word indexes are one byte");
 
@@ -264,6 +268,28 @@ uint64_t UnpackNumber(const unsigned char** p) {
     v |= static_cast<uint64_t>(b & 0x7F) << shift;
     if (!(b & 0x80)) return v;
   }
+}
+
+// UnpackNumber within [*p, end): at most ten bytes, within 64 bits.
+bool UnpackNumberWithin(const unsigned char** p, const unsigned char* end, uint64_t* v) {
+  uint64_t n = 0;
+  for (int shift = 0; shift < 70; shift += 7) {
+    if (*p == end) return false;
+    unsigned char b = *(*p)++;
+    if (shift == 63 && b > 1) return false;
+    n |= static_cast<uint64_t>(b & 0x7F) << shift;
+    if (!(b & 0x80)) {
+      *v = n;
+      return true;
+    }
+  }
+  return false;
+}
+
+size_t Digits(uint64_t v) {
+  size_t d = 1;
+  for (; v >= 10; v /= 10) ++d;
+  return d;
 }
 
 void PackWord(std::string* out, const std::string& w) {
@@ -303,11 +329,9 @@ void AppendPackedMime(const char* packed, std::string* out) {
   const unsigned char* p = reinterpret_cast<const unsigned char*>(packed);
   uint64_t size = UnpackNumber(&p);
   const unsigned char* end = p + size;
-  // Written in place: no packed byte stands for more than 23 bytes of text (a
-  // closing line; a part's "2002" and line end; a common word and its blank;
-  // a number's seven bits, at most three digits).
+  // Written in place, in room for kTextPerPackedByte bytes of text a packed byte.
   size_t start = out->size();
-  out->resize(start + size * 23);
+  out->resize(start + size * kTextPerPackedByte);
   char* w = &(*out)[start];
   auto put = [&](std::string_view s) {
     memcpy(w, s.data(), s.size());
@@ -342,4 +366,56 @@ void AppendPackedMime(const char* packed, std::string* out) {
     put("\r\n");
   }
   out->resize(static_cast<size_t>(w - out->data()));
+}
+
+std::string_view PackedMimeBlock(const char* packed) {
+  const unsigned char* p = reinterpret_cast<const unsigned char*>(packed);
+  uint64_t size = UnpackNumber(&p);
+  size_t head = static_cast<size_t>(p - reinterpret_cast<const unsigned char*>(packed));
+  return std::string_view(packed, head + static_cast<size_t>(size));
+}
+
+bool PackedMimeValid(std::string_view block) {
+  const unsigned char* p = reinterpret_cast<const unsigned char*>(block.data());
+  const unsigned char* end = p + block.size();
+  uint64_t size;
+  if (!UnpackNumberWithin(&p, end, &size) || size == 0 || size > kPackedMimeMax ||
+      size != static_cast<uint64_t>(end - p))
+    return false;
+  uint64_t text = 0;  // what AppendPackedMime would write
+  while (p < end) {
+    unsigned char kind = *p++;
+    if (kind == kMimeEndMultipart - kMimePart) {
+      text += strlen("2003 end of multipart\r\n");
+      continue;
+    }
+    if (kind == kMimeEndMessage - kMimePart) {
+      text += strlen("2004 end of message\r\n");
+      continue;
+    }
+    if (kind != 0) return false;
+    text += strlen("2002\r\n");
+    for (int i = 0; i < 5; ++i) {
+      if (p == end) return false;
+      unsigned char code = *p++;
+      if (code < kCommonCount) {
+        text += 1 + kCommonWords[code].size();
+        continue;
+      }
+      uint64_t n;
+      if (code != kWordWritten || !UnpackNumberWithin(&p, end, &n) || n == 0 || n > kWordMax ||
+          n > static_cast<uint64_t>(end - p))
+        return false;
+      for (const unsigned char* c = p; c < p + n; ++c)
+        if (*c <= 0x20 || *c == 0x7F) return false;
+      p += n;
+      text += 1 + n;
+    }
+    for (int i = 0; i < 4; ++i) {
+      uint64_t v;
+      if (!UnpackNumberWithin(&p, end, &v)) return false;
+      text += 1 + Digits(v);
+    }
+  }
+  return text <= size * kTextPerPackedByte;
 }

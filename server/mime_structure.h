@@ -41,8 +41,16 @@ std::string FormatMimeLine(const MimeLine& line);
 // longer than kPackedMimeMax bytes packed (hostile nesting), which is not kept.
 enum : size_t { kPackedMimeMax = 4096 };
 char* PackMime(const std::vector<MimeLine>& lines);
-// Appends the answer's lines, each ended by CR LF.
+// Appends the answer's lines, each ended by CR LF. It trusts packed: one
+// read from a file goes through PackedMimeValid first.
 void AppendPackedMime(const char* packed, std::string* out);
+// The whole block of a packed answer: its length, then its lines.
+std::string_view PackedMimeBlock(const char* packed);
+// Whether block (from a file other programs may write) is a whole packed
+// answer AppendPackedMime can write out: every length, word and number
+// within it, no more than kPackedMimeMax bytes of lines, words without
+// blanks or control bytes, and no more text than it makes room for.
+bool PackedMimeValid(std::string_view block);
 
 // Extents of the body parts of a multipart body: between the delimiter lines
 // "--boundary", each without the line end that precedes the next delimiter.

@@ -102,6 +102,8 @@ void StoreSession::RefuseLongLine(std::string* out) {
 }
 
 void StoreSession::ClearMailbox() {
+  // Answers worked out while it was selected outlast a restart.
+  if (index_ && mailboxFd_.Valid()) index_->SaveAnswers(mailboxFd_.Get());
   mailbox_.clear();
   mailboxFd_ = UniqueFd();
   curFd_ = UniqueFd();
@@ -523,12 +525,15 @@ uint32_t StoreSession::ChangeCount() {
 
 void StoreSession::PrefetchMime(const std::vector<std::string_view>& numbers) {
   if (!mailboxFd_.Valid() || !listed_) return;
+  // Kept answers not yet found current (all of them after a restart) are
+  // checked here too: on a cold disk, one file status at a time leaves it idle.
+  uint32_t count = ChangeCount();
   std::vector<uint64_t> wanted;
   for (std::string_view text : numbers) {
     uint64_t n;
-    if (ParseNumber(text, 0xFFFFFFFFull, &n) && n > 0 && n <= listing_.size() &&
-        !(*all_)[listing_[n - 1]].record->mime.load())
-      wanted.push_back(n);
+    if (!ParseNumber(text, 0xFFFFFFFFull, &n) || n == 0 || n > listing_.size()) continue;
+    const MessageRecord& r = *(*all_)[listing_[n - 1]].record;
+    if (!r.mime.load() || (count && r.checkedAt.load() != count)) wanted.push_back(n);
   }
   static const unsigned cores = std::thread::hardware_concurrency();  // asks the system each time
   unsigned helpers = std::min(cores > 1 ? cores - 1 : 0u, 3u);
@@ -539,8 +544,12 @@ void StoreSession::PrefetchMime(const std::vector<std::string_view>& numbers) {
     ListedMessage m;
     for (size_t j; (j = next.fetch_add(1)) < wanted.size();) {
       // Whatever fails here is found again, and answered, in its command's turn.
-      if (FindListed(wanted[j], &content, &m) != kFound) continue;
-      m.record->KeepMime(PackMime(DescribeMime(content)));
+      const MessageRecord& r = *(*all_)[listing_[wanted[j] - 1]].record;
+      bool kept = r.mime.load() != nullptr, oneLink = false;
+      if (FindListed(wanted[j], kept ? nullptr : &content, &m, &oneLink) != kFound) continue;
+      if (!kept) r.KeepMime(PackMime(DescribeMime(content)));
+      // As Mime does: the count was taken before the file was looked at.
+      if (count && oneLink) r.checkedAt.store(count);
     }
   };
   std::vector<std::thread> threads;

@@ -46,6 +46,9 @@ class StoreSession {
   // peer: the client's address (host byte order), for the statistics.
   explicit StoreSession(MessageStore* store, uint32_t peer = 0x7F000001)
       : store_(store), peer_(peer) {}
+  ~StoreSession() { ClearMailbox(); }
+  StoreSession(const StoreSession&) = delete;
+  StoreSession& operator=(const StoreSession&) = delete;
   // False when the connection is to end once the output has been sent (QUIT).
   // Answers reflect the changes in the store made before input last arrived.
   bool Handle(const std::string& line, std::string* out);
@@ -59,8 +62,9 @@ class StoreSession {
   // The answer to a line that was too long to take.
   static void RefuseLongLine(std::string* out);
   // Computes, side by side on a few threads, the MIME answers that the given
-  // pipelined MIME commands (their number texts) will ask for; they are then
-  // answered from what the index keeps. Answers nothing itself.
+  // pipelined MIME commands (their number texts) will ask for, and checks
+  // kept ones against their files; they are then answered from what the index
+  // keeps. Answers nothing itself.
   void PrefetchMime(const std::vector<std::string_view>& numbers);
 
   // REPAIR [CHECK] MBOX <name> | REPAIR [CHECK] STORE (args: what follows

@@ -246,14 +246,29 @@ TEST(IndexFile, RoundTripAndDamageIsRefused) {
   m.suffix = ":2,RS";  // file names may hold spaces: the name ends the line
   m.record = r;
   s.listing.push_back(m);
+  // A second message with its MIME answer kept.
+  auto withMime = std::make_shared<MessageRecord>();
+  withMime->SetTexts("1700000002.M2P2.host", "-", "-");
+  withMime->uid = 9;
+  const std::string multipart =
+      "Content-Type: multipart/mixed; boundary=b\n\n--b\nContent-Type: text/html\n\n"
+      "<p>\n--b\nContent-Type: application/pdf; name=\"\xe9t\xe9 a.pdf\"\n\n%PDF\n--b--\n";
+  withMime->KeepMime(PackMime(DescribeMime(multipart)));
+  std::string answer;
+  AppendPackedMime(withMime->mime.load(), &answer);
+  ListedMessage second;
+  second.inNew = true;
+  second.record = withMime;
+  s.listing.push_back(second);
+  s.nextUid = 10;
   std::string text = MailboxIndex::Serialize(s, s.listing);
   MailboxIndex::Snapshot back;
   ASSERT_TRUE(MailboxIndex::Parse(text, &back)) << text;
-  EXPECT_EQ(8u, back.nextUid);
+  EXPECT_EQ(10u, back.nextUid);
   EXPECT_TRUE(back.cur == s.cur);
   EXPECT_TRUE(back.fresh == s.fresh);
   EXPECT_EQ(s.scannedAt, back.scannedAt);
-  ASSERT_EQ(1u, back.listing.size());
+  ASSERT_EQ(2u, back.listing.size());
   const ListedMessage& b = back.listing[0];
   EXPECT_EQ("1700000000.M1P2.host name:2,RS", b.File());
   EXPECT_FALSE(b.inNew);
@@ -263,21 +278,54 @@ TEST(IndexFile, RoundTripAndDamageIsRefused) {
   EXPECT_EQ("-bob@example.org", b.record->Sender());
   EXPECT_EQ("Hello_there", b.record->Subject());
   EXPECT_EQ(uint32_t(kMsgLeadingDot | kMsgRead | kMsgAnswered), b.flags);
+  EXPECT_EQ(nullptr, b.record->mime.load());
+  const MessageRecord& b2 = *back.listing[1].record;
+  ASSERT_NE(nullptr, b2.mime.load());
+  std::string answerBack;
+  AppendPackedMime(b2.mime.load(), &answerBack);
+  EXPECT_EQ(answer, answerBack);
+  EXPECT_EQ(0u, b2.checkedAt.load());  // the file is looked at before the answer goes out
   EXPECT_EQ(text, MailboxIndex::Serialize(back, back.listing));
 
+  // An answer that does not check out loads as none; the entry stays.
   std::string head = text.substr(0, text.find('\n') + 1);
-  std::string line = text.substr(head.size());
+  std::string line = text.substr(head.size(), text.find('\n', head.size()) + 1 - head.size());
+  std::string line2 = text.substr(head.size() + line.size());
+  size_t field = line2.find(" - - ") + 5;
+  std::string encoded = line2.substr(field, line2.find(' ', field) - field);
+  for (std::string bad : {std::string("AAAA"), encoded.substr(0, encoded.size() - 2),
+                          encoded + "AA", "*" + encoded.substr(1), std::string(6000, 'A')}) {
+    std::string hostile =
+        head + line + line2.substr(0, field) + bad + line2.substr(field + encoded.size());
+    ASSERT_TRUE(MailboxIndex::Parse(hostile, &back)) << bad;
+    ASSERT_EQ(2u, back.listing.size());
+    EXPECT_EQ(9u, back.listing[1].record->uid);
+    EXPECT_EQ(nullptr, back.listing[1].record->mime.load()) << bad;
+  }
+  // An index of the version before answers were kept reads with its IDs.
+  std::string v3 = "zelm-index 3" + head.substr(12) +
+                   line.substr(0, line.find(" - ")) + line.substr(line.find(" - ") + 2) +
+                   line2.substr(0, field) + line2.substr(field + encoded.size() + 1);
+  ASSERT_TRUE(MailboxIndex::Parse(v3, &back)) << v3;
+  ASSERT_EQ(2u, back.listing.size());
+  EXPECT_EQ(7u, back.listing[0].record->uid);
+  EXPECT_EQ("1700000000.M1P2.host name:2,RS", back.listing[0].File());
+  EXPECT_EQ(9u, back.listing[1].record->uid);
+  EXPECT_EQ("1700000002.M2P2.host", back.listing[1].File());
+  EXPECT_EQ(nullptr, back.listing[1].record->mime.load());
+
   std::string damaged[] = {
       "",
       "zelm-index 2 8 1 2 3 4 5\n",
-      "zelm-index 3 0 1 2 3 4 5\n",
-      "zelm-index 3 8 1 2 3 4\n",
-      text.substr(0, text.find("Hello_there")),  // cut inside the last line
+      "zelm-index 4 0 1 2 3 4 5\n",
+      "zelm-index 4 10 1 2 3 4\n",
+      "zelm-index 5 10 1 2 3 4 5\n",
+      text.substr(0, text.find("Hello_there")),  // cut inside a line
       text.substr(0, text.size() - 1),           // last line without its end
-      "zelm-index 3 7 1 2 3 4 5\n" + line,      // ID not below the next one
+      "zelm-index 4 7 1 2 3 4 5\n" + line,      // ID not below the next one
       head + line + line,                         // IDs not ascending
       head + "7 x" + line.substr(3),              // neither new/ nor cur/
-      head + line.substr(0, line.find("-bob")) + "a\x01b Hello_there x\n",
+      head + line.substr(0, line.find("-bob")) + "a\x01b Hello_there - x\n",
       head + line.substr(0, line.find("1700000000.M1")) + "../escape\n",
   };
   for (const std::string& d : damaged) EXPECT_FALSE(MailboxIndex::Parse(d, &back)) << d;

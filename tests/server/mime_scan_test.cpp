@@ -118,4 +118,86 @@ TEST_F(PlainMime, PackedAnswersWriteOutAsFormatted) {
   EXPECT_EQ(nullptr, std::unique_ptr<char[]>(PackMime(limit)));
 }
 
+// A packed block with the length it starts with made to fit lines.
+std::string Block(const std::string& lines) {
+  std::string b;
+  for (uint64_t v = lines.size(); ; v >>= 7) {
+    b += static_cast<char>((v >= 0x80 ? 0x80 : 0) | (v & 0x7F));
+    if (v < 0x80) break;
+  }
+  return b + lines;
+}
+
+TEST_F(PlainMime, PackedAnswersFromFilesAreCheckedToTheirLastByte) {
+  auto packed = [](const std::vector<MimeLine>& lines) {
+    std::unique_ptr<char[]> p(PackMime(lines));
+    return std::string(PackedMimeBlock(p.get()));
+  };
+  MimeLine small{kMimePart, "text", "plain", "us-ascii", "7bit", "-", 0, 0, 0, 0};
+  MimeLine endPart{kMimeEndMultipart};
+  const std::string real = packed(DescribeMime(Multipart(
+      "Content-Type: multipart/mixed; boundary=b",
+      "--b\nContent-Type: image/png; name=\"a b.png\"\n\nx\n--b\n"
+      "Content-Type: message/rfc822\n\nSubject: in\n\nhi\n--b--\n")));
+  const std::string plain = packed(DescribeMime("Subject: a\n\nbody\n"));
+  std::vector<MimeLine> limit(409, small);
+  limit.insert(limit.end(), 6, endPart);
+  const std::string atLimit = packed(limit);
+  // A part: kind, five words (common word 1 = "text"), four one-byte numbers.
+  const std::string part = std::string("\0\1\2\0\0\0", 6) + "\5\5\5\5";
+  const std::string word200 = std::string("\0\xFF\xC8\x01", 4) + std::string(200, 'w') +
+                              std::string("\0\0\0\0", 4) + "\1\1\1\1";
+  struct Row {
+    const char* label;
+    std::string block;
+    bool valid;
+  } rows[] = {
+      {"multipart with a nested message", real, true},
+      {"one plain part", plain, true},
+      {"built here", Block(part + "\1"), true},
+      {"at kPackedMimeMax", atLimit, true},
+      {"one past kPackedMimeMax", Block(atLimit.substr(2) + "\1"), false},
+      {"written word of kWordMax bytes", Block(word200), true},
+      {"written word one past kWordMax",
+       Block(std::string("\0\xFF\xC9\x01", 4) + std::string(201, 'w') +
+             std::string("\0\0\0\0", 4) + "\1\1\1\1"),
+       false},
+      {"empty", "", false},
+      {"no lines", Block(""), false},
+      {"length past the end", real.substr(0, real.size() - 1), false},
+      {"length short of the end", real + "\1", false},
+      {"length that never ends", "\x80\x80", false},
+      {"cut inside a part's words", Block(part.substr(0, 4)), false},
+      {"cut inside a number", Block(part.substr(0, 9) + "\x80"), false},
+      {"written word past the end",
+       Block(std::string("\0\xFF\x05", 3) + "abc"), false},
+      {"written word's length past the end", Block(std::string("\0\xFF\x85", 3)), false},
+      {"written word with a line end",
+       Block(std::string("\0\xFF\x03", 3) + "a\r\n" + part.substr(2)), false},
+      {"empty written word", Block(std::string("\0\xFF\0", 3) + part.substr(2)), false},
+      {"last common word", Block(std::string("\0\x2A", 2) + part.substr(2)), true},
+      {"word past the common words", Block(std::string("\0\x2B", 2) + part.substr(2)), false},
+      {"line of no kind", Block("\3"), false},
+      {"number past 64 bits",
+       Block(part.substr(0, 6) + std::string(9, '\xFF') + "\x02" + "\5\5\5"), false},
+      {"number of eleven bytes",
+       Block(part.substr(0, 6) + std::string(10, '\x80') + std::string("\0", 1) + "\5\5\5"),
+       false},
+      {"largest number", Block(part.substr(0, 6) + std::string(9, '\xFF') + "\x01" + "\5\5\5"),
+       true},
+  };
+  for (const Row& r : rows) {
+    ASSERT_EQ(r.valid, PackedMimeValid(r.block)) << r.label;
+    if (!r.valid) continue;
+    // What passes is written out whole, each line a part or a closing line.
+    std::string out;
+    AppendPackedMime(r.block.data(), &out);
+    EXPECT_EQ(0u, out.find("200")) << r.label;
+    EXPECT_EQ("\r\n", out.substr(out.size() - 2)) << r.label;
+  }
+  // Every block cut short is refused.
+  for (size_t k = 0; k < real.size(); ++k)
+    EXPECT_FALSE(PackedMimeValid(real.substr(0, k))) << k;
+}
+
 }  // namespace

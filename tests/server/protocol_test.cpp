@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <algorithm>
+#include <fstream>
 #include <functional>
 #include <future>
 
@@ -269,9 +270,22 @@ TEST_F(Protocol, KeptStructureIsAlwaysTheFilesOwn) {
     c->Send("MIME " + std::to_string(n) + "\r\n");
     return c->UntilDone();
   };
-  auto later = [&](const std::string& rel) {  // a rewrite in the same second shows no change
-    timespec t[2] = {{1800000000, 0}, {1800000000, 0}};
+  // A rewrite in the same second shows no change.
+  auto later = [&](const std::string& rel, time_t when = 1800000000) {
+    timespec t[2] = {{when, 0}, {when, 0}};
     ASSERT_EQ(0, utimensat(AT_FDCWD, Path(rel).c_str(), t, 0));
+  };
+  auto restart = [&] {
+    c.reset();
+    StopServer();
+    std::string index = ReadFileText(Path("kim/zelm-index"));
+    EXPECT_EQ(0u, index.find("zelm-index 4 "));
+    // The second's answer was worked out at its MIME, after the index was
+    // written; the session's end wrote it in.
+    for (const char* base : {" - 1700000001.M1.h", " - 1700000002.M2.h"})
+      EXPECT_EQ(std::string::npos, index.find(base)) << base << ": no answer kept";
+    StartServer();
+    c = Client();
   };
   // Same size, other structure (utf-8 becomes utf-7); and grown.
   std::string plain2 = plain;
@@ -308,15 +322,21 @@ TEST_F(Protocol, KeptStructureIsAlwaysTheFilesOwn) {
          List(c.get(), "kim", "INBOX");
        },
        answerFor(plain2), answerFor(odd2)},
-      {"restarted: the records come from the index file",
+      {"restarted: the records and the first one's answer come from the index file",
        [&] {
-         c.reset();
-         StopServer();
-         StartServer();
-         c = Client();
+         restart();
          List(c.get(), "kim", "INBOX");
        },
        answerFor(plain2), answerFor(odd2)},
+      {"restarted, then rewritten in place",
+       [&] {
+         restart();
+         c = Client();
+         List(c.get(), "kim", "INBOX");
+         Deliver("kim", "cur", "1700000001.M1.h:2,RS", plain);
+         later("kim/cur/1700000001.M1.h:2,RS", 1800000100);
+       },
+       changed, answerFor(odd2)},
       {"removed", [&] { unlink(Path("kim/cur/1700000001.M1.h:2,RS").c_str()); }, gone,
        answerFor(odd2)},
   };
@@ -325,6 +345,17 @@ TEST_F(Protocol, KeptStructureIsAlwaysTheFilesOwn) {
     EXPECT_EQ(s.first, mime(1)) << s.label;
     EXPECT_EQ(s.second, mime(2)) << s.label;
   }
+  // An index file another process wrote meanwhile is left as it is (the IDs
+  // it gave are the clients'), answers worked out here or not.
+  Deliver("kim", "cur", "1700000003.M3.h:2,S", odd);
+  List(c.get(), "kim", "INBOX");
+  const std::string theirs = ReadFileText(Path("kim/zelm-index"));
+  ASSERT_NE(std::string::npos, theirs.find(" - 1700000003.M3.h"));
+  std::ofstream(Path("kim/zelm-index"), std::ios::binary) << theirs;
+  EXPECT_EQ(answerFor(odd), mime(2));
+  c.reset();
+  StopServer();
+  EXPECT_EQ(theirs, ReadFileText(Path("kim/zelm-index")));
 }
 
 TEST_F(Protocol, PipelinedMimeAnswersMatchOneByOne) {
@@ -340,24 +371,39 @@ TEST_F(Protocol, PipelinedMimeAnswersMatchOneByOne) {
     one->Send("MIME " + std::to_string(k) + "\r\n");
     expected.push_back(one->UntilDone());
   }
-  // A fresh server, so nothing is kept yet; one message gone, one number too high.
-  one.reset();
-  StopServer();
-  StartServer();
-  auto c = Client();
-  List(c.get(), "many", "INBOX");
-  unlink(Path("many/cur/1700000015.M.h:2,S").c_str());
-  std::string batch;
-  for (int k = 1; k <= 12; ++k) batch += "MIME " + std::to_string(k) + "\r\n";
-  c->Send(batch + "MIME 99\r\n");
-  for (int k = 1; k <= 12; ++k) {
-    std::vector<std::string> got = c->UntilDone();
-    if (k == 6)
-      EXPECT_EQ(std::vector<std::string>({"4015 message no longer exists", "1000 end of structure"}), got);
-    else
-      EXPECT_EQ(expected[k - 1], got) << k;
+  // Fresh servers: answers kept in the index file but not yet checked, then
+  // every message read afresh (no index); one message gone, one rewritten,
+  // one number too high.
+  for (bool withIndex : {true, false}) {
+    one.reset();
+    StopServer();
+    if (!withIndex) {
+      unlink(Path("many/zelm-index").c_str());
+      Deliver("many", "cur", "1700000015.M.h:2,S", kSecond);
+      Deliver("many", "cur", "1700000017.M.h:2,S", kSecond);
+    }
+    StartServer();
+    one = Client();
+    List(one.get(), "many", "INBOX");
+    unlink(Path("many/cur/1700000015.M.h:2,S").c_str());
+    Deliver("many", "cur", "1700000017.M.h:2,S", kFirst);
+    std::string batch;
+    for (int k = 1; k <= 12; ++k) batch += "MIME " + std::to_string(k) + "\r\n";
+    one->Send(batch + "MIME 99\r\n");
+    for (int k = 1; k <= 12; ++k) {
+      std::vector<std::string> got = one->UntilDone();
+      if (k == 6)
+        EXPECT_EQ(std::vector<std::string>({"4015 message no longer exists",
+                                            "1000 end of structure"}), got);
+      else if (k == 8)
+        EXPECT_EQ(std::vector<std::string>({"4015 message has changed since it was listed",
+                                            "1000 end of structure"}), got) << withIndex;
+      else
+        EXPECT_EQ(expected[k - 1], got) << k;
+    }
+    EXPECT_EQ(std::vector<std::string>({"4014 no such message", "1000 end of structure"}),
+              one->UntilDone());
   }
-  EXPECT_EQ(std::vector<std::string>({"4014 no such message", "1000 end of structure"}), c->UntilDone());
 }
 
 TEST_F(Protocol, HeaderLinesNeverReadAsRepliesAndStayShort) {
@@ -655,9 +701,10 @@ TEST_F(Protocol, AListingLongerThanOnePieceComesWholeAndInOrder) {
   // written in several too, and read back after a restart.
   MakeMaildir("long");
   const std::string subject(200, 's');
+  const std::string message =
+      "From: someone.with.a.long.name@example.org\nSubject: " + subject + "\n\nx\n";
   for (int i = 0; i < 1100; ++i)
-    Deliver("long", "cur", std::to_string(1700000000 + i) + ".M.h:2,S",
-            "From: someone.with.a.long.name@example.org\nSubject: " + subject + "\n\nx\n");
+    Deliver("long", "cur", std::to_string(1700000000 + i) + ".M.h:2,S", message);
   StartServer();
   auto c = Client();
   c->Send("USER long\r\nMBOX INBOX\r\nSTAT\r\nINFO\r\nSTAT\r\n");
@@ -678,11 +725,32 @@ TEST_F(Protocol, AListingLongerThanOnePieceComesWholeAndInOrder) {
   EXPECT_EQ("1000 end of messages", c->Line());
   EXPECT_EQ(stat, c->Line());
   EXPECT_GT(ReadFileText(Path("long/zelm-index")).size(), 256u * 1024);
-  c.reset();
-  StopServer();
-  StartServer();
-  c = Client();
-  EXPECT_EQ(lines, List(c.get(), "long", "INBOX"));
+  // Every answer is kept in the index file; answers damaged there are worked
+  // out again, the entries (their IDs) kept.
+  std::vector<std::string> answer;
+  for (const MimeLine& l : DescribeMime(message)) answer.push_back(FormatMimeLine(l));
+  answer.push_back("1000 end of structure");
+  for (bool damage : {false, true}) {
+    c.reset();
+    StopServer();
+    std::string index = ReadFileText(Path("long/zelm-index"));
+    size_t kept = 0;
+    for (size_t at = 0; (at = index.find(" " + subject + " ", at)) != std::string::npos;) {
+      at += subject.size() + 2;
+      size_t end = index.find(' ', at);
+      kept += index.compare(at, end - at, "-") != 0;
+      if (damage) index.replace(at, end - at, "AQM");  // a line of no kind
+    }
+    EXPECT_EQ(1100u, kept);
+    if (damage) std::ofstream(Path("long/zelm-index"), std::ios::binary) << index;
+    StartServer();
+    c = Client();
+    EXPECT_EQ(lines, List(c.get(), "long", "INBOX"));
+    for (int n : {1, 1100}) {
+      c->Send("MIME " + std::to_string(n) + "\r\n");
+      EXPECT_EQ(answer, c->UntilDone()) << n;
+    }
+  }
 }
 
 TEST_F(Protocol, SlowClientsDoNotStallOthers) {

@@ -355,6 +355,8 @@ void MailboxIndex::Load(int dirfd) {
   NoteFile(fd.Get());
 }
 
+std::atomic<uint64_t> g_mimeAnswersKept{0};
+
 size_t MailboxIndex::Answers() const {
   size_t n = 0;
   if (listing_)
@@ -364,6 +366,7 @@ size_t MailboxIndex::Answers() const {
 
 void MailboxIndex::NoteFile(int fd) {
   if (fstat(fd, &file_) != 0) file_ = {};
+  answersKeptSeen_ = g_mimeAnswersKept.load();
   fileAnswers_ = Answers();
 }
 
@@ -387,7 +390,13 @@ bool MailboxIndex::Write(int dirfd) {
 
 void MailboxIndex::SaveAnswers(int dirfd) {
   std::lock_guard<std::mutex> lock(mu_);
-  if (!listing_ || file_.st_ino == 0 || Answers() <= fileAnswers_) return;
+  if (!listing_ || file_.st_ino == 0) return;
+  // Leaving a big mailbox is common; walking its records each time is not
+  // needed when no answer was kept anywhere since they were last counted.
+  uint64_t kept = g_mimeAnswersKept.load();
+  if (kept == answersKeptSeen_) return;
+  answersKeptSeen_ = kept;
+  if (Answers() <= fileAnswers_) return;
   FolderLock folder(dirfd);
   // Another process's index holds IDs given there: it stays.
   struct stat st;

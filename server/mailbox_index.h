@@ -19,6 +19,11 @@
 #include "folder_watch.h"
 #include "message_facts.h"
 
+// MIME answers kept by any record since the process began. An index that
+// saw the same count when it last looked has gained none since, and need
+// not walk its records to know it.
+extern std::atomic<uint64_t> g_mimeAnswersKept;
+
 // A mailbox of a hundred thousand messages holds as many of these, so they
 // are kept small: the numbers of MessageFacts and one block for the texts.
 struct MessageRecord {
@@ -41,6 +46,7 @@ struct MessageRecord {
   void KeepMime(char* block) const {
     char* none = nullptr;
     if (!block || !mime.compare_exchange_strong(none, block)) delete[] block;
+    else g_mimeAnswersKept.fetch_add(1, std::memory_order_relaxed);
   }
   // The mailbox's change count (FolderWatch) when the file was last found
   // unchanged, with one link; 0: not known so.
@@ -154,6 +160,7 @@ class MailboxIndex {
   // The index file as last read or written here (ino 0: none), and its answers.
   struct stat file_ = {};
   size_t fileAnswers_ = 0;
+  uint64_t answersKeptSeen_ = 0;  // g_mimeAnswersKept when the answers were last counted
   std::shared_ptr<const FolderWatch::Count> changes_;
 };
 

@@ -123,7 +123,7 @@ double RawRead(const char* addr, const char* user, const char* mailbox, unsigned
            "RSET MBOX\r\nUSER %s\r\nMBOX %s\r\nFLAG 2147483648\r\nINFO\r\n", user, mailbox);
   send(s, command, static_cast<int>(strlen(command)), 0);
   // Greeting, four replies, the INFO line, N lines, the closing line.
-  static char buf[1 << 16];
+  static char buf[1 << 20];
   unsigned long seen = 0, expected = 0;
   bool counted = false;
   std::string partial;
@@ -243,9 +243,14 @@ int main(int argc, char** argv) {
     return 1;
   }
 
+  // What the process holds before any listing: the memory a filled list
+  // takes is counted from here, so that entry blocks the list keeps for the
+  // next listing count too.
+  double baseline = HeapBytes();
   // The list alone: the scanned texts appended as the shell appends them,
-  // then the panes painted.
-  double insert = 1e9, paint = 1e9;
+  // then the panes painted. The first filling takes fresh memory; the
+  // others reuse what an emptied list kept, as a user's next listing does.
+  double insert = 1e9, paint = 1e9, firstInsert = 0;
   for (int i = 0; i < runs; ++i) {
     TvDeleteAllEntries(m->treeControl);
     Pump();
@@ -257,6 +262,7 @@ int main(int argc, char** argv) {
       if (e) last = e;
     }
     double t = Now() - start;
+    if (i == 0) firstInsert = t;
     if (t < insert) insert = t;
     start = Now();
     Pump();
@@ -271,7 +277,6 @@ int main(int argc, char** argv) {
     TvSelectItem(m->treeControl, userItem);  // the same mailbox again must be another selection
     TvDeleteAllEntries(m->treeControl);       // timed below: filling, not emptying
     Pump();
-    double before = HeapBytes();
     double start = Now();
     TvSelectItem(m->treeControl, box);
     Pump();  // the panes repaint once the rows are in
@@ -283,7 +288,7 @@ int main(int argc, char** argv) {
       listed = 0;
       for (ListItem* e = TvFirstEntry(m->treeControl); e; e = e->next, ++listed)
         text += strlen(e->text) + 1;
-      perMessage = listed ? (after - before - static_cast<double>(text)) / listed : 0;
+      perMessage = listed ? (after - baseline - static_cast<double>(text)) / listed : 0;
     }
   }
   // With the list full: how long the window takes for what a user does next.
@@ -325,6 +330,7 @@ int main(int argc, char** argv) {
          transport / raw);
   printf("%-44s %10.3f s\n", "  scanning alone (in memory)", scan);
   printf("%-44s %10.3f s\n", "  list insertion alone (no network)", insert);
+  printf("%-44s %10.3f s\n", "    the first, into fresh memory", firstInsert);
   printf("%-44s %10.3f s\n", "  painting after the insertion", paint);
   printf("%-44s %10.3f s  %.2f x raw  %s\n", "shell, mailbox selected until list shown", shell,
          shell / raw, shell <= 2 * raw ? "ok" : "SLOW (goal: 2 x raw)");

@@ -113,14 +113,16 @@ LineRead ReadLine(StoreConnection* c, char* text, int capacity, bool splitCode);
 // delivers it (cut to capacity - 1 characters, its last carriage return
 // dropped), and hands each to onLine where it was received, NUL-terminated
 // until onLine returns. For a big mailbox's listing: nothing is moved per
-// line, and each receive looks at up to 64 KiB but takes only whole lines off
-// the socket (a line must still end within the receive capacity), so the
-// record holds at most part of a line, as with one ReadLine per line. Each
-// line has its own bound on waits, as with one ReadLine per line. onLine must
-// not read from the connection (it may close it); it returns false to stop.
-// Returns the number of lines handed out; *failed is set when the read of a
-// further line failed (the connection is then closed, as by ReadLine).
-// Afterwards the record is as ReadLine per line would have left it.
+// line and receives take up to a megabyte (a line must still end within the
+// receive capacity); the last lines are taken off the socket whole, so the
+// record then holds at most part of a line, as with one ReadLine per line.
+// Each line has its own bound on waits, as with one ReadLine per line.
+// onLine must not read from the connection (it may close it); it returns
+// false to stop. Returns the number of lines handed out; *failed is set when
+// the read of a further line failed (the connection is then closed, as by
+// ReadLine). Afterwards the record is as ReadLine per line would have left
+// it; only a peer that sent more than the record holds after the lines, or
+// after a stop, unasked, fails the read instead (nothing is dropped).
 typedef bool (*RawLineFn)(void* ctx, char* line);
 unsigned long ReadRawLines(StoreConnection* c, unsigned long count, int capacity, RawLineFn onLine,
                            void* ctx, bool* failed);

@@ -202,25 +202,38 @@ int StoreListMailboxes(StoreConnection* c, const char* user, StoreTextFn onMailb
 
 namespace {
 
-// White space as the C library's scanner skips it.
-inline bool IsScanSpace(unsigned char ch) { return ch == ' ' || (ch >= '\t' && ch <= '\r'); }
+// Characters as the C library's scanner tells them apart: white space
+// (blanks, tab to carriage return), digits, and the string's end.
+enum : unsigned char { kScanSpace = 1, kScanDigit = 2, kScanEnd = 4 };
+struct ScanClasses {
+  unsigned char of[256];
+  constexpr ScanClasses() : of() {
+    of[0] = kScanEnd;
+    of[static_cast<unsigned char>(' ')] = kScanSpace;
+    for (int c = '\t'; c <= '\r'; ++c) of[c] = kScanSpace;
+    for (int c = '0'; c <= '9'; ++c) of[c] = kScanDigit;
+  }
+};
+constexpr ScanClasses kScan;
+
+inline unsigned char ClassOf(const char* s) { return kScan.of[static_cast<unsigned char>(*s)]; }
 
 // "%*u": blanks, an optional sign, at least one digit. The end, or null.
 const char* SkipNumber(const char* s) {
-  while (IsScanSpace(static_cast<unsigned char>(*s))) ++s;
+  while (ClassOf(s) == kScanSpace) ++s;
   if (*s == '+' || *s == '-') ++s;
-  if (*s < '0' || *s > '9') return nullptr;
-  while (*s >= '0' && *s <= '9') ++s;
+  if (ClassOf(s) != kScanDigit) return nullptr;
+  while (ClassOf(s) == kScanDigit) ++s;
   return s;
 }
 
 // "%s": blanks, then at least one other character. The word's start, or
 // null; *end is set past the word.
 const char* FindWord(const char* s, const char** end) {
-  while (IsScanSpace(static_cast<unsigned char>(*s))) ++s;
+  while (ClassOf(s) == kScanSpace) ++s;
   if (!*s) return nullptr;
   const char* e = s;
-  while (*e && !IsScanSpace(static_cast<unsigned char>(*e))) ++e;
+  while (!(ClassOf(e) & (kScanSpace | kScanEnd))) ++e;
   *end = e;
   return s;
 }

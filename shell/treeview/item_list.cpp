@@ -14,13 +14,109 @@ char* CopyText(const char* text) {
   return copy;
 }
 
-// The text is kept in the entry's own block (one allocation per entry of
-// a long listing instead of two) and goes with it.
+// The text is kept just after its entry, in the same block, and goes with it.
 char* InlineText(ListItem* e) { return reinterpret_cast<char*>(e + 1); }
 
-void FreeEntry(ListItem* e) {
+}  // namespace
+
+// A run of entries carved one after another; the block goes (or is kept
+// for reuse) when the last of them does.
+struct EntryBlock {
+  EntryBlock* nextSpare;
+  size_t size;  // bytes, this header included
+  size_t used;  // bytes carved, this header included
+  int live;     // entries carved here and not yet freed
+};
+
+namespace {
+
+enum : size_t {
+  kEntryBlockSize = 64 * 1024,
+  kSpareEntryBytes = 16 * 1024 * 1024,
+  kEntryAlign = alignof(ListItem),
+};
+constexpr size_t kBlockHeader = (sizeof(EntryBlock) + kEntryAlign - 1) & ~(kEntryAlign - 1);
+
+// The block holding entry e: the last block that starts at or before it.
+int BlockIndexOf(const TreeControlState* s, const void* e) {
+  int lo = 0, hi = s->entryBlockCount - 1, found = -1;
+  while (lo <= hi) {
+    int mid = (lo + hi) / 2;
+    if (reinterpret_cast<const char*>(s->entryBlocks[mid]) <= static_cast<const char*>(e)) {
+      found = mid;
+      lo = mid + 1;
+    } else {
+      hi = mid - 1;
+    }
+  }
+  return found;
+}
+
+// A block of at least `size` bytes, listed; null when memory ran out.
+EntryBlock* NewBlock(TreeControlState* s, size_t size) {
+  if (size == kEntryBlockSize && s->spareBlocks) {
+    EntryBlock* b = s->spareBlocks;
+    s->spareBlocks = b->nextSpare;
+    s->spareBlockBytes -= b->size;
+    b->nextSpare = nullptr;
+    return b;
+  }
+  if (s->entryBlockCount == s->entryBlockCapacity) {
+    int capacity = s->entryBlockCapacity ? 2 * s->entryBlockCapacity : 16;
+    void* grown = realloc(s->entryBlocks, sizeof(EntryBlock*) * static_cast<size_t>(capacity));
+    if (!grown) return nullptr;
+    s->entryBlocks = static_cast<EntryBlock**>(grown);
+    s->entryBlockCapacity = capacity;
+  }
+  auto* b = static_cast<EntryBlock*>(malloc(size));
+  if (!b) return nullptr;
+  b->nextSpare = nullptr;
+  b->size = size;
+  b->used = kBlockHeader;
+  b->live = 0;
+  int at = BlockIndexOf(s, b) + 1;
+  memmove(s->entryBlocks + at + 1, s->entryBlocks + at,
+          sizeof(EntryBlock*) * static_cast<size_t>(s->entryBlockCount - at));
+  s->entryBlocks[at] = b;
+  ++s->entryBlockCount;
+  return b;
+}
+
+// Room for an entry and its text; null when memory ran out.
+ListItem* CarveEntry(TreeControlState* s, size_t textBytes) {
+  size_t bytes = (sizeof(ListItem) + textBytes + kEntryAlign - 1) & ~(kEntryAlign - 1);
+  EntryBlock* b = s->carvingBlock;
+  if (!b || b->size - b->used < bytes) {
+    // An entry too long for a block of the usual size has one of its own.
+    bool own = kBlockHeader + bytes > kEntryBlockSize;
+    b = NewBlock(s, own ? kBlockHeader + bytes : kEntryBlockSize);
+    if (!b) return nullptr;
+    if (!own) s->carvingBlock = b;
+  }
+  auto* e = reinterpret_cast<ListItem*>(reinterpret_cast<char*>(b) + b->used);
+  b->used += bytes;
+  ++b->live;
+  return e;
+}
+
+void FreeEntry(TreeControlState* s, ListItem* e) {
   free(e->tipText);
-  free(e);
+  int i = BlockIndexOf(s, e);
+  if (i < 0) return;
+  EntryBlock* b = s->entryBlocks[i];
+  if (--b->live > 0) return;
+  b->used = kBlockHeader;
+  if (b == s->carvingBlock) return;  // carved from the start again
+  if (b->size == kEntryBlockSize && s->spareBlockBytes + b->size <= kSpareEntryBytes) {
+    b->nextSpare = s->spareBlocks;
+    s->spareBlocks = b;
+    s->spareBlockBytes += b->size;
+    return;
+  }
+  memmove(s->entryBlocks + i, s->entryBlocks + i + 1,
+          sizeof(EntryBlock*) * static_cast<size_t>(s->entryBlockCount - i - 1));
+  --s->entryBlockCount;
+  free(b);
 }
 
 void Unlink(TreeControlState* s, ListItem* e) {
@@ -45,6 +141,15 @@ bool ReserveEntryRow(TreeControlState* s) {
   s->entryRows = static_cast<ListItem**>(rows);
   s->entryRowCapacity = capacity;
   return true;
+}
+
+// The slot of fittingTexts a text of `length` characters goes to.
+char** FitSlot(TreeControlState* s, const char* text, size_t length) {
+  unsigned last = length ? static_cast<unsigned char>(text[length - 1]) : 0;
+  unsigned slot = (static_cast<unsigned>(length) * 31u + static_cast<unsigned char>(text[0]) * 7u +
+                   last) %
+                  (sizeof s->fittingTexts / sizeof s->fittingTexts[0]);
+  return &s->fittingTexts[slot];
 }
 
 }  // namespace
@@ -72,6 +177,16 @@ void FreeEntryRows(TreeControlState* s) {
   free(s->entryRows);
   s->entryRows = nullptr;
   s->entryRowCount = s->entryRowCapacity = s->shownEntryRows = 0;
+  for (int i = 0; i < s->entryBlockCount; ++i) free(s->entryBlocks[i]);
+  free(s->entryBlocks);
+  s->entryBlocks = nullptr;
+  s->entryBlockCount = s->entryBlockCapacity = 0;
+  s->carvingBlock = s->spareBlocks = nullptr;
+  s->spareBlockBytes = 0;
+  for (char*& text : s->fittingTexts) {
+    free(text);
+    text = nullptr;
+  }
 }
 
 // While a long listing fills, the pane hears of its new rows this often, so
@@ -90,13 +205,13 @@ ListItem* TvAddEntry(HWND control, ListItem* reference, DWORD, const char* text,
   }
   if (!ReserveEntryRow(s)) return nullptr;
   size_t n = strlen(text) + 1;
-  ListItem* e = static_cast<ListItem*>(malloc(sizeof(ListItem) + n));
+  ListItem* e = CarveEntry(s, n);
   if (!e) return nullptr;
   memset(e, 0, sizeof *e);
   e->text = static_cast<char*>(memcpy(InlineText(e), text, n));
   e->tipText = tipText ? CopyText(tipText) : nullptr;
   if (tipText && !e->tipText) {
-    FreeEntry(e);
+    FreeEntry(s, e);
     return nullptr;
   }
   e->image = image < 0 ? 0 : image;
@@ -109,7 +224,7 @@ ListItem* TvAddEntry(HWND control, ListItem* reference, DWORD, const char* text,
     // rows before it first.
     SyncEntryRows(s);
     if (SendMessageA(s->itemPane, LB_INSERTSTRING, row, 0) < 0) {
-      FreeEntry(e);
+      FreeEntry(s, e);
       return nullptr;
     }
     memmove(s->entryRows + row + 1, s->entryRows + row,
@@ -128,12 +243,16 @@ ListItem* TvAddEntry(HWND control, ListItem* reference, DWORD, const char* text,
   if (after) after->next = e;
   else s->firstEntry = e;
 
-  int width = TextSurelyWithin(e->text, s->columnWidth - s->itemImageWidth)
-                  ? 0
-                  : s->itemImageWidth + TextWidth(e->text);
-  if (width > s->columnWidth) {
-    s->columnWidth = width;
-    SendMessageA(s->itemPane, LB_SETCOLUMNWIDTH, width, 0);
+  char** known = FitSlot(s, e->text, n - 1);
+  if (!(*known && strcmp(*known, e->text) == 0) &&
+      !TextSurelyWithin(e->text, s->columnWidth - s->itemImageWidth)) {
+    int width = s->itemImageWidth + TextWidth(e->text);
+    if (width > s->columnWidth) {
+      s->columnWidth = width;
+      SendMessageA(s->itemPane, LB_SETCOLUMNWIDTH, width, 0);
+    }
+    free(*known);
+    *known = CopyText(e->text);
   }
   return e;
 }
@@ -153,7 +272,7 @@ int TvDeleteEntry(HWND control, ListItem* entry) {
     s->shownEntryRows = --s->entryRowCount;
   }
   Unlink(s, entry);
-  FreeEntry(entry);
+  FreeEntry(s, entry);
   return 1;
 }
 
@@ -168,13 +287,12 @@ void DeleteEveryEntry(TreeControlState* s) {
     BusyScope busy(s);
     e = s->firstEntry;
     s->firstEntry = s->lastEntry = nullptr;
-    HoldRedraw(s, s->itemPane);
     s->entryRowCount = s->shownEntryRows = 0;
     SendMessageA(s->itemPane, LB_RESETCONTENT, 0, 0);
   }
   while (e) {
     ListItem* next = e->next;
-    FreeEntry(e);
+    FreeEntry(s, e);
     e = next;
   }
 }

@@ -222,6 +222,11 @@ LRESULT CALLBACK PaneProc(HWND pane, UINT msg, WPARAM wp, LPARAM lp) {
       if (!tree) return ItemRightUp(s, msg, wp, lp);
       TreeRightUp(s, x, y);
       return 0;
+    case WM_PAINT:
+    case WM_PRINTCLIENT: {
+      PaneImagesScope images;
+      return CallWindowProcA(base, pane, msg, wp, lp);
+    }
     case WM_DROPFILES:
     case kTvPaneDrop:
       return OnPaneDrop(s, pane, msg, reinterpret_cast<HDROP>(wp));

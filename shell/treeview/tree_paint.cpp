@@ -107,7 +107,73 @@ void DrawLines(TreeControlState* s, HDC dc, const RECT& r, TreeItem* item) {
   SelectObject(dc, oldPen);
 }
 
+// A memory DC with one bitmap selected, kept while a PaneImagesScope lives.
+struct KeptImage {
+  HDC dc;
+  HBITMAP bitmap;
+  HGDIOBJ former;  // what the DC held before the bitmap
+};
+KeptImage g_kept[2];  // the image, the mask
+int g_keptScopes;
+
+void ReleaseKept(KeptImage* k) {
+  if (!k->dc) return;
+  SelectObject(k->dc, k->former);
+  DeleteDC(k->dc);
+  *k = KeptImage{};
+}
+
+// The kept DC of slot `which` holding bitmap, or null when none could be
+// made. A bitmap is selected into one DC at a time: the other slot lets go
+// of it first.
+HDC KeptDC(int which, HDC like, HBITMAP bitmap) {
+  KeptImage* k = &g_kept[which];
+  if (k->dc && k->bitmap == bitmap) return k->dc;
+  ReleaseKept(k);
+  if (g_kept[1 - which].bitmap == bitmap) ReleaseKept(&g_kept[1 - which]);
+  HDC dc = CreateCompatibleDC(like);
+  if (!dc) return nullptr;
+  HGDIOBJ former = SelectObject(dc, bitmap);
+  if (!former) {
+    DeleteDC(dc);
+    return nullptr;
+  }
+  *k = KeptImage{dc, bitmap, former};
+  return dc;
+}
+
+// Without kept DCs: one DC for this drawing alone.
+void DrawMaskedOnce(HDC dc, HBITMAP image, HBITMAP mask, RECT cell, RECT target, int sw, int sh,
+                    int tw, int th) {
+  HDC mem = CreateCompatibleDC(dc);
+  if (!mem) return;
+  HGDIOBJ oldBitmap = SelectObject(mem, image);
+  if (!mask) {
+    StretchBlt(dc, target.left, target.top, tw, th, mem, cell.left, cell.top, sw, sh, SRCCOPY);
+  } else {
+    StretchBlt(dc, target.left, target.top, tw, th, mem, cell.left, cell.top, sw, sh, SRCINVERT);
+    SelectObject(mem, mask);
+    COLORREF oldText = SetTextColor(dc, RGB(0, 0, 0));
+    COLORREF oldBack = SetBkColor(dc, RGB(255, 255, 255));
+    StretchBlt(dc, target.left, target.top, tw, th, mem, cell.left, cell.top, sw, sh, SRCAND);
+    SetTextColor(dc, oldText);
+    SetBkColor(dc, oldBack);
+    SelectObject(mem, image);
+    StretchBlt(dc, target.left, target.top, tw, th, mem, cell.left, cell.top, sw, sh, SRCINVERT);
+  }
+  SelectObject(mem, oldBitmap);
+  DeleteDC(mem);
+}
+
 }  // namespace
+
+PaneImagesScope::PaneImagesScope() { ++g_keptScopes; }
+
+PaneImagesScope::~PaneImagesScope() {
+  if (--g_keptScopes > 0) return;
+  ReleaseKept(&g_kept[0]);
+  ReleaseKept(&g_kept[1]);
+}
 
 void DrawMasked(HDC dc, HBITMAP image, HBITMAP mask, RECT cell, RECT target, int options) {
   if (!image) return;
@@ -127,27 +193,31 @@ void DrawMasked(HDC dc, HBITMAP image, HBITMAP mask, RECT cell, RECT target, int
     th = sh;
   }
   if (sw <= 0 || sh <= 0 || tw <= 0 || th <= 0) return;
-  HDC mem = CreateCompatibleDC(dc);
-  if (!mem) return;
-  HGDIOBJ oldBitmap = SelectObject(mem, image);
-  if (!mask) {
-    StretchBlt(dc, target.left, target.top, tw, th, mem, cell.left, cell.top, sw, sh, SRCCOPY);
-  } else {
-    // dst ^ image, then & mask (black clears where the image goes, white
-    // keeps), then ^ image again: the background survives where the mask is
-    // white and the image replaces it where the mask is black.
-    StretchBlt(dc, target.left, target.top, tw, th, mem, cell.left, cell.top, sw, sh, SRCINVERT);
-    SelectObject(mem, mask);
-    COLORREF oldText = SetTextColor(dc, RGB(0, 0, 0));
-    COLORREF oldBack = SetBkColor(dc, RGB(255, 255, 255));
-    StretchBlt(dc, target.left, target.top, tw, th, mem, cell.left, cell.top, sw, sh, SRCAND);
-    SetTextColor(dc, oldText);
-    SetBkColor(dc, oldBack);
-    SelectObject(mem, image);
-    StretchBlt(dc, target.left, target.top, tw, th, mem, cell.left, cell.top, sw, sh, SRCINVERT);
+  HDC imageDC = nullptr, maskDC = nullptr;
+  if (g_keptScopes > 0 && image != mask) {
+    imageDC = KeptDC(0, dc, image);
+    maskDC = mask && imageDC ? KeptDC(1, dc, mask) : nullptr;
   }
-  SelectObject(mem, oldBitmap);
-  DeleteDC(mem);
+  if (!imageDC || (mask && !maskDC)) {
+    ReleaseKept(&g_kept[0]);
+    ReleaseKept(&g_kept[1]);
+    DrawMaskedOnce(dc, image, mask, cell, target, sw, sh, tw, th);
+    return;
+  }
+  if (!mask) {
+    StretchBlt(dc, target.left, target.top, tw, th, imageDC, cell.left, cell.top, sw, sh, SRCCOPY);
+    return;
+  }
+  // dst ^ image, then & mask (black clears where the image goes, white
+  // keeps), then ^ image again: the background survives where the mask is
+  // white and the image replaces it where the mask is black.
+  StretchBlt(dc, target.left, target.top, tw, th, imageDC, cell.left, cell.top, sw, sh, SRCINVERT);
+  COLORREF oldText = SetTextColor(dc, RGB(0, 0, 0));
+  COLORREF oldBack = SetBkColor(dc, RGB(255, 255, 255));
+  StretchBlt(dc, target.left, target.top, tw, th, maskDC, cell.left, cell.top, sw, sh, SRCAND);
+  SetTextColor(dc, oldText);
+  SetBkColor(dc, oldBack);
+  StretchBlt(dc, target.left, target.top, tw, th, imageDC, cell.left, cell.top, sw, sh, SRCINVERT);
 }
 
 void DrawTreeRow(TreeControlState* s, const DRAWITEMSTRUCT* d) {

@@ -18,6 +18,8 @@ enum {
   kResumeRedraw = WM_USER + 0x100,  // posted to the control by HoldRedraw
 };
 
+struct EntryBlock;  // item_list.cpp
+
 // One per control window: allocated (calloc) in WM_NCCREATE, freed in
 // WM_NCDESTROY, pointed to by the window's extra bytes and the panes' user data.
 struct TreeControlState {
@@ -64,6 +66,17 @@ struct TreeControlState {
   int entryRowCount, entryRowCapacity;
   int shownEntryRows;         // rows the pane has been told of
   DWORD entryRowsShownAt;     // when they were last told
+  // Entries are carved from blocks: a heap allocation per entry, and fresh
+  // pages for every listing, cost more than the rest of a long listing.
+  // Emptied blocks are kept (up to kSpareEntryBytes) for the next listing.
+  EntryBlock** entryBlocks;   // malloc'd; sorted by address
+  int entryBlockCount, entryBlockCapacity;
+  EntryBlock* carvingBlock;   // where the next entry is carved, or null
+  EntryBlock* spareBlocks;    // emptied blocks kept for reuse
+  size_t spareBlockBytes;
+  // Texts lately measured into the item pane's column (which only widens):
+  // a listing's many alike texts are measured once, not each time.
+  char* fittingTexts[16];     // malloc'd or null
 };
 
 // Drawing objects shared by every control, created by TvRegister and deleted
@@ -131,7 +144,8 @@ void DeleteEveryEntry(TreeControlState* s);
 // Tells the item pane of rows appended since it was last told. Every message
 // the pane receives does this first, so what it reports is always whole.
 void SyncEntryRows(TreeControlState* s);
-// Frees the row array (at destruction, after the entries went).
+// Frees the row array and the entry blocks (at destruction, after the
+// entries went).
 void FreeEntryRows(TreeControlState* s);
 // Selected entries into info (malloc'd arrays); false when memory ran out.
 bool CollectSelectedEntries(TreeControlState* s, SelectionInfo* info);
@@ -144,6 +158,17 @@ void PaintSplitBand(TreeControlState* s, HDC dc);
 // 8 centre horizontally, 16 centre vertically.
 enum { kMaskWhole = 2, kMaskCentreX = 8, kMaskCentreY = 16 };
 void DrawMasked(HDC dc, HBITMAP image, HBITMAP mask, RECT cell, RECT target, int options);
+// While one lives (a pane's WM_PAINT), DrawMasked keeps the image and mask
+// it drew selected into memory DCs of their own for the next row, instead
+// of selecting them anew for each: under Wine a selection costs more than
+// the drawing. They are put back and the DCs deleted when the last scope
+// ends.
+struct PaneImagesScope {
+  PaneImagesScope();
+  ~PaneImagesScope();
+  PaneImagesScope(const PaneImagesScope&) = delete;
+  PaneImagesScope& operator=(const PaneImagesScope&) = delete;
+};
 
 // --- Quick help (quick_help.cpp) ---
 enum {

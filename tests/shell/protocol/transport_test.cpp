@@ -273,21 +273,41 @@ TEST_F(StoreTest, AWaitHookThatClosesTheConnectionEndsTheReadAtOnce) {
 
 // The batched reader of a listing hands out exactly what one ReadLine per
 // line would, and leaves the record as those reads would, whether the bytes
-// come in one piece or one at a time: lines at the reply capacity and one
-// past it, lines that just fit the receive buffer, one that cannot.
+// come in one piece, in pieces or one byte at a time: lines at the reply
+// capacity and one past it, lines that just fit the receive buffer, one that
+// cannot; long listings too, whose bulk is taken in large receives. Only a peer that sends more than the record holds after a
+// long listing, unasked, makes the batched read fail where one read per line
+// would leave the surplus waiting: it is never dropped unseen.
 TEST_F(StoreTest, RawLinesMatchOneReadPerLine) {
   auto line = [](size_t n, char ch) { return std::string(n, ch) + "\r\n"; };
   std::string fitting = line(1023, 'a') + line(1024, 'b') + line(1025, 'c') + line(1026, 'd') +
                         line(4437, 'e') + line(4438, 'f') + "a\rstray\r\n" + "last\n";
+  // 20,000 lines, more than are read in bulk, with the odd ones in between.
+  std::string many;
+  for (int k = 0; k < 20000; ++k) {
+    if (k == 700) many += fitting;
+    many += std::to_string(k) + std::string(static_cast<size_t>(k % 53), 'm') + "\r\n";
+  }
+  std::string tiny;  // all in the socket before the first receive
+  for (int k = 0; k < 20000; ++k) tiny += "t\n";
   struct Row {
     const char* name;
     std::string bytes;
     unsigned long asked;
+    std::vector<int> chunks;  // 0: one piece
+    bool unasked;             // more than the record holds follows, unasked
   } rows[] = {
-      {"all asked", fitting + "1000 after\r\n", 8},
-      {"fewer asked", fitting, 5},
-      {"a line past the buffer", line(10, 'x') + line(4439, 'y') + "never\r\n", 3},
-      {"closed mid-line", line(3, 'z') + "part", 2},
+      {"all asked", fitting + "1000 after\r\n", 8, {0, 1}, false},
+      {"fewer asked", fitting, 5, {0, 1}, false},
+      {"a line past the buffer", line(10, 'x') + line(4439, 'y') + "never\r\n", 3, {0, 1}, false},
+      {"closed mid-line", line(3, 'z') + "part", 2, {0, 1}, false},
+      {"a long listing", many + "1000 after\r\n", 20008, {0, 65537}, false},
+      {"a long listing, fewer asked", many, 19700, {0, 65537}, false},
+      {"a long listing with a line past the buffer", many.substr(0, 9000) + line(4439, 'y') + many,
+       30000, {0, 65537}, false},
+      {"a long listing closed mid-line", many + "part", 20009, {0, 65537}, false},
+      {"a long listing and more unasked", tiny + "1000 after\r\n" + line(5000, 'u'), 20000, {0},
+       true},
   };
   struct Outcome {
     std::vector<std::string> lines;
@@ -297,7 +317,7 @@ TEST_F(StoreTest, RawLinesMatchOneReadPerLine) {
   };
   ShortWaits waits(2);
   for (const Row& r : rows) {
-    for (int chunk : {0, 1}) {
+    for (int chunk : r.chunks) {
       Outcome got[2];
       for (int batched = 0; batched < 2; ++batched) {
         ScriptedPeer p;
@@ -305,6 +325,7 @@ TEST_F(StoreTest, RawLinesMatchOneReadPerLine) {
         StoreConnection c = {};
         c.nodeKind = kNodeServer;
         ASSERT_EQ(1, ConnectToHost(&c.socket, p.Address(), kStorePort));
+        if (r.unasked) Sleep(300);  // everything waits in the socket
         Outcome& o = got[batched];
         if (batched) {
           ReadRawLines(&c, r.asked, kReplyCapacity,
@@ -326,8 +347,15 @@ TEST_F(StoreTest, RawLinesMatchOneReadPerLine) {
         EXPECT_EQ('\0', c.recvBuffer[c.buffered]) << r.name;
         if (!o.closed) CloseConnection(&c);
       }
-      std::string name = std::string(r.name) + (chunk ? ", byte by byte" : ", one piece");
+      std::string name = std::string(r.name) + (chunk == 1   ? ", byte by byte"
+                                                 : chunk > 0 ? ", in pieces"
+                                                             : ", one piece");
       EXPECT_EQ(got[0].lines, got[1].lines) << name;
+      if (r.unasked) {
+        EXPECT_FALSE(got[0].failed) << name;
+        EXPECT_TRUE(got[1].failed && got[1].closed) << name;
+        continue;
+      }
       EXPECT_EQ(got[0].failed, got[1].failed) << name;
       EXPECT_EQ(got[0].closed, got[1].closed) << name;
       // What is left buffered is the stream after the lines handed out, as

@@ -61,6 +61,41 @@ TEST_F(TreeTest, DeletingEntriesNotifiesEachBeforeRemoval) {
   EXPECT_EQ(0, TvDeleteEntry(control, nullptr));
 }
 
+// Entries are carved from shared blocks: texts at either side of what a
+// block holds, and longer, keep every byte through deletions in the middle
+// and at the ends, an emptied list, and refilling; emptied blocks kept for
+// the next listing stay bounded.
+TEST_F(TreeTest, EntryTextsSurviveDeletionAndReuseOfTheirBlocks) {
+  Make();
+  std::vector<std::string> texts;
+  for (size_t n : {0, 1, 63, 4439, 65300, 65400, 65450, 65536, 200000}) texts.push_back(std::string(n, 'x'));
+  for (int k = 0; k < 3000; ++k) texts.push_back(std::to_string(k) + std::string(k % 97, 'a' + k % 26));
+  for (int round = 0; round < 2; ++round) {
+    Strings kept;
+    std::vector<ListItem*> added;
+    for (size_t k = 0; k < texts.size(); ++k) {
+      // The long ones in between the short ones.
+      const std::string& t = texts[(k * 7) % texts.size()];
+      added.push_back(AddEntry(t.c_str(), static_cast<LPARAM>(k)));
+      ASSERT_NE(nullptr, added.back());
+    }
+    for (size_t k = 0; k < added.size(); ++k) {
+      if (k % 3 == 1) ASSERT_TRUE(TvDeleteEntry(control, added[k]));
+      else kept.push_back(texts[(k * 7) % texts.size()]);
+    }
+    EXPECT_EQ(kept, Entries()) << round;
+    ASSERT_TRUE(TvDeleteAllEntries(control));
+    EXPECT_TRUE(Entries().empty());
+  }
+  // 6,000 entries of 3,000 characters fill more blocks than are kept.
+  std::string wide(3000, 'w');
+  for (int k = 0; k < 6000; ++k) ASSERT_NE(nullptr, AddEntry(wide.c_str(), k));
+  ASSERT_TRUE(TvDeleteAllEntries(control));
+  TreeControlState* s = TreeStateOf(control);
+  EXPECT_LE(s->spareBlockBytes, 16u << 20);
+  EXPECT_LE(s->entryBlockCount, (16 << 20) / (64 << 10) + 1);
+}
+
 TEST_F(TreeTest, FindingEntriesIsCaseSensitive) {
   Make();
   AddEntry("Message");

@@ -113,6 +113,7 @@ void StoreSession::ClearMailbox() {
   all_.reset();
   listing_.clear();
   listing_.shrink_to_fit();
+  listingAll_ = false;
 }
 
 void StoreSession::ClearUser() {
@@ -312,21 +313,26 @@ void StoreSession::Info(std::string* out) {
   // The listing is shared with the index; this connection keeps positions in it.
   all_ = all;
   listing_.clear();
-  uint32_t wanted = listFlags_ & ~kListDeleted;
-  for (size_t i = 0; i < all->size(); ++i) {
-    const ListedMessage& m = (*all)[i];
-    if ((m.flags & kMsgDeleted) && !(listFlags_ & kListDeleted)) continue;
-    if (wanted && !(m.flags & wanted)) continue;
-    listing_.push_back(static_cast<uint32_t>(i));
-  }
   listing_.shrink_to_fit();
+  uint32_t wanted = listFlags_ & ~kListDeleted;
+  auto listed = [&](const ListedMessage& m) {
+    if ((m.flags & kMsgDeleted) && !(listFlags_ & kListDeleted)) return false;
+    return !wanted || (m.flags & wanted) != 0;
+  };
+  listingAll_ = std::all_of(all->begin(), all->end(), listed);
+  if (!listingAll_) {
+    for (size_t i = 0; i < all->size(); ++i)
+      if (listed((*all)[i])) listing_.push_back(static_cast<uint32_t>(i));
+    listing_.shrink_to_fit();
+  }
   listed_ = true;
-  out->reserve(out->size() + std::min<size_t>(listing_.size() * 96, kPieceBytes) + 128);
-  Reply(out, kReplyListFollows, std::to_string(listing_.size()) + " messages");
+  const size_t count = ListedCount();
+  out->reserve(out->size() + std::min<size_t>(count * 96, kPieceBytes) + 128);
+  Reply(out, kReplyListFollows, std::to_string(count) + " messages");
   // Number, size, flags, ID and date, each with its blank: at most 75 bytes.
   char line[80];
-  for (size_t i = 0; i < listing_.size(); ++i) {
-    const ListedMessage& m = (*all)[listing_[i]];
+  for (size_t i = 0; i < count; ++i) {
+    const ListedMessage& m = (*all)[Listed(i + 1)];
     const MessageRecord& f = *m.record;
     char* p = line;
     for (int64_t v : {static_cast<int64_t>(i + 1), static_cast<int64_t>(f.headerBytes + f.bodyBytes),
@@ -435,7 +441,7 @@ void StoreSession::Stat(std::string* out) {
 
 StoreSession::Lookup StoreSession::FindListed(uint64_t n, std::string* content,
                                               ListedMessage* current, bool* oneLink) const {
-  *current = (*all_)[listing_[n - 1]];
+  *current = (*all_)[Listed(n)];
   const MessageRecord& rec = *current->record;
   struct stat st;
   auto unchanged = [&] {
@@ -489,7 +495,7 @@ bool StoreSession::Numbered(const std::string& numberText, uint64_t* number, std
     Reply(out, kErrSyntax, "bad message number");
     return false;
   }
-  if (!listed_ || n == 0 || n > listing_.size()) {
+  if (!listed_ || n == 0 || n > ListedCount()) {
     Reply(out, kErrNoSuchMessage, listed_ ? "no such message" : "no such message (no INFO yet)");
     return false;
   }
@@ -531,8 +537,8 @@ void StoreSession::PrefetchMime(const std::vector<std::string_view>& numbers) {
   std::vector<uint64_t> wanted;
   for (std::string_view text : numbers) {
     uint64_t n;
-    if (!ParseNumber(text, 0xFFFFFFFFull, &n) || n == 0 || n > listing_.size()) continue;
-    const MessageRecord& r = *(*all_)[listing_[n - 1]].record;
+    if (!ParseNumber(text, 0xFFFFFFFFull, &n) || n == 0 || n > ListedCount()) continue;
+    const MessageRecord& r = *(*all_)[Listed(n)].record;
     if (!r.mime.load() || (count && r.checkedAt.load() != count)) wanted.push_back(n);
   }
   static const unsigned cores = std::thread::hardware_concurrency();  // asks the system each time
@@ -544,7 +550,7 @@ void StoreSession::PrefetchMime(const std::vector<std::string_view>& numbers) {
     ListedMessage m;
     for (size_t j; (j = next.fetch_add(1)) < wanted.size();) {
       // Whatever fails here is found again, and answered, in its command's turn.
-      const MessageRecord& r = *(*all_)[listing_[wanted[j] - 1]].record;
+      const MessageRecord& r = *(*all_)[Listed(wanted[j])].record;
       bool kept = r.mime.load() != nullptr, oneLink = false;
       if (FindListed(wanted[j], kept ? nullptr : &content, &m, &oneLink) != kFound) continue;
       if (!kept) r.KeepMime(PackMime(DescribeMime(content)));
@@ -574,7 +580,7 @@ void StoreSession::Details(const std::string& args, std::string* out) {
 void StoreSession::Mime(const std::string& args, std::string* out) {
   uint64_t n;
   if (Numbered(args, &n, out)) {
-    const MessageRecord& r = *(*all_)[listing_[n - 1]].record;
+    const MessageRecord& r = *(*all_)[Listed(n)].record;
     const char* kept = r.mime.load();
     uint32_t count = ChangeCount();  // taken before the file is looked at
     if (kept && count && r.checkedAt.load() == count) {

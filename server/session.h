@@ -128,7 +128,15 @@ class StoreSession {
   uint32_t listFlags_ = 0;
   bool listed_ = false;
   MailboxIndex::Listing all_;       // the mailbox as the last INFO found it
-  std::vector<uint32_t> listing_;   // message n is (*all_)[listing_[n - 1]]
+  // Message n is (*all_)[Listed(n)]: the index's own order when the last
+  // INFO listed every message (the common case: no vector is built, which
+  // costs a big mailbox's listing more than its first piece), else listing_.
+  std::vector<uint32_t> listing_;
+  bool listingAll_ = false;
+  size_t ListedCount() const { return listingAll_ ? all_->size() : listing_.size(); }
+  uint32_t Listed(uint64_t n) const {
+    return listingAll_ ? static_cast<uint32_t>(n - 1) : listing_[n - 1];
+  }
   bool caught_ = false;             // changes taken in since input last arrived
   std::function<bool(std::string*)> sendPiece_;
 };

@@ -33,4 +33,4 @@ pid=$!
 trap 'kill $pid 2>/dev/null || true; wait $pid 2>/dev/null || true' EXIT
 for _ in $(seq 1 200); do grep -q serving "$work/server.log" && break; sleep 0.05; done
 grep -q serving "$work/server.log" || { cat "$work/server.log" >&2; exit 1; }
-"$root/scripts/wine-emu.sh" "$exe" "$addr" corpus INBOX 3
+"$root/scripts/wine-emu.sh" "$exe" "$addr" corpus INBOX "${ZELM_BENCH_RUNS:-3}"

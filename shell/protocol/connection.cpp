@@ -358,7 +358,7 @@ int HandOut(LineHandout* h, char* area, int length) {
 // closing line; more than the record holds fails the read. Nearer the end,
 // receives look first and take whole lines only (copying every byte twice),
 // so that the record is left exactly as one read per line leaves it.
-constexpr unsigned long kBulkLines = 16384;
+constexpr unsigned long kBulkLines = 4096;
 
 // One plain receive into area after the bytes the record held (moved
 // there), whose whole lines are handed out; what follows the last of them

@@ -208,11 +208,14 @@ void OnMessageCount(void* ctx, unsigned long count) {
 void OnMessageLine(void* ctx, unsigned long number, const char* listText) {
   auto* f = static_cast<MessageFiller*>(ctx);
   f->listed = number;
-  int pixel = f->count ? static_cast<int>(static_cast<unsigned long long>(number) * f->barWidth /
-                                          f->count)
-                       : f->barWidth;
   DWORD now = GetTickCount();
-  if ((pixel != f->shownPixel && now - f->shownAt >= kBarRepaintMs) || number == f->count) {
+  bool last = number == f->count;
+  int pixel = f->shownPixel;
+  if (last || now - f->shownAt >= kBarRepaintMs)
+    pixel = f->count ? static_cast<int>(static_cast<unsigned long long>(number) * f->barWidth /
+                                        f->count)
+                     : f->barWidth;
+  if (pixel != f->shownPixel || last) {
     f->shownPixel = pixel;
     f->shownAt = now;
     f->shownNumber = number;

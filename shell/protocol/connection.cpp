@@ -355,7 +355,7 @@ int HandOut(LineHandout* h, char* area, int length) {
 // A listing with at least this many lines still to come is read with plain
 // receives as large as the area. A server sends nothing unasked after an
 // answer, so what such a receive takes past the listing's last line is its
-// closing line; more than the record holds fails the read. Nearer the end,
+// closing line; more than the record holds closes the connection. Nearer the end,
 // receives look first and take whole lines only (copying every byte twice),
 // so that the record is left exactly as one read per line leaves it.
 constexpr unsigned long kBulkLines = 4096;
@@ -363,9 +363,11 @@ constexpr unsigned long kBulkLines = 4096;
 // One plain receive into area after the bytes the record held (moved
 // there), whose whole lines are handed out; what follows the last of them
 // goes back into the record. False when the read must fail: the waits ran
-// out, the peer closed or errored, a line cannot end within the record, or
-// more came after the lines than the record holds (sent unasked, or after a
-// stop): such bytes are never dropped silently.
+// out, the peer closed or errored, or a line cannot end within the record.
+// When more came after the last line asked for (or after a stop) than the
+// record holds, the record keeps what it can for the caller to judge and
+// the connection is closed: what could not be kept is never read past as if
+// it had not come.
 bool ReceiveBulk(StoreConnection* c, LineHandout* h, char* area, ReadClock* clock) {
   if (WaitForData(c, clock) <= 0) return false;
   int held = c->buffered;
@@ -380,7 +382,9 @@ bool ReceiveBulk(StoreConnection* c, LineHandout* h, char* area, ReadClock* cloc
   memcpy(c->recvBuffer, area + taken, static_cast<size_t>(kept));
   c->buffered = kept;
   c->recvBuffer[kept] = '\0';
-  return h->stopped || h->done == h->count ? kept == rest : rest < kRecvCapacity;
+  if (!h->stopped && h->done < h->count) return rest < kRecvCapacity;
+  if (kept < rest) CloseConnection(c);
+  return true;
 }
 
 // Takes n bytes that the socket is known to hold.

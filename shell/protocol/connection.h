@@ -121,8 +121,9 @@ LineRead ReadLine(StoreConnection* c, char* text, int capacity, bool splitCode);
 // false to stop. Returns the number of lines handed out; *failed is set when
 // the read of a further line failed (the connection is then closed, as by
 // ReadLine). Afterwards the record is as ReadLine per line would have left
-// it; only a peer that sent more than the record holds after the lines, or
-// after a stop, unasked, fails the read instead (nothing is dropped).
+// it; only when a peer sent more than the record holds after the lines (or
+// after a stop), unasked, is the connection closed as well, the record
+// keeping what it holds of it (nothing is read past unseen).
 typedef bool (*RawLineFn)(void* ctx, char* line);
 unsigned long ReadRawLines(StoreConnection* c, unsigned long count, int capacity, RawLineFn onLine,
                            void* ctx, bool* failed);

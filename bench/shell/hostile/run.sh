@@ -108,9 +108,12 @@ REG
       await_log "client closed" 120 ;;
     endless-info|count-33bit)
       pilot tree "$host>alice" "User message-store information"
-      pilot tree "$host>alice>INBOX" "Mailbox information" &
+      (pilot tree "$host>alice>INBOX" "Mailbox information" &)
       # A refused count ends with the shell's QUIT before the store sends more.
-      await_log "client closed\|QUIT" 600 ;;
+      await_log "client closed\|QUIT" 600
+      # The pilot waiting for the details would ask for the whole list's text
+      # again and again (each longer than it waits for): it has seen enough.
+      pkill -f "$bin/zelmsh_pilot.exe" || true ;;
     endless-body|bad-ainfo)
       pilot tree "$host>alice" "User message-store information"
       pilot tree "$host>alice>INBOX" "Mailbox information"

@@ -142,29 +142,6 @@ HDC KeptDC(int which, HDC like, HBITMAP bitmap) {
   return dc;
 }
 
-// Without kept DCs: one DC for this drawing alone.
-void DrawMaskedOnce(HDC dc, HBITMAP image, HBITMAP mask, RECT cell, RECT target, int sw, int sh,
-                    int tw, int th) {
-  HDC mem = CreateCompatibleDC(dc);
-  if (!mem) return;
-  HGDIOBJ oldBitmap = SelectObject(mem, image);
-  if (!mask) {
-    StretchBlt(dc, target.left, target.top, tw, th, mem, cell.left, cell.top, sw, sh, SRCCOPY);
-  } else {
-    StretchBlt(dc, target.left, target.top, tw, th, mem, cell.left, cell.top, sw, sh, SRCINVERT);
-    SelectObject(mem, mask);
-    COLORREF oldText = SetTextColor(dc, RGB(0, 0, 0));
-    COLORREF oldBack = SetBkColor(dc, RGB(255, 255, 255));
-    StretchBlt(dc, target.left, target.top, tw, th, mem, cell.left, cell.top, sw, sh, SRCAND);
-    SetTextColor(dc, oldText);
-    SetBkColor(dc, oldBack);
-    SelectObject(mem, image);
-    StretchBlt(dc, target.left, target.top, tw, th, mem, cell.left, cell.top, sw, sh, SRCINVERT);
-  }
-  SelectObject(mem, oldBitmap);
-  DeleteDC(mem);
-}
-
 }  // namespace
 
 PaneImagesScope::PaneImagesScope() { ++g_keptScopes; }
@@ -193,17 +170,11 @@ void DrawMasked(HDC dc, HBITMAP image, HBITMAP mask, RECT cell, RECT target, int
     th = sh;
   }
   if (sw <= 0 || sh <= 0 || tw <= 0 || th <= 0) return;
-  HDC imageDC = nullptr, maskDC = nullptr;
-  if (g_keptScopes > 0 && image != mask) {
-    imageDC = KeptDC(0, dc, image);
-    maskDC = mask && imageDC ? KeptDC(1, dc, mask) : nullptr;
-  }
-  if (!imageDC || (mask && !maskDC)) {
-    ReleaseKept(&g_kept[0]);
-    ReleaseKept(&g_kept[1]);
-    DrawMaskedOnce(dc, image, mask, cell, target, sw, sh, tw, th);
-    return;
-  }
+  // Outside a pane's paint the DCs last for this drawing alone.
+  PaneImagesScope images;
+  HDC imageDC = KeptDC(0, dc, image);
+  HDC maskDC = !mask || mask == image ? imageDC : KeptDC(1, dc, mask);
+  if (!imageDC || !maskDC) return;
   if (!mask) {
     StretchBlt(dc, target.left, target.top, tw, th, imageDC, cell.left, cell.top, sw, sh, SRCCOPY);
     return;

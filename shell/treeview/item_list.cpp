@@ -170,7 +170,18 @@ void SyncEntryRows(TreeControlState* s) {
   if (!s->itemPane || s->shownEntryRows == s->entryRowCount) return;
   s->shownEntryRows = s->entryRowCount;
   s->entryRowsShownAt = GetTickCount();
+  // When the count shows or hides the scroll bar, the list box redraws the
+  // bar at once, twice (the new frame, then the new page size), which under
+  // Wine's visual styles costs milliseconds each. Hidden meanwhile, the pane
+  // draws its frame and rows once, at the next paint.
+  LONG style = GetWindowLongA(s->itemPane, GWL_STYLE);
+  bool shown = (style & WS_VISIBLE) != 0;
+  if (shown) SetWindowLongA(s->itemPane, GWL_STYLE, style & ~WS_VISIBLE);
   SendMessageA(s->itemPane, LB_SETCOUNT, static_cast<WPARAM>(s->entryRowCount), 0);
+  if (shown) {
+    SetWindowLongA(s->itemPane, GWL_STYLE, style);
+    RedrawWindow(s->itemPane, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME);
+  }
 }
 
 void FreeEntryRows(TreeControlState* s) {

@@ -226,7 +226,12 @@ ListItem* TvAddEntry(HWND control, ListItem* reference, DWORD, const char* text,
     return nullptr;
   }
   e->image = image < 0 ? 0 : image;
-  e->imageCell = ListImageCell(e->image, s->itemColumns, s->itemImageWidth, s->itemImageHeight);
+  // Entries mostly share their image: one with the same image has the cell
+  // worked out already.
+  const ListItem* alike = s->lastEntry;
+  e->imageCell = alike && alike->image == e->image
+                     ? alike->imageCell
+                     : ListImageCell(e->image, s->itemColumns, s->itemImageWidth, s->itemImageHeight);
   e->data = data;
 
   BusyScope busy(s);

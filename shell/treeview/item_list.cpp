@@ -167,20 +167,22 @@ int RowOfEntry(TreeControlState* s, const ListItem* entry) {
 }
 
 void SyncEntryRows(TreeControlState* s) {
+  s->entryRowsAwaited = false;
   if (!s->itemPane || s->shownEntryRows == s->entryRowCount) return;
   s->shownEntryRows = s->entryRowCount;
   s->entryRowsShownAt = GetTickCount();
   // When the count shows or hides the scroll bar, the list box redraws the
   // bar at once, twice (the new frame, then the new page size), which under
   // Wine's visual styles costs milliseconds each. Hidden meanwhile, the pane
-  // draws its frame and rows once, at the next paint.
-  LONG style = GetWindowLongA(s->itemPane, GWL_STYLE);
-  bool shown = (style & WS_VISIBLE) != 0;
-  if (shown) SetWindowLongA(s->itemPane, GWL_STYLE, style & ~WS_VISIBLE);
-  SendMessageA(s->itemPane, LB_SETCOUNT, static_cast<WPARAM>(s->entryRowCount), 0);
+  // draws its frame and rows once, at the next paint. Only the visibility is
+  // put back: the bar's coming or going is a style bit too.
+  HWND pane = s->itemPane;
+  bool shown = (GetWindowLongA(pane, GWL_STYLE) & WS_VISIBLE) != 0;
+  if (shown) SetWindowLongA(pane, GWL_STYLE, GetWindowLongA(pane, GWL_STYLE) & ~WS_VISIBLE);
+  SendMessageA(pane, LB_SETCOUNT, static_cast<WPARAM>(s->entryRowCount), 0);
   if (shown) {
-    SetWindowLongA(s->itemPane, GWL_STYLE, style);
-    RedrawWindow(s->itemPane, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME);
+    SetWindowLongA(pane, GWL_STYLE, GetWindowLongA(pane, GWL_STYLE) | WS_VISIBLE);
+    RedrawWindow(pane, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME);
   }
 }
 
@@ -249,7 +251,15 @@ ListItem* TvAddEntry(HWND control, ListItem* reference, DWORD, const char* text,
     s->shownEntryRows = ++s->entryRowCount;
   } else {
     s->entryRows[s->entryRowCount++] = e;
-    if (GetTickCount() - s->entryRowsShownAt >= kShowRowsMs) SyncEntryRows(s);
+    if (GetTickCount() - s->entryRowsShownAt >= kShowRowsMs) {
+      SyncEntryRows(s);
+    } else if (!s->entryRowsAwaited) {
+      // The pane hears of rows at its next message; rows appended just
+      // after it was told, with nothing else coming its way, would wait
+      // for one. A repaint is that message.
+      s->entryRowsAwaited = true;
+      InvalidateRect(s->itemPane, nullptr, FALSE);
+    }
   }
   ListItem* after = row == s->entryRowCount - 1 ? s->lastEntry : reference;
   e->previous = after;

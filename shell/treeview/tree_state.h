@@ -66,6 +66,7 @@ struct TreeControlState {
   int entryRowCount, entryRowCapacity;
   int shownEntryRows;         // rows the pane has been told of
   DWORD entryRowsShownAt;     // when they were last told
+  bool entryRowsAwaited;      // rows not told yet, with a repaint asked that tells them
   // Entries are carved from blocks: a heap allocation per entry, and fresh
   // pages for every listing, cost more than the rest of a long listing.
   // Emptied blocks are kept (up to kSpareEntryBytes) for the next listing.

@@ -326,6 +326,17 @@ TEST_F(TreeInputTest, ScrollBarsCatchUpAfterABatchOfRows) {
   EXPECT_GT(si.nMax, 0);
   // The rows are painted once the control's turn came.
   EXPECT_EQ(0, TreeStateOf(control)->redrawHeld);
+  // The pane's bar comes and goes with its rows, the pane staying shown.
+  auto style = [&] { return GetWindowLongA(ItemPane(), GWL_STYLE) & (WS_HSCROLL | WS_VISIBLE); };
+  for (int i = 0; i < 3000; ++i) AddEntry("entry");
+  PumpMessages();
+  EXPECT_EQ(WS_HSCROLL | WS_VISIBLE, style());
+  TvDeleteAllEntries(control);
+  PumpMessages();
+  EXPECT_EQ(WS_VISIBLE, style());
+  for (int i = 0; i < 3000; ++i) AddEntry("entry");
+  PumpMessages();
+  EXPECT_EQ(WS_HSCROLL | WS_VISIBLE, style());
 }
 
 // --- Splitter ---

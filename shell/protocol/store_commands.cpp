@@ -300,12 +300,10 @@ const char* FastInfoWord(const char* line, const char** end) {
 }
 #endif
 
-}  // namespace
-
-// What sscanf(line, "%*u %*u %*u %*u %*u %*s %1024s %*u", listText) takes, by
-// hand: the library's scanner costs more than the rest of a listing.
-bool ScanInfoLine(const char* line, char* listText) {
-  listText[0] = '\0';
+// Where the list text of an INFO line lies, as sscanf(line, "%*u %*u %*u
+// %*u %*u %*s %1024s %*u", ...) would take it (*length at most 1,024), or
+// null. By hand: the library's scanner costs more than the rest of a listing.
+const char* FindInfoText(const char* line, size_t* length) {
   const char* end = nullptr;
   const char* word = nullptr;
 #if defined(__SSE2__)
@@ -317,12 +315,20 @@ bool ScanInfoLine(const char* line, char* listText) {
     if (s) s = FindWord(s, &end) ? end : nullptr;
     word = s ? FindWord(s, &end) : nullptr;
   }
-  if (!word) return false;
+  if (!word) return nullptr;
   size_t n = static_cast<size_t>(end - word);
-  if (n > kReplyCapacity - 1) n = kReplyCapacity - 1;
-  memcpy(listText, word, n);
-  listText[n] = '\0';
-  return true;
+  *length = n < kReplyCapacity - 1 ? n : kReplyCapacity - 1;
+  return word;
+}
+
+}  // namespace
+
+bool ScanInfoLine(const char* line, char* listText) {
+  size_t n = 0;
+  const char* word = FindInfoText(line, &n);
+  if (word) memcpy(listText, word, n);
+  listText[word ? n : 0] = '\0';
+  return word != nullptr;
 }
 
 namespace {
@@ -334,21 +340,26 @@ struct InfoLines {
   AnswerMeter meter;
   unsigned long number;  // of the line in hand, from 1
   int result;            // when a line ended the answer early
-  char listText[kReplyCapacity];
+  char empty;            // the list text of a line that does not scan
 };
 
 bool TakeInfoLine(void* ctx, char* line) {
   auto* in = static_cast<InfoLines*>(ctx);
+  size_t n = 0;
+  char* text = const_cast<char*>(FindInfoText(line, &n));
   // A line that does not scan may still be a message; an error reply is not.
-  if (!ScanInfoLine(line, in->listText) && EndsOnError(in->c, line)) {
+  if (!text && EndsOnError(in->c, line)) {
     in->result = 0;
     return false;
   }
-  if (!in->meter.Take(strlen(in->listText))) {
+  // The list text is ended where it lies: the line is the reader's to change.
+  if (text) text[n] = '\0';
+  else text = &in->empty;
+  if (!in->meter.Take(n)) {
     in->result = TooLong(in->c);
     return false;
   }
-  if (in->sink->onMessage) in->sink->onMessage(in->sink->ctx, in->number, in->listText);
+  if (in->sink->onMessage) in->sink->onMessage(in->sink->ctx, in->number, text);
   ++in->number;
   return true;
 }

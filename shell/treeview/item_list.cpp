@@ -251,14 +251,16 @@ ListItem* TvAddEntry(HWND control, ListItem* reference, DWORD, const char* text,
     s->shownEntryRows = ++s->entryRowCount;
   } else {
     s->entryRows[s->entryRowCount++] = e;
-    if (GetTickCount() - s->entryRowsShownAt >= kShowRowsMs) {
-      SyncEntryRows(s);
-    } else if (!s->entryRowsAwaited) {
-      // The pane hears of rows at its next message; rows appended just
-      // after it was told, with nothing else coming its way, would wait
-      // for one. A repaint is that message.
+    DWORD now = GetTickCount();
+    if (!s->entryRowsAwaited) {
+      // The pane hears of new rows at its next message, which a repaint
+      // asked now makes sure of (with nothing else coming its way, rows
+      // would wait for one); a long batch tells it every kShowRowsMs too.
       s->entryRowsAwaited = true;
+      s->entryRowsShownAt = now;
       InvalidateRect(s->itemPane, nullptr, FALSE);
+    } else if (now - s->entryRowsShownAt >= kShowRowsMs) {
+      SyncEntryRows(s);
     }
   }
   ListItem* after = row == s->entryRowCount - 1 ? s->lastEntry : reference;

@@ -65,7 +65,7 @@ struct TreeControlState {
   ListItem** entryRows;       // malloc'd; entryRowCount used of entryRowCapacity
   int entryRowCount, entryRowCapacity;
   int shownEntryRows;         // rows the pane has been told of
-  DWORD entryRowsShownAt;     // when they were last told
+  DWORD entryRowsShownAt;     // when they were last told, or the first untold row came
   bool entryRowsAwaited;      // rows not told yet, with a repaint asked that tells them
   // Entries are carved from blocks: a heap allocation per entry, and fresh
   // pages for every listing, cost more than the rest of a long listing.

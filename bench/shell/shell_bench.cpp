@@ -308,6 +308,11 @@ int main(int argc, char** argv) {
     TvSelectItem(m->treeControl, userItem);  // the same mailbox again must be another selection
     TvDeleteAllEntries(m->treeControl);       // timed below: filling, not emptying
     Pump();
+    // The yardstick is read again beside each of the shell's runs, so that
+    // both are best of the same stretch of time on a machine whose speed
+    // wanders.
+    double t = RawRead(addr, user, mailbox, 1 << 20, &count);
+    if (t >= 0 && t < raw) raw = t;
     if (i == 0) {
       CountPaints(m->progressBar, &g_barPaints, CountBarPaints);
       CountPaints(pane, &g_panePaints, CountPanePaints);
@@ -316,7 +321,7 @@ int main(int argc, char** argv) {
     TvSelectItem(m->treeControl, box);
     double filled = Now() - start;
     Pump();  // the panes repaint once the rows are in
-    double t = Now() - start;
+    t = Now() - start;
     if (t < shell) shell = t;
     if (i == 0) {
       // Counted until the list was filled: the repaints a user saw meanwhile.

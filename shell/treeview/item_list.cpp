@@ -273,7 +273,7 @@ ListItem* TvAddEntry(HWND control, ListItem* reference, DWORD, const char* text,
 
   char** known = FitSlot(s, e->text, n - 1);
   if (!(*known && strcmp(*known, e->text) == 0) &&
-      !TextSurelyWithin(e->text, s->columnWidth - s->itemImageWidth)) {
+      !TextOfLengthSurelyWithin(e->text, n - 1, s->columnWidth - s->itemImageWidth)) {
     int width = s->itemImageWidth + TextWidth(e->text);
     if (width > s->columnWidth) {
       s->columnWidth = width;

@@ -5,6 +5,7 @@
 #include <shellapi.h>
 #include <windowsx.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -369,6 +370,23 @@ bool TextSurelyWithin(const char* text, int width) {
   return true;
 }
 
+bool TextOfLengthSurelyWithin(const char* text, size_t length, int width) {
+  if (!g_tree.haveCharWidths || !text) return false;
+  // Short enough even were every character the widest: only whether all
+  // are ASCII is left to see, eight at a time.
+  if (length * static_cast<size_t>(g_tree.widestChar + 1) > static_cast<size_t>(width > 0 ? width : 0))
+    return TextSurelyWithin(text, width);
+  uint64_t high = 0;
+  size_t i = 0;
+  for (; i + 8 <= length; i += 8) {
+    uint64_t eight;
+    memcpy(&eight, text + i, 8);
+    high |= eight;
+  }
+  for (; i < length; ++i) high |= static_cast<unsigned char>(text[i]);
+  return (high & 0x8080808080808080ull) == 0;
+}
+
 int TvRegister(HINSTANCE instance) {
   if (g_tree.registered) return 1;
   WNDCLASSA wc = {};
@@ -402,6 +420,8 @@ int TvRegister(HINSTANCE instance) {
     GetTextMetricsA(g_tree.measureDC, &tm);
     g_tree.fontHeight = tm.tmHeight;
     g_tree.haveCharWidths = GetCharWidth32A(g_tree.measureDC, 0, 127, g_tree.charWidths) ? 1 : 0;
+    for (int width : g_tree.charWidths)
+      if (width > g_tree.widestChar) g_tree.widestChar = width;
   }
   HDC screen = GetDC(nullptr);
   int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 96;

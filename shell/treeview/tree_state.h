@@ -101,6 +101,7 @@ struct TreeShared {
   HGDIOBJ measureOldFont;     // put back before measureDC is deleted
   int charWidths[128];        // advance of each ASCII character in `font`
   int haveCharWidths;         // charWidths could be read
+  int widestChar;             // the largest of charWidths
 };
 extern TreeShared g_tree;
 
@@ -113,6 +114,8 @@ int TextWidth(const char* text);
 // entry of a long listing costs more than the rest of adding it). False
 // means: measure.
 bool TextSurelyWithin(const char* text, int width);
+// The same for a text of known length, mostly without a look at each character.
+bool TextOfLengthSurelyWithin(const char* text, size_t length, int width);
 // (Re)creates the pens and reads the colours; deletes the old pens first.
 void MakeSharedPens(void);
 

@@ -1,5 +1,6 @@
 // Entries of the item pane: order, deletion with notifications, finding,
 // selecting and the selection record.
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,20 @@ TEST_F(TreeTest, EntriesKeepInsertionOrderAndWidenColumns) {
   EXPECT_GT(TreeStateOf(control)->columnWidth, before);
   EXPECT_EQ(nullptr, TvAddEntry(control, nullptr, 0, nullptr, nullptr, 0, 0));
   EXPECT_TRUE(Notes().empty());
+}
+
+// The column's quick width check for a text of known length: the same
+// answer as the check character by character, ASCII or not, at any width.
+TEST_F(TreeTest, QuickWidthCheckAgreesWithTheCharacterByCharacterOne) {
+  Make();
+  const char* texts[] = {"",           "a",
+                         "WWWW",       "\xe9t\xe9",
+                         "abcdefgh\xe9", "abcdefg\xe9ijklmnop",
+                         "abcdefghijklmnop\xe9q", "abcdefghijklmnopqrstuvw"};
+  for (const char* t : texts)
+    for (int width : {-1, 0, 10, 60, 200, 1000})
+      EXPECT_EQ(TextSurelyWithin(t, width), TextOfLengthSurelyWithin(t, strlen(t), width))
+          << t << " in " << width;
 }
 
 TEST_F(TreeTest, EntryImageCellsWrapByColumns) {

@@ -271,16 +271,19 @@ ListItem* TvAddEntry(HWND control, ListItem* reference, DWORD, const char* text,
   if (after) after->next = e;
   else s->firstEntry = e;
 
-  char** known = FitSlot(s, e->text, n - 1);
-  if (!(*known && strcmp(*known, e->text) == 0) &&
-      !TextOfLengthSurelyWithin(e->text, n - 1, s->columnWidth - s->itemImageWidth)) {
-    int width = s->itemImageWidth + TextWidth(e->text);
-    if (width > s->columnWidth) {
-      s->columnWidth = width;
-      SendMessageA(s->itemPane, LB_SETCOLUMNWIDTH, width, 0);
+  // The quick check first: it is cheaper than finding the text among those
+  // measured before.
+  if (!TextOfLengthSurelyWithin(e->text, n - 1, s->columnWidth - s->itemImageWidth)) {
+    char** known = FitSlot(s, e->text, n - 1);
+    if (!(*known && strcmp(*known, e->text) == 0)) {
+      int width = s->itemImageWidth + TextWidth(e->text);
+      if (width > s->columnWidth) {
+        s->columnWidth = width;
+        SendMessageA(s->itemPane, LB_SETCOLUMNWIDTH, width, 0);
+      }
+      free(*known);
+      *known = CopyText(e->text);
     }
-    free(*known);
-    *known = CopyText(e->text);
   }
   return e;
 }

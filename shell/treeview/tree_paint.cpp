@@ -21,7 +21,10 @@ struct DcSettings {
 DcSettings Prepare(HDC dc) {
   DcSettings saved;
   saved.dc = dc;
-  saved.font = SelectObject(dc, g_tree.font);
+  // Selecting a font costs a lookup of the font and of the system's smoothing
+  // settings even when it is the DC's already (the list boxes are given it).
+  saved.font = GetCurrentObject(dc, OBJ_FONT);
+  if (saved.font != g_tree.font) SelectObject(dc, g_tree.font);
   saved.align = SetTextAlign(dc, TA_BOTTOM | TA_LEFT | TA_NOUPDATECP);
   saved.back = SetBkColor(dc, g_tree.window);
   saved.text = SetTextColor(dc, g_tree.windowText);
@@ -34,7 +37,7 @@ void Restore(const DcSettings& saved) {
   SetTextColor(saved.dc, saved.text);
   SetBkColor(saved.dc, saved.back);
   SetTextAlign(saved.dc, saved.align);
-  SelectObject(saved.dc, saved.font);
+  if (saved.font != g_tree.font) SelectObject(saved.dc, saved.font);
 }
 
 // The text's box: from x over its width, the font's height up from the row's

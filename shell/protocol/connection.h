@@ -112,10 +112,11 @@ LineRead ReadLine(StoreConnection* c, char* text, int capacity, bool splitCode);
 // Reads up to `count` raw lines, each as ReadLine without the code split
 // delivers it (cut to capacity - 1 characters, its last carriage return
 // dropped), and hands each to onLine where it was received, NUL-terminated
-// until onLine returns (onLine may change its characters meanwhile). For a big mailbox's listing: nothing is moved per
-// line and receives take up to a megabyte (a line must still end within the
-// receive capacity); the last lines are taken off the socket whole, so the
-// record then holds at most part of a line, as with one ReadLine per line.
+// until onLine returns (onLine may change its characters meanwhile). For a
+// big mailbox's listing: nothing is moved per line and receives take up to a
+// megabyte (a line must still end within the receive capacity); the last
+// lines are taken off the socket whole, so the record then holds at most
+// part of a line, as with one ReadLine per line.
 // Each line has its own bound on waits, as with one ReadLine per line.
 // onLine must not read from the connection (it may close it); it returns
 // false to stop. Returns the number of lines handed out; *failed is set when

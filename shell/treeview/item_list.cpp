@@ -231,9 +231,10 @@ ListItem* TvAddEntry(HWND control, ListItem* reference, DWORD, const char* text,
   // Entries mostly share their image: one with the same image has the cell
   // worked out already.
   const ListItem* alike = s->lastEntry;
-  e->imageCell = alike && alike->image == e->image
-                     ? alike->imageCell
-                     : ListImageCell(e->image, s->itemColumns, s->itemImageWidth, s->itemImageHeight);
+  if (alike && alike->image == e->image)
+    e->imageCell = alike->imageCell;
+  else
+    e->imageCell = ListImageCell(e->image, s->itemColumns, s->itemImageWidth, s->itemImageHeight);
   e->data = data;
 
   BusyScope busy(s);

@@ -8,6 +8,7 @@
 #include <winsock.h>
 
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -300,6 +301,7 @@ int main(int argc, char** argv) {
   }
 
   double shell = 1e9, firstShell = 0;
+  std::vector<double> pairRatios;  // each run against the raw read just before it
   double perMessage = 0;
   unsigned long listed = 0;
   HWND pane = TreeStateOf(m->treeControl)->itemPane;
@@ -312,6 +314,7 @@ int main(int argc, char** argv) {
     // both are best of the same stretch of time on a machine whose speed
     // wanders.
     double t = RawRead(addr, user, mailbox, 1 << 20, &count);
+    double besideRaw = t;
     if (t >= 0 && t < raw) raw = t;
     if (i == 0) {
       CountPaints(m->progressBar, &g_barPaints, CountBarPaints);
@@ -323,6 +326,7 @@ int main(int argc, char** argv) {
     Pump();  // the panes repaint once the rows are in
     t = Now() - start;
     if (t < shell) shell = t;
+    if (besideRaw > 0) pairRatios.push_back(t / besideRaw);
     if (i == 0) {
       // Counted until the list was filled: the repaints a user saw meanwhile.
       barPaints = g_barPaints.paints;
@@ -381,6 +385,11 @@ int main(int argc, char** argv) {
   printf("%-44s %10.3f s\n", "  painting after the insertion", paint);
   printf("%-44s %10.3f s  %.2f x raw  %s\n", "shell, mailbox selected until list shown", shell,
          shell / raw, shell <= 2 * raw ? "ok" : "SLOW (goal: 2 x raw)");
+  if (!pairRatios.empty()) {
+    std::sort(pairRatios.begin(), pairRatios.end());
+    printf("%-44s %10s    %.2f x raw, median of %d runs each beside its raw read\n", "", "",
+           pairRatios[pairRatios.size() / 2], static_cast<int>(pairRatios.size()));
+  }
   printf("%-44s %10.3f s  %.2f x raw\n", "  of which the window (shell - client)", shell - client,
          (shell - client) / raw);
   printf("%-44s %10s    %.2f x raw with 64 KiB receives\n", "", "", shell / raw64);

@@ -90,6 +90,70 @@ void RunWaitHook(ReadClock* t, DWORD now) {
   g_inWaitHook = false;
 }
 
+// > 0 when s is readable (bytes, or the peer's close or an error for recv
+// to find) within `ms`, 0 when not, -1 when the test itself failed.
+int SelectSlice(SOCKET s, DWORD ms) {
+  fd_set readable;
+  FD_ZERO(&readable);
+  FD_SET(s, &readable);
+  timeval wait = {static_cast<long>(ms / 1000u), static_cast<long>(ms % 1000u) * 1000};
+  int ready = select(0, &readable, nullptr, nullptr, &wait);
+  return ready < 0 ? -1 : ready;
+}
+
+// Readiness is heard of as a notice the socket layer posts to a window when
+// bytes come or the peer closes. Under Wine a select() on a socket with
+// nothing to read yet wakes one to five milliseconds after the bytes came
+// (the first answer to a listing, each time a listing catches up with the
+// store), a notice at once. One message-only window per thread takes them;
+// the sockets' clean-up destroys its thread's, any other goes with its
+// thread.
+constexpr UINT kReadableNotice = WM_APP + 0x2A5;
+thread_local HWND t_noticeWindow = nullptr;
+thread_local bool t_noticeFailed = false;
+
+HWND NoticeWindowOfThread() {
+  if (!t_noticeWindow && !t_noticeFailed) {
+    t_noticeWindow = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                     GetModuleHandleA(nullptr), nullptr);
+    t_noticeFailed = t_noticeWindow == nullptr;
+  }
+  return t_noticeWindow;
+}
+
+// One wait of at most `ms` for s to become readable, as SelectSlice. The
+// socket is blocking again afterwards and no notice of it is left queued.
+// Only posted messages are looked at: nothing is dispatched meanwhile, and
+// messages sent from other threads wait as they do during select().
+int WaitSlice(SOCKET s, DWORD ms) {
+  HWND notice = NoticeWindowOfThread();
+  if (!notice || WSAAsyncSelect(s, notice, kReadableNotice, FD_READ | FD_CLOSE) != 0)
+    return SelectSlice(s, ms);
+  // Bytes that came before the notices were asked for. (A close that came
+  // before is noticed at once: asking for notices posts those of events
+  // already there.)
+  u_long pending = 0;
+  int ready = ioctlsocket(s, FIONREAD, &pending) == 0 && pending > 0 ? 1 : 0;
+  DWORD begin = GetTickCount();
+  const UINT take = PM_REMOVE | PM_QS_POSTMESSAGE;
+  MSG msg;
+  while (ready == 0) {
+    if (PeekMessageA(&msg, notice, kReadableNotice, kReadableNotice, take)) {
+      if (msg.wParam == static_cast<WPARAM>(s)) ready = 1;  // another socket's is stale
+      continue;
+    }
+    DWORD spent = GetTickCount() - begin;
+    if (spent >= ms) break;
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, ms - spent, QS_POSTMESSAGE);
+  }
+  // Notices off, then blocking: in this order, as the socket layer requires.
+  u_long blocking = 0;
+  if (WSAAsyncSelect(s, notice, 0, 0) != 0 || ioctlsocket(s, FIONBIO, &blocking) != 0) ready = -1;
+  while (PeekMessageA(&msg, notice, kReadableNotice, kReadableNotice, take)) {
+  }
+  return ready;
+}
+
 // Waits until the socket is readable, for what is left of the read's
 // one-second waits; a wait cut short by data counts only for the time it
 // took. > 0 readable, 0 when the time is up, -1 when the readiness test
@@ -114,12 +178,8 @@ int WaitForData(StoreConnection* c, ReadClock* t) {
     // late, and a listing mostly finds its bytes there.
     u_long pending = 0;
     if (ioctlsocket(s, FIONREAD, &pending) == 0 && pending > 0) return 1;
-    fd_set readable;
-    FD_ZERO(&readable);
-    FD_SET(s, &readable);
-    timeval wait = {static_cast<long>(slice / 1000u), static_cast<long>(slice % 1000u) * 1000};
-    int ready = select(0, &readable, nullptr, nullptr, &wait);
-    if (ready != 0) return ready < 0 ? -1 : ready;
+    int ready = WaitSlice(s, slice);
+    if (ready != 0) return ready;
   }
 }
 
@@ -191,6 +251,8 @@ bool StoreSocketsStartup() {
 }
 
 void StoreSocketsCleanup() {
+  if (t_noticeWindow) DestroyWindow(t_noticeWindow);
+  t_noticeWindow = nullptr;
   FreeListingArea();
   WSACleanup();
 }
@@ -324,7 +386,8 @@ const char* FindLineFeedIn(const char* p, int n) {
 #if defined(__SSE2__)
   const __m128i lf = _mm_set1_epi8('\n');
   for (; n >= 16; p += 16, n -= 16) {
-    int hits = _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), lf));
+    __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    int hits = _mm_movemask_epi8(_mm_cmpeq_epi8(chunk, lf));
     if (hits) return p + __builtin_ctz(static_cast<unsigned>(hits));
   }
 #endif

@@ -191,6 +191,32 @@ TEST_F(StoreTest, ClosedConnectionStillDeliversBufferedLines) {
   EXPECT_EQ("QUIT\r\n", peer.Received());
 }
 
+// Reads wait for notices the socket layer posts: a close that came before
+// the wait began ends it at once, and a read that waited leaves the socket
+// blocking (a send larger than the socket takes at once goes whole) and no
+// notice behind in the thread's queue.
+TEST_F(StoreTest, AWaitSeesACloseThatCameBeforeIt) {
+  ShortWaits waits(3);
+  Connect({CloseNow()});
+  Sleep(200);
+  DWORD start = GetTickCount();
+  std::string text;
+  EXPECT_EQ(1, Read(&text));
+  EXPECT_LT(Since(start), 1000u);
+  EXPECT_TRUE(IsConnectionClosed(conn));
+}
+
+TEST_F(StoreTest, AReadThatWaitedLeavesTheSocketBlockingAndNoNoticeQueued) {
+  std::string big(4 << 20, 'm');
+  Connect({Delay(100), Send("2001 late\r\n"), Hold(15000)});
+  std::string text;
+  EXPECT_EQ(2001, Read(&text));
+  EXPECT_EQ(1, SendAll(conn, big.data(), static_cast<int>(big.size())));
+  ASSERT_TRUE(peer.WaitReceivedLength(big.size(), 10000));
+  MSG msg;
+  EXPECT_FALSE(PeekMessageA(&msg, nullptr, WM_APP, 0xBFFF, PM_NOREMOVE));
+}
+
 TEST_F(StoreTest, NoSocketReadsNothing) {
   conn = static_cast<StoreConnection*>(calloc(1, sizeof(StoreConnection)));
   conn->socket = kNoSocket;

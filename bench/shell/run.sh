@@ -7,6 +7,8 @@
 # the window shows while a long list fills; and how the time grows from the
 # first count to the last.
 #   bench/shell/run.sh [COUNT...]      default: 100000 1000000
+# Each figure is the best of ZELM_BENCH_RUNS runs (default 5): on a shared
+# virtual machine single runs of a few milliseconds wander by a third.
 # Goals: the shell at most twice the raw read; at most 200 bytes per message;
 # ten times the messages in at most eleven times the time.
 set -euo pipefail
@@ -41,7 +43,7 @@ for count in "${counts[@]}"; do
   for _ in $(seq 1 200); do grep -q serving "$work/server.log" && break; sleep 0.05; done
   grep -q serving "$work/server.log" || { cat "$work/server.log" >&2; exit 1; }
   printf '\n-- %s messages\n' "$count"
-  out=$("$root/scripts/wine-emu.sh" "$exe" "$addr" corpus INBOX "${ZELM_BENCH_RUNS:-3}")
+  out=$("$root/scripts/wine-emu.sh" "$exe" "$addr" corpus INBOX "${ZELM_BENCH_RUNS:-5}")
   printf '%s\n' "$out"
   kill $pid 2>/dev/null || true
   wait $pid 2>/dev/null || true

@@ -375,7 +375,8 @@ bool TextOfLengthSurelyWithin(const char* text, size_t length, int width) {
   // Short enough even were every character the widest: only whether all
   // are ASCII is left to see, eight at a time.
   size_t room = static_cast<size_t>(width > 0 ? width : 0);
-  if (length * static_cast<size_t>(g_tree.widestChar + 1) > room) return TextSurelyWithin(text, width);
+  if (length * static_cast<size_t>(g_tree.widestChar + 1) > room)
+    return TextSurelyWithin(text, width);
   uint64_t high = 0;
   size_t i = 0;
   for (; i + 8 <= length; i += 8) {
